@@ -1,0 +1,106 @@
+#include "tests/common/ModalHelper.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPointer>
+#include <QQueue>
+#include <QTest>
+#include <QTimer>
+
+namespace testing {
+
+namespace {
+struct Pending {
+    std::function<void(QWidget*)> action;
+    QString title;
+};
+QQueue<Pending> g_queue;
+QList<QPointer<QWidget>> g_answered;
+QStringList g_titles;
+QTimer* g_timer = nullptr;
+
+bool AlreadyAnswered(QWidget* w)
+{
+    for (const auto& p : g_answered)
+        if (p && p.data() == w) return true;
+    return false;
+}
+
+void Poll()
+{
+    if (g_queue.isEmpty()) return;
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible() || AlreadyAnswered(modal)) return;
+    Pending next = g_queue.dequeue();
+    g_answered.append(modal);
+    g_titles.append(modal->windowTitle());
+    if (!next.title.isNull() && modal->windowTitle() != next.title)
+        qWarning("modal dialog titled '%s', expected '%s'", qPrintable(modal->windowTitle()), qPrintable(next.title));
+    next.action(modal);
+}
+
+void EnsureTimer()
+{
+    if (g_timer) return;
+    g_timer = new QTimer(qApp);
+    g_timer->setInterval(10);
+    QObject::connect(g_timer, &QTimer::timeout, Poll);
+    g_timer->start();
+}
+}  // namespace
+
+void WhenModal(std::function<void(QWidget*)> action, const QString& expectedTitle)
+{
+    EnsureTimer();
+    g_queue.enqueue({std::move(action), expectedTitle});
+}
+
+int PendingModals()
+{
+    return g_queue.size();
+}
+
+void ClearModals()
+{
+    g_queue.clear();
+    g_titles.clear();
+}
+
+QStringList AnsweredTitles()
+{
+    return g_titles;
+}
+
+bool PumpUntil(const std::function<bool()>& cond, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!cond() && t.elapsed() < timeoutMs) QTest::qWait(5);
+    return cond();
+}
+
+void Click(QWidget* parent, const QString& objectName)
+{
+    auto* button = parent->findChild<QAbstractButton*>(objectName);
+    if (!button) {
+        qWarning("no button named %s", qPrintable(objectName));
+        return;
+    }
+    button->click();
+}
+
+void TypeInto(QWidget* parent, const QString& objectName, const QString& text)
+{
+    auto* edit = parent->findChild<QLineEdit*>(objectName);
+    if (!edit) {
+        qWarning("no line edit named %s", qPrintable(objectName));
+        return;
+    }
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, text);
+}
+
+}  // namespace testing

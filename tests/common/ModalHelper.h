@@ -1,0 +1,28 @@
+#pragma once
+// Answers modal dialogs in tests: each queued action runs on the next modal widget that
+// appears (QApplication::activeModalWidget(), polled every 10 ms), in queue order.
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+namespace testing {
+
+// Queues an action for the next modal dialog to appear. When expectedTitle is given the
+// dialog's window title must equal it, or the test fails.
+void WhenModal(std::function<void(QWidget*)> action, const QString& expectedTitle = QString());
+// Number of queued actions not yet run.
+int PendingModals();
+// Drops every queued action.
+void ClearModals();
+// Window titles of the dialogs answered so far, in order.
+QStringList AnsweredTitles();
+
+// Runs the event loop until cond() holds or timeoutMs passes; returns cond().
+bool PumpUntil(const std::function<bool()>& cond, int timeoutMs = 5000);
+
+// Finds a child by object name and clicks it (QAbstractButton) — fails the test if absent.
+void Click(QWidget* parent, const QString& objectName);
+// Sets the text of a QLineEdit child found by object name, as typed (textEdited is emitted).
+void TypeInto(QWidget* parent, const QString& objectName, const QString& text);
+
+}  // namespace testing
