@@ -30,7 +30,10 @@ double LeadingNumber(const QString& text)
         if (e < end && (*e == '+' || *e == '-')) expo.push_back(*e++);
         bool expDigits = false;
         while (e < end && *e >= '0' && *e <= '9' && expo.size() < 8) { expo.push_back(*e++); expDigits = true; }
-        if (expDigits) num += expo;
+        if (expDigits) {
+            const double withExponent = std::strtod((num + expo).c_str(), nullptr);
+            if (std::isfinite(withExponent)) return withExponent;
+        }
     }
     const double v = std::strtod(num.c_str(), nullptr);
     return std::isfinite(v) ? v : 0.0;

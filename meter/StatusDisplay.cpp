@@ -1,0 +1,112 @@
+#include "meter/StatusDisplay.h"
+
+#include <QLabel>
+#include <QStatusBar>
+
+#include "vantrel/VantrelCntl.h"
+
+StatusDisplay::StatusDisplay(QStatusBar* SB, VantrelCntl& VC, std::function<void()> updateCommands, QObject* parent)
+    : QObject(parent)
+    , m_vc(VC)
+    , m_updateCommands(std::move(updateCommands))
+{
+    static const char* const tips[5] = {"Serial Number of Haze Meter", "Software Version of Haze Meter",
+                                        "Battery Status of Haze Meter", "Current Status of Haze Meter", "Reading errors"};
+    static const int stretch[5] = {2, 2, 2, 3, 4};
+    SB->setSizeGripEnabled(true);
+    for (int i = 0; i < 5; ++i) {
+        auto* label = new QLabel(SB);
+        label->setObjectName(QStringLiteral("SBPanel%1").arg(i + 1));
+        label->setToolTip(QLatin1String(tips[i]));
+        label->setAccessibleDescription(QLatin1String(tips[i]));
+        label->setFrameShape(QFrame::StyledPanel);
+        label->setFrameShadow(QFrame::Sunken);
+        label->setMinimumWidth(90);
+        label->setContentsMargins(4, 0, 4, 0);
+        SB->addWidget(label, stretch[i]);
+        m_panels[static_cast<std::size_t>(i)] = label;
+    }
+    Timer1.setObjectName(QStringLiteral("Timer1"));
+    Timer1.setSingleShot(true);
+    Timer1.setInterval(9000);
+    connect(&Timer1, &QTimer::timeout, this, [this] {
+        Timer1.stop();
+        SetPanel(5, QString());
+    });
+}
+
+void StatusDisplay::SetPanel(int panel, const QString& text)
+{
+    QLabel* label = m_panels[static_cast<std::size_t>(panel - 1)];
+    label->setText(text);
+    label->setAccessibleName(text);
+}
+
+QString StatusDisplay::PanelText(int panel) const
+{
+    return m_panels[static_cast<std::size_t>(panel - 1)]->text();
+}
+
+void StatusDisplay::ShowMeterStatus()
+{
+    MeterOn = true;
+    QString activity;
+    if (!m_vc.Connected()) {
+        MeterOn = false;
+        activity = QStringLiteral("No haze meter found");
+    } else {
+        switch (m_vc.MeterState()) {
+        case 0:
+            activity = QStringLiteral("Getting parameters");
+            MeterBusy = true;
+            break;
+        case 1:
+            activity = MeterBusy ? QStringLiteral("Busy gathering data") : QStringLiteral("Waiting for commands");
+            break;
+        case 2:
+            activity = QStringLiteral("Haze meter is off");
+            MeterBusy = true;
+            MeterOn = false;
+            break;
+        case 3:
+            activity = QStringLiteral("Actively scanning");
+            MeterBusy = true;
+            break;
+        case 4:
+            activity = QStringLiteral("Running correction algorithms");
+            MeterBusy = true;
+            break;
+        default:
+            activity = QStringLiteral("Unknown");
+            MeterBusy = true;
+            break;
+        }
+    }
+    SetPanel(4, activity);
+
+    QString battery = QStringLiteral("Battery: ---");
+    if (MeterOn) {
+        const int state = m_vc.BatteryState();
+        if (state == 1) battery = QStringLiteral("Battery: Low");
+        else if (state == 2) battery = QStringLiteral("Battery: Ok");
+    }
+    SetPanel(3, battery);
+    SetPanel(2, QStringLiteral("Version: ") + m_vc.Version());
+    SetPanel(1, QStringLiteral("S/N: ") + m_vc.SerialNumber());
+    if (m_updateCommands) m_updateCommands();
+}
+
+void StatusDisplay::ShowReadingMessage(const MeterReading& CurrentReading)
+{
+    Timer1.stop();
+    if (CurrentReading.HasMessage())
+        SetPanel(5, CurrentReading.Message());
+    else
+        SetPanel(5, QString::number(m_vc.Center()) + QStringLiteral(", ") + QString::number(m_vc.DutyCycle()));
+    Timer1.start();
+}
+
+void StatusDisplay::ClearReadingMessage()
+{
+    SetPanel(5, QString());
+}

@@ -1,0 +1,72 @@
+#pragma once
+// The readings list: one row of seven texts per accepted reading, kept in the order of the
+// current sort. Texts are formatted once, when the row is added, and compared as text.
+#include <QAbstractTableModel>
+#include <QItemSelection>
+#include <array>
+#include <vector>
+
+#include "vantrel/MeterReading.h"
+
+// One row of the list: "Date/Time", "Specular", "DOI", "2 Degree", "15 Degree", "Cal STD", "Comment".
+struct Reading {
+    std::array<QString, 7> Cells;
+};
+
+class ReadingsModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int ColumnCount = 7;
+    static const std::array<QString, ColumnCount>& ColumnTitles();
+    // Relative widths in twips.
+    static const std::array<int, ColumnCount>& ColumnWidths();
+
+    explicit ReadingsModel(QObject* parent = nullptr);
+
+    // The row built from an accepted reading: time stamp, the four values in the number
+    // format of `digits`, the cal standard as it comes, and the trimmed comment.
+    static Reading MakeReading(const MeterReading& reading, int digits, const QString& comment);
+
+    // Adds a row where the current sort puts it; returns its position.
+    int AddRow(const Reading& row);
+    int RowCount() const { return static_cast<int>(m_order.size()); }
+    const Reading& Row(int position) const { return m_rows[m_order[static_cast<std::size_t>(position)]]; }
+    QString Text(int position, int column) const { return Row(position).Cells[static_cast<std::size_t>(column)]; }
+
+    // Clear Readings: every row removed, the sort set to Date/Time descending.
+    void ClearRows();
+
+    // Delete Selection: removes the selected rows from the first to the last, taking each
+    // row's values (parsed back from its texts) out of `averages`; then clears `averages` when the
+    // list is empty, or lowers its message when every remaining row shares its cal standard.
+    void DeleteRows(const std::vector<bool>& selected, MeterReading& averages);
+
+    // A click on the header of column n (1 for "Date/Time"): ascending, then descending on the
+    // next click of the same column, ascending again on the third.
+    void HeaderClicked(int n);
+    int SortKey() const { return m_sortKey; }
+    Qt::SortOrder SortOrder() const { return m_order_dir; }
+    void SortBy(int column, Qt::SortOrder order);
+
+    int LastClickedColumn() const { return m_lastClicked; }
+    bool DescendingNext() const { return m_descendingNext; }
+
+    // QAbstractTableModel
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+signals:
+    void SortChanged(int column, Qt::SortOrder order);
+
+private:
+    bool Before(uint32_t a, uint32_t b) const;
+
+    std::vector<Reading> m_rows;      // storage, in arrival order
+    std::vector<uint32_t> m_order;    // display order: indices into m_rows
+    int m_sortKey = 0;
+    Qt::SortOrder m_order_dir = Qt::DescendingOrder;
+    int m_lastClicked = 0;
+    bool m_descendingNext = false;
+};
