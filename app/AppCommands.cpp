@@ -1,0 +1,152 @@
+// The main window's commands that hand over to the subsystems: data files, comments, printing,
+// protection, calibration and help.
+#include <QCoreApplication>
+
+#include "app/AppDataFileHost.h"
+#include "app/GlimoraApp.h"
+#include "calibration/CalibrationCommands.h"
+#include "comments/CommentColumns.h"
+#include "datafile/DataFile.h"
+#include "datafile/RecentFiles.h"
+#include "dialogs/HTMLHelp.h"
+#include "dialogs/dlgAboutGlimora.h"
+#include "printing/DataReport.h"
+#include "readings/ReadingsModel.h"
+#include "settings/PasswordProtection.h"
+#include "settings/PreferenceCommands.h"
+#include "settings/dlgPasswordSetup.h"
+#include "support/Numbers.h"
+#include "vantrel/VantrelCntl.h"
+
+#include <QLineEdit>
+
+// ---------------------------------------------------------------------------------------------
+// Data files and comments
+
+bool GlimoraApp::FileOpen() const
+{
+    return m_dataFile && m_dataFile->FileOpen();
+}
+
+bool GlimoraApp::OpenFile(const QString& path, bool exists)
+{
+    return m_dataFile->OpenFile(path, exists);
+}
+
+void GlimoraApp::CloseFile()
+{
+    m_dataFile->CloseFile();
+}
+
+void GlimoraApp::WriteDataToFile()
+{
+    m_dataFile->WriteDataToFile(CurrentReading, UserCommentBox->text(), support::DigitsOfFormat(NumberFormat), *m_comments);
+}
+
+void GlimoraApp::NewFileCommand()
+{
+    m_dataFile->FileNewCommand();
+}
+
+void GlimoraApp::OpenFileCommand()
+{
+    m_dataFile->FileOpenCommand();
+}
+
+void GlimoraApp::CloseFileCommand()
+{
+    CloseFile();
+}
+
+void GlimoraApp::CommentCommand()
+{
+    m_comments->CommentBtnCommand(this);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Printing
+
+void GlimoraApp::PrintCommand()
+{
+    ReportInputs inputs;
+    inputs.list = m_readings;
+    inputs.averages = &Averages;
+    inputs.numberFormat = NumberFormat;
+    inputs.serialNumber = VC->SerialNumber();
+    inputs.now = QDateTime::currentDateTime();
+    PrintDataReport(this, *m_headerFont, *m_dataFont, *m_printTabs, inputs);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Preferences, password and the meter's configuration
+
+void GlimoraApp::PropertiesCommand()
+{
+    ::PropertiesCommand(*VC, Prefs, this, [this] { SetNumberFormat(); }, [this] { UpdateCommands(); });
+}
+
+void GlimoraApp::RestoreDefaultsCommand()
+{
+    ::RestoreDefaultsCommand(*VC, Prefs, this, [this] { SetDefaults(); });
+}
+
+void GlimoraApp::PasswordCommand()
+{
+    ::PasswordCommand(Prefs, this);
+}
+
+void GlimoraApp::UpdateInformationCommand()
+{
+    ::UpdateInformationCommand(*VC, Prefs, this);
+}
+
+void GlimoraApp::CalibrateCommand()
+{
+    ::CalibrateCommand(*VC, Prefs, this);
+}
+
+void GlimoraApp::CorrectionCommand()
+{
+    ::CorrectionCommand(*VC, Prefs, this);
+}
+
+void GlimoraApp::ClearConfigurationsCommand()
+{
+    ::ClearConfigurationsCommand(*VC, Prefs, this);
+}
+
+void GlimoraApp::ChangeMeterSettingsCommand()
+{
+    ::ChangeMeterSettingsCommand(*VC, Prefs, this);
+}
+
+void GlimoraApp::SetParametersCommand()
+{
+    ::SetParametersCommand(*VC, Prefs, this);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Help
+
+void GlimoraApp::HelpContentsCommand()
+{
+    HTMLHelp::ShowHelpContents();
+}
+
+void GlimoraApp::HelpSearchCommand()
+{
+    HTMLHelp::ShowHelpContext(4);
+}
+
+void GlimoraApp::HelpContactCommand()
+{
+    HTMLHelp::ShowHelpTopic(QStringLiteral("KALDEX\\Contact_KALDEX.htm"));
+}
+
+void GlimoraApp::AboutCommand()
+{
+    dlgAboutGlimora about(this);
+    about.exec();
+}
+
+GlimoraApp::~GlimoraApp() = default;

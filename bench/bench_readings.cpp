@@ -1,0 +1,112 @@
+// The road of one reading with many rows listed, sorting and deleting a long list.
+// Run: QT_QPA_PLATFORM=offscreen build/bench/bench_readings
+#include <QApplication>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include "app/GlimoraApp.h"
+#include "readings/ReadingsModel.h"
+#include "readings/ReadingsView.h"
+#include "support/SettingsStore.h"
+#include "support/Sounds.h"
+#include "tests/common/TestMeter.h"
+
+namespace {
+
+struct Window {
+    QTemporaryDir dir;
+    support::SettingsStore store{dir.filePath(QStringLiteral("Glimora.ini"))};
+    support::RecordingSoundSink sounds;
+    TestMeter* meter = new TestMeter;
+    std::unique_ptr<GlimoraApp> app;
+
+    Window()
+    {
+        store.SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
+        support::SettingsStore::SetInstance(&store);
+        support::SetSounds(&sounds);
+        meter->logReads = false;
+        app = std::make_unique<GlimoraApp>(meter);
+        app->Load();
+        app->show();
+    }
+    ~Window()
+    {
+        app.reset();
+        support::SetSounds(nullptr);
+        support::SettingsStore::SetInstance(nullptr);
+    }
+    void Fill(int rows)
+    {
+        QDateTime t(QDate(2026, 1, 1), QTime(8, 0, 0));
+        for (int i = 0; i < rows; ++i) {
+            meter->SetNextReading(80 + (i % 200) * 0.1, 90 + (i % 70) * 0.1, 1.2, 3.4, QStringLiteral("Black Glass"), t.addSecs(i));
+            meter->Emit(12);
+        }
+        meter->log.clear();
+    }
+};
+
+void ReadingRoad(benchmark::State& state)
+{
+    Window w;
+    w.Fill(static_cast<int>(state.range(0)));
+    QDateTime t(QDate(2027, 1, 1), QTime(8, 0, 0));
+    int i = 0;
+    for (auto _ : state) {
+        w.meter->SetNextReading(85.3, 92.1, 1.25, 3.4, QStringLiteral("Black Glass"), t.addSecs(i++));
+        w.meter->Emit(12);
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        w.meter->log.clear();
+        w.sounds.sounds.clear();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(ReadingRoad)->Arg(0)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+void SortByColumn(benchmark::State& state)
+{
+    Window w;
+    w.Fill(100000);
+    int n = 0;
+    for (auto _ : state) {
+        w.app->Readings()->HeaderClicked(2 + (n++ % 2) * 2);  // Specular, then 2 Degree: each a full sort
+        QCoreApplication::processEvents();
+    }
+}
+BENCHMARK(SortByColumn)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void DeleteHalf(benchmark::State& state)
+{
+    std::unique_ptr<Window> w;
+    std::vector<bool> mask(100000);
+    for (std::size_t i = 0; i < mask.size(); ++i) mask[i] = i % 2 == 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        w.reset();
+        w = std::make_unique<Window>();
+        w->Fill(100000);
+        w->app->ListView()->selectAll();
+        state.ResumeTiming();
+        w->app->Readings()->DeleteRows(mask, w->app->Averages);
+        w->app->UpdateSummary();
+        w->app->UpdateCommands();
+        QCoreApplication::processEvents();
+    }
+    w.reset();
+}
+BENCHMARK(DeleteHalf)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

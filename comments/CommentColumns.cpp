@@ -1,0 +1,116 @@
+#include "comments/CommentColumns.h"
+
+#include "comments/dlgAdditionalComments.h"
+#include "support/SettingsStore.h"
+
+namespace comments {
+QString HeaderSection()
+{
+    return QStringLiteral("UserComments");
+}
+QString HeaderKey(int column)
+{
+    return QStringLiteral("UserComment%1").arg(column);
+}
+}  // namespace comments
+
+namespace {
+bool InRange(int column)
+{
+    return column >= 1 && column <= CommentColumns::Columns;
+}
+}  // namespace
+
+CommentColumns::CommentColumns()
+{
+    m_headers[1] = QStringLiteral("Comment");
+    CountCommentHeaders();
+}
+
+QString CommentColumns::CommentHeader(int column) const
+{
+    return InRange(column) ? m_headers[column] : QString();
+}
+
+void CommentColumns::SetCommentHeader(int column, const QString& text)
+{
+    if (InRange(column)) m_headers[column] = text;
+}
+
+QString CommentColumns::CommentText(int column) const
+{
+    return InRange(column) ? m_texts[column] : QString();
+}
+
+void CommentColumns::SetCommentText(int column, const QString& text)
+{
+    if (InRange(column)) m_texts[column] = text;
+}
+
+int16_t CommentColumns::CountOf(const std::array<QString, Columns + 1>& texts)
+{
+    for (int k = Columns; k >= 2; --k)
+        if (!texts[k].isEmpty()) return static_cast<int16_t>(k);
+    return texts[1].isEmpty() ? 0 : 1;
+}
+
+void CommentColumns::CountCommentTexts()
+{
+    CommentTextCount = CountOf(m_texts);
+}
+
+void CommentColumns::CountCommentHeaders()
+{
+    CommentHeaderCount = CountOf(m_headers);
+}
+
+void CommentColumns::ClearCommentTexts()
+{
+    for (QString& t : m_texts) t.clear();
+    CommentTextCount = 1;
+}
+
+void CommentColumns::LoadCommentHeaders()
+{
+    auto& store = support::SettingsStore::Instance();
+    for (int k = 1; k <= Columns; ++k)
+        m_headers[k] = store.GetSetting(comments::HeaderSection(), comments::HeaderKey(k),
+                                        k == 1 ? QStringLiteral("Comment") : QString());
+    CountCommentHeaders();
+}
+
+QStringList CommentColumns::HeadersInUse() const
+{
+    QStringList list;
+    for (int k = 1; k <= qBound<int>(0, CommentHeaderCount, Columns); ++k) list.append(m_headers[k]);
+    return list;
+}
+
+QStringList CommentColumns::TextsInUse() const
+{
+    QStringList list;
+    for (int k = 1; k <= qBound<int>(0, CommentTextCount, Columns); ++k) list.append(m_texts[k]);
+    return list;
+}
+
+void CommentColumns::CommentBtnCommand(QWidget* parent)
+{
+    dlgAdditionalComments dialog(parent);
+    for (int k = 2; k <= Columns; ++k) dialog.CColText(k) = m_texts[k];
+    for (int k = 1; k <= Columns; ++k) dialog.CHdrText(k) = m_headers[k];
+    dialog.exec();
+
+    if (dialog.UseTheData) {
+        for (int k = 2; k <= Columns; ++k) m_texts[k] = dialog.CColText(k);
+        CountCommentTexts();
+    }
+    if (dialog.HeadersChanged) {
+        auto& store = support::SettingsStore::Instance();
+        for (int k = 1; k <= Columns; ++k) {
+            m_headers[k] = dialog.CHdrText(k);
+            store.SaveSetting(comments::HeaderSection(), comments::HeaderKey(k), m_headers[k]);
+        }
+        store.Sync();
+        CountCommentHeaders();
+    }
+}

@@ -1,0 +1,99 @@
+#include "datafile/DataFileDialog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include <unistd.h>
+
+namespace datafile {
+
+namespace {
+QString g_lastFilter;  // the filter the operator last confirmed, for the rest of the run
+
+class DataFileDialog : public QFileDialog {
+public:
+    DataFileDialog(QWidget* parent, bool forNew)
+        : QFileDialog(parent), m_forNew(forNew)
+    {
+    }
+
+    void accept() override
+    {
+        const QStringList files = selectedFiles();
+        if (!files.isEmpty()) {
+            const QFileInfo info(files.first());
+            if (!info.isDir()) {
+                if (m_forNew && !info.absoluteDir().exists()) {
+                    QMessageBox::warning(this, windowTitle(),
+                                         QStringLiteral("%1\nPath does not exist.\nCheck the path and try again.")
+                                             .arg(QDir::toNativeSeparators(info.absolutePath())));
+                    return;
+                }
+                if (info.exists() && ::access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK) != 0) {
+                    QMessageBox::warning(this, windowTitle(),
+                                         QStringLiteral("%1\nThis file is set to read-only.\nTry again with a different file name.")
+                                             .arg(info.fileName()));
+                    return;
+                }
+            }
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    bool m_forNew;
+};
+}  // namespace
+
+QString DataFileFilterText()
+{
+    return QStringLiteral("Excel (*.csv)|*.csv|Text (*.txt)|*.txt|All Files (*.*)|*.*");
+}
+
+QStringList NameFiltersFromText(const QString& barText)
+{
+    const QStringList parts = barText.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts.at(i).trimmed();
+        QString patterns = parts.at(i + 1).trimmed();
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        if (description.endsWith(QLatin1Char(')')) && description.contains(QLatin1Char('(')))
+            filters.append(description);
+        else
+            filters.append(QStringLiteral("%1 (%2)").arg(description, patterns));
+    }
+    return filters;
+}
+
+std::unique_ptr<QFileDialog> MakeDataFileDialog(QWidget* parent, bool forNew)
+{
+    auto dialog = std::make_unique<DataFileDialog>(parent, forNew);
+    dialog->setObjectName(forNew ? QStringLiteral("NewFileDialog") : QStringLiteral("OpenFileDialog"));
+    dialog->setWindowTitle(forNew ? QStringLiteral("New") : QStringLiteral("Open"));
+    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(forNew ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    const QStringList filters = NameFiltersFromText(DataFileFilterText());
+    dialog->setNameFilters(filters);
+    dialog->setDefaultSuffix(QStringLiteral("csv"));
+    if (forNew || g_lastFilter.isEmpty() || !filters.contains(g_lastFilter))
+        dialog->selectNameFilter(filters.first());
+    else
+        dialog->selectNameFilter(g_lastFilter);
+    dialog->selectFile(QString());
+    return dialog;
+}
+
+QString RunDataFileDialog(QWidget* parent, bool forNew)
+{
+    std::unique_ptr<QFileDialog> dialog = MakeDataFileDialog(parent, forNew);
+    if (dialog->exec() != QDialog::Accepted) return QString();
+    g_lastFilter = dialog->selectedNameFilter();
+    const QStringList files = dialog->selectedFiles();
+    return files.isEmpty() ? QString() : files.first();
+}
+
+}  // namespace datafile

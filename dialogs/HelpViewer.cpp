@@ -1,0 +1,414 @@
+#include "dialogs/HelpViewer.h"
+
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QImage>
+#include <QKeySequence>
+#include <QSplitter>
+#include <QStringDecoder>
+#include <QStyle>
+#include <QTextDocument>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kScheme = QStringLiteral("chm");
+
+QString DecodeEntities(const QString& text)
+{
+    if (!text.contains(QLatin1Char('&'))) return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const qsizetype semi = c == QLatin1Char('&') ? text.indexOf(QLatin1Char(';'), i + 1) : -1;
+        if (semi < 0 || semi - i > 10) {
+            out += c;
+            continue;
+        }
+        const QString name = text.mid(i + 1, semi - i - 1);
+        QString replacement;
+        if (name == QLatin1String("amp")) replacement = QStringLiteral("&");
+        else if (name == QLatin1String("lt")) replacement = QStringLiteral("<");
+        else if (name == QLatin1String("gt")) replacement = QStringLiteral(">");
+        else if (name == QLatin1String("quot")) replacement = QStringLiteral("\"");
+        else if (name == QLatin1String("apos")) replacement = QStringLiteral("'");
+        else if (name == QLatin1String("nbsp")) replacement = QString(QChar(0xa0));
+        else if (name.startsWith(QLatin1Char('#'))) {
+            bool ok = false;
+            const uint code = name.startsWith(QLatin1String("#x"), Qt::CaseInsensitive) ? name.mid(2).toUInt(&ok, 16)
+                                                                                        : name.mid(1).toUInt(&ok, 10);
+            if (ok && code > 0 && code <= 0x10ffff && (code < 0xd800 || code > 0xdfff)) {
+                const char32_t ch = code;
+                replacement = QString::fromUcs4(&ch, 1);
+            }
+        }
+        if (replacement.isEmpty()) {
+            out += c;
+            continue;
+        }
+        out += replacement;
+        i = semi;
+    }
+    return out;
+}
+
+// The attributes of one tag, names in lower case.
+QHash<QString, QString> TagAttributes(const QString& tag)
+{
+    QHash<QString, QString> attributes;
+    qsizetype i = 0;
+    const qsizetype n = tag.size();
+    while (i < n && !tag.at(i).isSpace()) ++i;  // the tag's name
+    while (i < n) {
+        while (i < n && (tag.at(i).isSpace() || tag.at(i) == QLatin1Char('/'))) ++i;
+        const qsizetype nameStart = i;
+        while (i < n && !tag.at(i).isSpace() && tag.at(i) != QLatin1Char('=')) ++i;
+        const QString name = tag.mid(nameStart, i - nameStart).toLower();
+        while (i < n && tag.at(i).isSpace()) ++i;
+        QString value;
+        if (i < n && tag.at(i) == QLatin1Char('=')) {
+            ++i;
+            while (i < n && tag.at(i).isSpace()) ++i;
+            if (i < n && (tag.at(i) == QLatin1Char('"') || tag.at(i) == QLatin1Char('\''))) {
+                const QChar quote = tag.at(i++);
+                const qsizetype end = tag.indexOf(quote, i);
+                const qsizetype stop = end < 0 ? n : end;
+                value = tag.mid(i, stop - i);
+                i = stop + 1;
+            } else {
+                const qsizetype valueStart = i;
+                while (i < n && !tag.at(i).isSpace()) ++i;
+                value = tag.mid(valueStart, i - valueStart);
+            }
+        }
+        if (!name.isEmpty() && !attributes.contains(name)) attributes.insert(name, DecodeEntities(value));
+    }
+    return attributes;
+}
+
+}  // namespace
+
+QList<ContentsEntry> ParseSitemap(const QByteArray& html)
+{
+    QStringDecoder decoder = QStringDecoder::decoderForHtml(html);
+    const QString text = decoder.isValid() ? decoder.decode(html) : QString::fromLatin1(html);
+
+    QList<ContentsEntry> entries;
+    int depth = 0;
+    bool inObject = false;
+    ContentsEntry current;
+    qsizetype pos = 0;
+    while (entries.size() < kMaxContentsEntries) {
+        const qsizetype open = text.indexOf(QLatin1Char('<'), pos);
+        if (open < 0) break;
+        if (text.mid(open, 4) == QLatin1String("<!--")) {
+            const qsizetype end = text.indexOf(QLatin1String("-->"), open + 4);
+            if (end < 0) break;
+            pos = end + 3;
+            continue;
+        }
+        // The tag ends at the first '>' outside quotes.
+        qsizetype close = open + 1;
+        QChar quote;
+        for (; close < text.size(); ++close) {
+            const QChar c = text.at(close);
+            if (!quote.isNull()) {
+                if (c == quote) quote = QChar();
+            } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
+                quote = c;
+            } else if (c == QLatin1Char('>')) {
+                break;
+            }
+        }
+        if (close >= text.size()) break;
+        const QString tag = text.mid(open + 1, close - open - 1).trimmed();
+        pos = close + 1;
+        qsizetype nameEnd = 0;
+        while (nameEnd < tag.size() && !tag.at(nameEnd).isSpace()) ++nameEnd;
+        const QString name = tag.left(nameEnd).toLower();
+
+        if (name == QLatin1String("ul")) {
+            ++depth;
+        } else if (name == QLatin1String("/ul")) {
+            if (depth > 0) --depth;
+        } else if (name == QLatin1String("object")) {
+            const auto attributes = TagAttributes(tag);
+            inObject = attributes.value(QStringLiteral("type")).compare(QLatin1String("text/sitemap"),
+                                                                        Qt::CaseInsensitive) == 0;
+            current = ContentsEntry();
+        } else if (name == QLatin1String("param") && inObject) {
+            const auto attributes = TagAttributes(tag);
+            const QString param = attributes.value(QStringLiteral("name")).toLower();
+            const QString value = attributes.value(QStringLiteral("value")).trimmed();
+            if (param == QLatin1String("name") && current.name.isEmpty()) current.name = value;
+            else if (param == QLatin1String("local") && current.local.isEmpty()) current.local = value;
+        } else if (name == QLatin1String("/object") && inObject) {
+            inObject = false;
+            if (current.name.isEmpty()) current.name = current.local;
+            if (!current.name.isEmpty()) {
+                current.level = qBound(0, depth - 1, kMaxContentsLevel - 1);
+                entries.append(current);
+            }
+        }
+    }
+    return entries;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+HelpPage::HelpPage(QWidget* parent) : QTextBrowser(parent)
+{
+    setOpenLinks(false);
+    setOpenExternalLinks(false);
+}
+
+QVariant HelpPage::loadResource(int type, const QUrl& name)
+{
+    // Anything that is not in the help file is answered with a placeholder, so that the document
+    // does not look for it on the disk.
+    const QVariant nothing = QVariant(QByteArray(1, '\0'));
+    QUrl url = name;
+    if (url.isRelative()) url = source().resolved(url);
+    if (!m_file || url.scheme() != kScheme) return nothing;
+    const QByteArray data = m_file->Read(url.path(QUrl::FullyDecoded));
+    if (data.isEmpty()) return nothing;
+    switch (type) {
+    case QTextDocument::HtmlResource: {
+        QStringDecoder decoder = QStringDecoder::decoderForHtml(data);
+        return decoder.isValid() ? QString(decoder.decode(data)) : QString::fromLatin1(data);
+    }
+    case QTextDocument::ImageResource: {
+        const QImage image = QImage::fromData(data);
+        return image.isNull() ? nothing : QVariant(image);
+    }
+    case QTextDocument::StyleSheetResource:
+        return QString::fromUtf8(data);
+    default:
+        return data;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+
+HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window)
+{
+    setObjectName(QStringLiteral("HelpViewer"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Glimora Help"));
+    resize(1000, 680);
+
+    auto makeButton = [this](const QString& objectName, const QString& text, QStyle::StandardPixmap icon,
+                             const QKeySequence& keys, const QString& tip) {
+        auto* button = new QToolButton(this);
+        button->setObjectName(objectName);
+        button->setText(text);
+        button->setIcon(style()->standardIcon(icon));
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        button->setAutoRaise(true);
+        button->setToolTip(tip);
+        button->setAccessibleName(text);
+        if (!keys.isEmpty()) button->setShortcut(keys);
+        return button;
+    };
+    cmdBack = makeButton(QStringLiteral("cmdBack"), QStringLiteral("Back"), QStyle::SP_ArrowBack,
+                         QKeySequence(QKeySequence::Back), QStringLiteral("Go back to the page seen before (Alt+Left)"));
+    cmdForward = makeButton(QStringLiteral("cmdForward"), QStringLiteral("Forward"), QStyle::SP_ArrowForward,
+                            QKeySequence(QKeySequence::Forward), QStringLiteral("Go forward again (Alt+Right)"));
+    cmdHome = makeButton(QStringLiteral("cmdHome"), QStringLiteral("Home"), QStyle::SP_DirHomeIcon, QKeySequence(),
+                         QStringLiteral("Go to the first page of the help"));
+    cmdBack->setEnabled(false);
+    cmdForward->setEnabled(false);
+
+    tvContents = new QTreeWidget(this);
+    tvContents->setObjectName(QStringLiteral("tvContents"));
+    tvContents->setAccessibleName(QStringLiteral("Help contents"));
+    tvContents->setHeaderHidden(true);
+    tvContents->setColumnCount(1);
+    tvContents->setUniformRowHeights(true);
+    tvContents->header()->setStretchLastSection(true);
+
+    txtPage = new HelpPage(this);
+    txtPage->setObjectName(QStringLiteral("txtPage"));
+    txtPage->setAccessibleName(QStringLiteral("Help page"));
+    txtPage->document()->setDocumentMargin(14);
+
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setObjectName(QStringLiteral("splitHelp"));
+    splitter->addWidget(tvContents);
+    splitter->addWidget(txtPage);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({290, 710});
+    splitter->setChildrenCollapsible(false);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(4, 2, 4, 2);
+    buttons->setSpacing(2);
+    buttons->addWidget(cmdBack);
+    buttons->addWidget(cmdForward);
+    buttons->addWidget(cmdHome);
+    buttons->addStretch(1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(2);
+    layout->addLayout(buttons);
+    layout->addWidget(splitter, 1);
+
+    connect(cmdBack, &QToolButton::clicked, txtPage, &QTextBrowser::backward);
+    connect(cmdForward, &QToolButton::clicked, txtPage, &QTextBrowser::forward);
+    connect(cmdHome, &QToolButton::clicked, this, [this] { ShowTopic(HomeTopic()); });
+    connect(txtPage, &QTextBrowser::backwardAvailable, cmdBack, &QToolButton::setEnabled);
+    connect(txtPage, &QTextBrowser::forwardAvailable, cmdForward, &QToolButton::setEnabled);
+    connect(txtPage, &QTextBrowser::anchorClicked, this, &HelpViewer::OnAnchorClicked);
+    connect(txtPage, &QTextBrowser::sourceChanged, this, &HelpViewer::SelectContentsFor);
+    connect(tvContents, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* item) { OnContentsItemChanged(item); });
+    connect(tvContents, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item) { OnContentsItemChanged(item); });
+}
+
+HelpViewer::~HelpViewer()
+{
+    // The page keeps a plain pointer to the file; it must not outlive it.
+    txtPage->SetFile(nullptr);
+}
+
+QUrl HelpViewer::TopicUrl(const QString& path, const QString& fragment)
+{
+    QUrl url;
+    url.setScheme(kScheme);
+    url.setPath(path, QUrl::DecodedMode);
+    if (!fragment.isEmpty()) url.setFragment(fragment, QUrl::DecodedMode);
+    return url;
+}
+
+void HelpViewer::SetFile(std::unique_ptr<ChmFile> file)
+{
+    const bool samePath = m_file && file && m_file->FilePath() == file->FilePath();
+    txtPage->SetFile(file.get());
+    m_file = std::move(file);
+    if (!samePath) txtPage->clearHistory();
+    const QString title = m_file ? m_file->Title() : QString();
+    setWindowTitle(title.isEmpty() ? QStringLiteral("Glimora Help") : title);
+    BuildContents();
+    if (txtPage->source().isValid()) txtPage->reload();
+}
+
+void HelpViewer::BuildContents()
+{
+    m_syncing = true;
+    tvContents->clear();
+    m_itemForPage.clear();
+    m_firstPage.clear();
+    const QList<ContentsEntry> entries =
+        m_file ? ParseSitemap(m_file->Read(m_file->ContentsPath())) : QList<ContentsEntry>();
+    const QIcon bookIcon = style()->standardIcon(QStyle::SP_DirIcon);
+    const QIcon pageIcon = style()->standardIcon(QStyle::SP_FileIcon);
+    QList<QTreeWidgetItem*> parents;  // the last item of each level
+    for (const ContentsEntry& entry : entries) {
+        const int level = qMin(entry.level, static_cast<int>(parents.size()));
+        parents.resize(level);
+        auto* item = level == 0 ? new QTreeWidgetItem(tvContents) : new QTreeWidgetItem(parents.last());
+        item->setText(0, entry.name);
+        item->setToolTip(0, entry.name);
+        const QString page = entry.local.section(QLatin1Char('#'), 0, 0);
+        const QString canonical = m_file->CanonicalPath(page);
+        item->setData(0, Qt::UserRole, canonical.isEmpty() ? QString() : entry.local);
+        item->setIcon(0, canonical.isEmpty() ? bookIcon : pageIcon);
+        if (!canonical.isEmpty()) {
+            const QString key = canonical.toCaseFolded();
+            if (!m_itemForPage.contains(key)) m_itemForPage.insert(key, item);
+            if (m_firstPage.isEmpty()) m_firstPage = canonical;
+        }
+        parents.append(item);
+    }
+    // A heading shows as a book when it has pages under it.
+    for (QTreeWidgetItemIterator it(tvContents); *it; ++it)
+        if ((*it)->childCount() > 0) (*it)->setIcon(0, bookIcon);
+    tvContents->expandAll();
+    m_syncing = false;
+    SelectContentsFor(txtPage->source());
+}
+
+QString HelpViewer::HomeTopic() const
+{
+    if (!m_file) return QString();
+    const QString topic = m_file->DefaultTopic();
+    return topic.isEmpty() ? m_firstPage : topic;
+}
+
+bool HelpViewer::ShowTopic(const QString& topic)
+{
+    if (!m_file || topic.isEmpty()) return false;
+    const qsizetype hash = topic.indexOf(QLatin1Char('#'));
+    const QString page = hash < 0 ? topic : topic.left(hash);
+    const QString fragment = hash < 0 ? QString() : topic.mid(hash + 1);
+    const QString canonical = m_file->CanonicalPath(page);
+    if (canonical.isEmpty() || canonical.endsWith(QLatin1Char('/'))) return false;
+    txtPage->setSource(TopicUrl(canonical, fragment));
+    return true;
+}
+
+QString HelpViewer::CurrentTopic() const
+{
+    const QUrl url = txtPage->source();
+    if (!m_file || url.scheme() != kScheme) return QString();
+    return m_file->CanonicalPath(url.path(QUrl::FullyDecoded));
+}
+
+void HelpViewer::SelectContentsFor(const QUrl& url)
+{
+    if (!m_file || m_syncing) return;
+    const QString canonical = m_file->CanonicalPath(url.path(QUrl::FullyDecoded));
+    QTreeWidgetItem* item = m_itemForPage.value(canonical.toCaseFolded());
+    QTreeWidgetItem* current = tvContents->currentItem();
+    if (current && m_file->CanonicalPath(current->data(0, Qt::UserRole).toString().section(QLatin1Char('#'), 0, 0))
+                       .compare(canonical, Qt::CaseInsensitive) == 0)
+        return;  // already on an entry of this page
+    m_syncing = true;
+    if (item) {
+        tvContents->setCurrentItem(item);
+        tvContents->scrollToItem(item);
+    } else {
+        tvContents->setCurrentItem(nullptr);
+    }
+    m_syncing = false;
+}
+
+void HelpViewer::OnContentsItemChanged(QTreeWidgetItem* item)
+{
+    if (m_syncing || !item) return;
+    const QString local = item->data(0, Qt::UserRole).toString();
+    if (local.isEmpty()) return;
+    const QUrl wanted = TopicUrl(m_file ? m_file->CanonicalPath(local.section(QLatin1Char('#'), 0, 0)) : QString(),
+                                 local.section(QLatin1Char('#'), 1));
+    if (wanted == txtPage->source()) return;
+    ShowTopic(local);
+}
+
+void HelpViewer::OnAnchorClicked(const QUrl& link)
+{
+    QUrl url = link.isRelative() ? txtPage->source().resolved(link) : link;
+    const QString scheme = url.scheme().toLower();
+    if (scheme == kScheme) {
+        const QString fragment = url.fragment(QUrl::FullyDecoded);
+        const QString path = url.path(QUrl::FullyDecoded);
+        ShowTopic(fragment.isEmpty() ? path : path + QLatin1Char('#') + fragment);
+        return;
+    }
+    // "ms-its:file.chm::/page.htm" and "mk:@MSITStore:file.chm::/page.htm" point into a help file.
+    const QString text = QUrl::fromPercentEncoding(url.toString().toUtf8());
+    const qsizetype inside = text.indexOf(QLatin1String("::"));
+    if ((scheme == QLatin1String("ms-its") || scheme == QLatin1String("mk")) && inside >= 0) {
+        ShowTopic(text.mid(inside + 2));
+        return;
+    }
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("mailto"))
+        QDesktopServices::openUrl(url);
+}

@@ -1,0 +1,174 @@
+#include "printing/FontClass.h"
+
+#include "printing/RichText.h"
+#include "support/Numbers.h"
+#include "support/SettingsStore.h"
+
+#include <QFont>
+#include <QTextBlock>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <limits>
+
+namespace {
+
+QString BoolText(bool value)
+{
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+// A stored whole number: the leading decimal number of the text (0 when there is none),
+// rounded half to even. A number that does not fit the target type counts as 0, just like
+// text that is not a number: saturating would turn a damaged value into an extreme one
+// (a 32767-point size, or a colour of white), while 0 is the plain fallback of the store.
+template <typename T>
+T StoredWholeNumber(const QString& text)
+{
+    const double v = support::RoundHalfEven(support::LeadingNumber(text));
+    if (v < double(std::numeric_limits<T>::min()) || v > double(std::numeric_limits<T>::max())) return 0;
+    return static_cast<T>(v);
+}
+
+// The largest size the box takes; larger or non-positive sizes are not applied.
+constexpr int kLargestBoxSize = 1638;
+
+struct SelectionFonts {
+    QList<QFont> fonts;
+    QList<int32_t> colors;
+};
+
+// The effective font and colour of every piece of text in the selection, or of the insertion
+// point when nothing (or only paragraph marks) is selected.
+SelectionFonts FontsOfSelection(const QTextCursor& box)
+{
+    SelectionFonts out;
+    const QTextDocument* doc = box.document();
+    const QFont base = doc ? doc->defaultFont() : QFont();
+    auto take = [&](const QTextCharFormat& fmt) {
+        out.fonts.append(fmt.font().resolve(base));
+        const QBrush fg = fmt.foreground();
+        out.colors.append(fg.style() == Qt::NoBrush ? 0 : printing::ValueFromColor(fg.color()));
+    };
+    if (doc && box.hasSelection()) {
+        const int start = box.selectionStart();
+        const int end = box.selectionEnd();
+        for (QTextBlock b = doc->findBlock(start); b.isValid() && b.position() < end; b = b.next()) {
+            for (auto it = b.begin(); !it.atEnd(); ++it) {
+                const QTextFragment f = it.fragment();
+                if (!f.isValid() || f.position() + f.length() <= start || f.position() >= end) continue;
+                take(f.charFormat());
+            }
+        }
+    }
+    if (out.fonts.isEmpty()) take(box.charFormat());
+    return out;
+}
+
+template <typename T, typename F>
+bool AllSame(const QList<T>& list, F value)
+{
+    for (const T& item : list)
+        if (!(value(item) == value(list.first()))) return false;
+    return true;
+}
+
+}  // namespace
+
+void FontClass::SetSize(int value)
+{
+    if (value >= m_minSize && value <= m_maxSize) m_size = static_cast<int16_t>(value);
+}
+
+void FontClass::SetFontName(const QString& value)
+{
+    if (!value.isEmpty()) m_fontName = value;
+}
+
+void FontClass::CopyTo(FontClass* fnt) const
+{
+    if (!fnt) return;
+    fnt->SetMaxSize(m_maxSize);
+    fnt->SetMinSize(m_minSize);
+    fnt->SetFontName(m_fontName);
+    fnt->SetColor(m_color);
+    fnt->SetBold(m_bold);
+    fnt->SetItalic(m_italic);
+    fnt->SetStrikeThru(m_strikeThru);
+    fnt->SetUnderline(m_underline);
+    fnt->SetSize(m_size);
+}
+
+bool FontClass::IsEqual(const FontClass* fnt) const
+{
+    if (!fnt) return false;
+    return m_maxSize == fnt->m_maxSize && m_minSize == fnt->m_minSize && m_fontName == fnt->m_fontName
+        && m_color == fnt->m_color && m_bold == fnt->m_bold && m_italic == fnt->m_italic
+        && m_strikeThru == fnt->m_strikeThru && m_underline == fnt->m_underline && m_size == fnt->m_size;
+}
+
+void FontClass::ReadProperties(const QString& thisApp, const QString& thisPref)
+{
+    Q_UNUSED(thisApp);
+    const auto& store = support::SettingsStore::Instance();
+    auto get = [&](const char* key, const QString& current) { return store.GetSetting(thisPref, QLatin1String(key), current); };
+
+    SetFontName(get("FontName", m_fontName));
+    // Size and colour are taken as stored, without the size bounds.
+    m_size = StoredWholeNumber<int16_t>(get("FontSize", QString::number(m_size)));
+    m_color = StoredWholeNumber<int32_t>(get("FontColor", QString::number(m_color)));
+    m_bold = get("FontBold", BoolText(m_bold)) == QLatin1String("True");
+    m_italic = get("FontItalic", BoolText(m_italic)) == QLatin1String("True");
+    m_underline = get("FontUnderline", BoolText(m_underline)) == QLatin1String("True");
+    m_strikeThru = get("FontStrikeThru", BoolText(m_strikeThru)) == QLatin1String("True");
+}
+
+bool FontClass::WriteProperties(const QString& thisApp, const QString& thisPref) const
+{
+    Q_UNUSED(thisApp);
+    auto& store = support::SettingsStore::Instance();
+    store.SaveSetting(thisPref, QStringLiteral("FontName"), m_fontName);
+    store.SaveSetting(thisPref, QStringLiteral("FontSize"), QString::number(m_size));
+    store.SaveSetting(thisPref, QStringLiteral("FontColor"), QString::number(m_color));
+    store.SaveSetting(thisPref, QStringLiteral("FontBold"), BoolText(m_bold));
+    store.SaveSetting(thisPref, QStringLiteral("FontItalic"), BoolText(m_italic));
+    store.SaveSetting(thisPref, QStringLiteral("FontUnderline"), BoolText(m_underline));
+    store.SaveSetting(thisPref, QStringLiteral("FontStrikeThru"), BoolText(m_strikeThru));
+    return store.Sync();
+}
+
+void FontClass::InstallFont(QTextCursor* Box) const
+{
+    if (!Box || Box->isNull()) return;
+    QTextCharFormat fmt;
+    fmt.setFontFamilies(QStringList{m_fontName});
+    fmt.setFontWeight(m_bold ? QFont::Bold : QFont::Normal);
+    fmt.setForeground(printing::ColorFromValue(m_color));
+    if (m_size > 0 && m_size <= kLargestBoxSize) fmt.setFontPointSize(m_size);
+    fmt.setFontItalic(m_italic);
+    fmt.setFontUnderline(m_underline);
+    fmt.setFontStrikeOut(m_strikeThru);
+    Box->mergeCharFormat(fmt);
+}
+
+void FontClass::RetreiveFont(QTextCursor* Box)
+{
+    if (!Box || Box->isNull()) return;
+    const SelectionFonts sel = FontsOfSelection(*Box);
+    const QList<QFont>& fonts = sel.fonts;
+
+    if (AllSame(fonts, [](const QFont& f) { return f.family(); })) SetFontName(fonts.first().family());
+    if (AllSame(sel.colors, [](int32_t c) { return c; })) SetColor(sel.colors.first());
+    if (AllSame(fonts, [](const QFont& f) { return f.pointSizeF(); }) && fonts.first().pointSizeF() > 0)
+        SetSize(static_cast<int>(support::RoundHalfEven(fonts.first().pointSizeF())));
+
+    auto everywhere = [&](auto flag) {
+        for (const QFont& f : fonts)
+            if (!flag(f)) return false;
+        return true;
+    };
+    m_italic = everywhere([](const QFont& f) { return f.italic(); });
+    m_underline = everywhere([](const QFont& f) { return f.underline(); });
+    m_strikeThru = everywhere([](const QFont& f) { return f.strikeOut(); });
+    m_bold = everywhere([](const QFont& f) { return f.weight() >= QFont::Bold; });
+}

@@ -1,0 +1,742 @@
+// Preferences store, password protection, the preferences dialog and Restore Defaults.
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGroupBox>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "dialogs/dlgError.h"
+#include "settings/PasswordProtection.h"
+#include "settings/PreferenceCommands.h"
+#include "settings/Preferences.h"
+#include "settings/dlgAppProperties.h"
+#include "settings/dlgPassword.h"
+#include "settings/dlgPasswordSetup.h"
+#include "support/SettingsStore.h"
+#include "support/Sounds.h"
+#include "tests/common/ModalHelper.h"
+#include "tests/common/TestMeter.h"
+#include "vantrel/AccessCode.h"
+
+namespace {
+
+const QString kSection = QStringLiteral("Preferences");
+
+// Clicks a named button once control is back in the event loop, so that a dialog it opens
+// can be answered in turn.
+void ClickLater(QWidget* dialog, const QString& name)
+{
+    auto* button = dialog->findChild<QAbstractButton*>(name);
+    QVERIFY2(button, qPrintable(name));
+    QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
+}
+
+// Answers dlgPassword: types the text and presses Ok.
+void AnswerPassword(const QString& typed)
+{
+    testing::WhenModal(
+        [typed](QWidget* w) {
+            testing::TypeInto(w, QStringLiteral("edPassword"), typed);
+            ClickLater(w, QStringLiteral("Ok"));
+        },
+        QStringLiteral("Enter Password"));
+}
+
+// Closes the next modal dialog through its OK/Ok-like accept path, recording its message.
+void AnswerError(QString* message)
+{
+    testing::WhenModal(
+        [message](QWidget* w) {
+            if (auto* label = w->findChild<QLabel*>(QStringLiteral("ErrMsg"))) *message = label->text();
+            ClickLater(w, QStringLiteral("OKButton"));
+        },
+        QStringLiteral("Password Failure"));
+}
+
+Preferences Protected(const QString& password)
+{
+    Preferences p;
+    p.Password = password;
+    p.PasswordProtection = !password.isEmpty();
+    return p;
+}
+
+}  // namespace
+
+class TestSettings : public QObject {
+    Q_OBJECT
+
+private:
+    support::RecordingSoundSink m_sounds;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<support::SettingsStore> m_store;
+
+    int Beeps() const { return static_cast<int>(m_sounds.sounds.count(-1)); }
+
+private slots:
+    void initTestCase() { support::SetSounds(&m_sounds); }
+
+    void init()
+    {
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("modal dialog titled|no button named|no line edit named")));
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_store = std::make_unique<support::SettingsStore>(m_dir->filePath(QStringLiteral("Glimora.ini")));
+        support::SettingsStore::SetInstance(m_store.get());
+        m_sounds.sounds.clear();
+        testing::ClearModals();
+    }
+
+    void cleanup()
+    {
+        QCOMPARE(testing::PendingModals(), 0);
+        testing::ClearModals();
+        support::SettingsStore::SetInstance(nullptr);
+        m_store.reset();
+        m_dir.reset();
+    }
+
+    // ---- Preferences store ----
+
+    void emptyStoreGivesDefaultsAndWarns()
+    {
+        Preferences p;
+        p.CalIndex = 3;
+        p.NoFile = p.SoundOn = p.EnableButton = p.PixelAvg = false;
+        p.CalConst = true;
+        p.Digits = 0;
+        p.Password = QStringLiteral("old");
+        p.PasswordProtection = true;
+        int warnings = 0;
+        LoadPreferences(p, [&] { ++warnings; });
+        QCOMPARE(warnings, 1);
+        QCOMPARE(p.CalIndex, int16_t(0));
+        QCOMPARE(p.KeepAlive, true);
+        QCOMPARE(p.NoFile, true);
+        QCOMPARE(p.SoundOn, true);
+        QCOMPARE(p.EnableButton, true);
+        QCOMPARE(p.CalConst, false);
+        QCOMPARE(p.Digits, int16_t(2));
+        QCOMPARE(p.PixelAvg, true);
+        QVERIFY(p.Password.isEmpty());
+        QCOMPARE(p.PasswordProtection, false);
+        QVERIFY(!m_store->Dirty());
+    }
+
+    void storedTextsFollowTheReadingRules_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("expected");  // integer value, or 0/1 for Booleans
+        QTest::newRow("Digits 5 out of range") << "Digits" << "5" << 2;
+        QTest::newRow("Digits -1 out of range") << "Digits" << "-1" << 2;
+        QTest::newRow("Digits 3 with blank") << "Digits" << " 3" << 3;
+        QTest::newRow("Digits 1 with trailing text") << "Digits" << "1xyz" << 1;
+        QTest::newRow("Digits no number counts 0") << "Digits" << "abc" << 0;
+        QTest::newRow("CalIndex 7 out of range") << "CalIndex" << "7" << 0;
+        QTest::newRow("CalIndex 2.5 to even") << "CalIndex" << "2.5" << 2;
+        QTest::newRow("CalIndex 2.6 up") << "CalIndex" << "2.6" << 3;
+        QTest::newRow("CalIndex 1.5 to even") << "CalIndex" << "1.5" << 2;
+        QTest::newRow("CalIndex 3.2 out of range") << "CalIndex" << "3.2" << 0;
+        QTest::newRow("KeepAlive lower-case true") << "KeepAlive" << "true" << 0;
+        QTest::newRow("KeepAlive True") << "KeepAlive" << "True" << 1;
+        QTest::newRow("SoundOn TRUE") << "SoundOn" << "TRUE" << 0;
+        QTest::newRow("SoundOn False") << "SoundOn" << "False" << 0;
+        QTest::newRow("CalConst True") << "CalConst" << "True" << 1;
+        QTest::newRow("PixelAvg 1") << "PixelAvg" << "1" << 0;
+        QTest::newRow("NoFile True with blank") << "NoFile" << "True " << 0;
+        QTest::newRow("EnableButton False") << "EnableButton" << "False" << 0;
+    }
+
+    void storedTextsFollowTheReadingRules()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, stored);
+        QFETCH(int, expected);
+        m_store->SaveSetting(kSection, key, stored);
+        Preferences p;
+        LoadPreferences(p, nullptr);
+        const QMap<QString, int> got{{"CalIndex", p.CalIndex}, {"Digits", p.Digits},      {"KeepAlive", p.KeepAlive},
+                                     {"NoFile", p.NoFile},     {"SoundOn", p.SoundOn},    {"EnableButton", p.EnableButton},
+                                     {"CalConst", p.CalConst}, {"PixelAvg", p.PixelAvg}};
+        QCOMPARE(got.value(key, -99), expected);
+    }
+
+    void passwordSurvivesTheStore()
+    {
+        // Digits and both letter cases; the scrambled forms include INI-sensitive characters.
+        const QString password = QStringLiteral("Zq09aB1x");
+        const QString scrambled = ScramblePassword(password);
+        QCOMPARE(scrambled.size(), password.size());
+        QVERIFY(scrambled != password);
+        QCOMPARE(ScramblePassword(scrambled), password);
+
+        Preferences p = Protected(password);
+        QVERIFY(SavePreferences(p));
+        QCOMPARE(m_store->GetSetting(kSection, QStringLiteral("Password")), scrambled);
+
+        support::SettingsStore reread(m_store->FilePath());
+        support::SettingsStore::SetInstance(&reread);
+        Preferences loaded;
+        int warnings = 0;
+        LoadPreferences(loaded, [&] { ++warnings; });
+        support::SettingsStore::SetInstance(m_store.get());
+        QCOMPARE(loaded.Password, password);
+        QVERIFY(loaded.PasswordProtection);
+        QCOMPARE(warnings, 0);
+
+        // Written back unchanged, the stored text stays the same.
+        support::SettingsStore::SetInstance(&reread);
+        QVERIFY(SavePreferences(loaded));
+        support::SettingsStore::SetInstance(m_store.get());
+        QCOMPARE(reread.GetSetting(kSection, QStringLiteral("Password")), scrambled);
+    }
+
+    void savePreferencesWritesEveryKeyInOrder()
+    {
+        Preferences p;
+        p.CalIndex = 3;
+        p.KeepAlive = true;
+        p.NoFile = false;
+        p.SoundOn = true;
+        p.EnableButton = false;
+        p.CalConst = true;
+        p.Digits = 0;
+        p.PixelAvg = false;
+        QVERIFY(SavePreferences(p));
+        QCOMPARE(m_store->Keys(kSection),
+                 QStringList({"CalIndex", "KeepAlive", "NoFile", "SoundOn", "Digits", "EnableButton", "CalConst", "PixelAvg",
+                              "Password"}));
+        const QStringList values{"3", "True", "False", "True", "0", "False", "True", "False", ""};
+        for (int i = 0; i < values.size(); ++i)
+            QCOMPARE(m_store->GetSetting(kSection, m_store->Keys(kSection).at(i), QStringLiteral("<missing>")), values.at(i));
+
+        // What was written loads back as the same record.
+        support::SettingsStore reread(m_store->FilePath());
+        support::SettingsStore::SetInstance(&reread);
+        Preferences loaded;
+        LoadPreferences(loaded, nullptr);
+        support::SettingsStore::SetInstance(m_store.get());
+        QCOMPARE(loaded.CalIndex, p.CalIndex);
+        QCOMPARE(loaded.KeepAlive, p.KeepAlive);
+        QCOMPARE(loaded.NoFile, p.NoFile);
+        QCOMPARE(loaded.SoundOn, p.SoundOn);
+        QCOMPARE(loaded.EnableButton, p.EnableButton);
+        QCOMPARE(loaded.CalConst, p.CalConst);
+        QCOMPARE(loaded.Digits, p.Digits);
+        QCOMPARE(loaded.PixelAvg, p.PixelAvg);
+        QVERIFY(!loaded.PasswordProtection);
+    }
+
+    // ---- AuthorizeCommand ----
+
+    void withoutPasswordOnlyTheMeterIsAsked()
+    {
+        TestMeter meter;
+        QVERIFY(AuthorizeCommand(meter, Preferences{}, nullptr));
+        QCOMPARE(meter.log, QStringList{"Unlock"});
+        QCOMPARE(meter.lastUnlockCode, GlimoraAccessCode());
+        QVERIFY(testing::AnsweredTitles().isEmpty());
+        QVERIFY(m_sounds.sounds.isEmpty());
+
+        meter.log.clear();
+        meter.unlockResult = false;
+        QString message;
+        AnswerError(&message);
+        QVERIFY(!AuthorizeCommand(meter, Preferences{}, nullptr));
+        QCOMPARE(meter.log, QStringList{"Unlock"});
+        QCOMPARE(message, QStringLiteral("Invalid Password!"));
+        QCOMPARE(testing::AnsweredTitles(), QStringList{"Password Failure"});
+        QCOMPARE(m_sounds.sounds, QList<int>{48});
+    }
+
+    void passwordIsCheckedAfterTheDialog_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("unlock");
+        QTest::addColumn<bool>("granted");
+        QTest::newRow("right password") << "Secret7" << true << true;
+        QTest::newRow("one letter in the other case") << "secret7" << true << false;
+        QTest::newRow("all in the other case") << "sECRET7" << true << false;
+        QTest::newRow("wrong password") << "Secret8" << true << false;
+        QTest::newRow("empty") << "" << true << false;
+        QTest::newRow("right password, meter refuses") << "Secret7" << false << false;
+    }
+
+    void passwordIsCheckedAfterTheDialog()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, unlock);
+        QFETCH(bool, granted);
+        TestMeter meter;
+        meter.unlockResult = unlock;
+        QStringList logWhileAsking;
+        bool focusOnBox = false;
+        int buttons = 0;
+        testing::WhenModal(
+            [&, typed](QWidget* w) {
+                logWhileAsking = meter.log;
+                focusOnBox = w->focusWidget() && w->focusWidget()->objectName() == QLatin1String("edPassword");
+                buttons = static_cast<int>(w->findChildren<QPushButton*>().size());
+                testing::TypeInto(w, QStringLiteral("edPassword"), typed);
+                ClickLater(w, QStringLiteral("Ok"));
+            },
+            QStringLiteral("Enter Password"));
+        QString message;
+        if (!granted) AnswerError(&message);
+
+        QCOMPARE(AuthorizeCommand(meter, Protected(QStringLiteral("Secret7")), nullptr), granted);
+        QVERIFY(logWhileAsking.isEmpty());
+        QCOMPARE(meter.log, QStringList{"Unlock"});
+        QVERIFY(focusOnBox);
+        QCOMPARE(buttons, 1);
+        QStringList titles{"Enter Password"};
+        if (!granted) titles << "Password Failure";
+        QCOMPARE(testing::AnsweredTitles(), titles);
+        if (!granted) QCOMPARE(message, QStringLiteral("Invalid Password!"));
+        QCOMPARE(m_sounds.sounds.count(48), granted ? 0 : 1);
+    }
+
+    void closingThePasswordDialogRefuses()
+    {
+        TestMeter meter;
+        testing::WhenModal([](QWidget* w) {
+            testing::TypeInto(w, QStringLiteral("edPassword"), QStringLiteral("Secret7"));
+            QMetaObject::invokeMethod(w, "close", Qt::QueuedConnection);
+        });
+        QString message;
+        AnswerError(&message);
+        QVERIFY(!AuthorizeCommand(meter, Protected(QStringLiteral("Secret7")), nullptr));
+        QCOMPARE(meter.log, QStringList{"Unlock"});
+        QCOMPARE(message, QStringLiteral("Invalid Password!"));
+    }
+
+    // ---- Password character rule ----
+
+    void passwordKeysAreFiltered()
+    {
+        dlgPassword dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QLineEdit* box = dialog.edPassword;
+        QTest::keyClicks(box, QStringLiteral("ab c-D9!Z.z"));
+        QCOMPARE(box->text(), QStringLiteral("abcD9Zz"));
+        QCOMPARE(Beeps(), 4);
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QCOMPARE(box->text(), QStringLiteral("abcD9Z"));
+        QKeyEvent accented(QEvent::KeyPress, Qt::Key_Eacute, Qt::NoModifier, QString::fromUtf8("é"));
+        QApplication::sendEvent(box, &accented);
+        QTest::keyClicks(box, QStringLiteral("_"));
+        QCOMPARE(box->text(), QStringLiteral("abcD9Z"));
+        QCOMPARE(Beeps(), 6);
+        QCOMPARE(box->echoMode(), QLineEdit::Password);
+        QCOMPARE(box->toolTip(), QStringLiteral("Enter password to activate option"));
+
+        // The same rule guards the new-password boxes; the current-password box takes every key.
+        Preferences p = Protected(QStringLiteral("a b!"));
+        dlgPasswordSetup setup(p);
+        setup.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&setup));
+        m_sounds.sounds.clear();
+        QTest::keyClicks(setup.txtCurrentPW, QStringLiteral("a b!"));
+        QCOMPARE(setup.txtCurrentPW->text(), QStringLiteral("a b!"));
+        QCOMPARE(Beeps(), 0);
+        QVERIFY(setup.txtNewPW1->isEnabled());
+        QTest::keyClicks(setup.txtNewPW1, QStringLiteral("x y"));
+        QTest::keyClicks(setup.txtNewPW2, QStringLiteral("x,y"));
+        QCOMPARE(setup.txtNewPW1->text(), QStringLiteral("xy"));
+        QCOMPARE(setup.txtNewPW2->text(), QStringLiteral("xy"));
+        QCOMPARE(Beeps(), 2);
+    }
+
+    void pastedAndComposedTextIsCleaned()
+    {
+        dlgPassword dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QLineEdit* box = dialog.edPassword;
+
+        QApplication::clipboard()->setText(QStringLiteral("x y-z9;"));
+        box->paste();
+        QCOMPARE(box->text(), QStringLiteral("xyz9"));
+
+        QTest::keyClick(box, Qt::Key_Home);
+        box->insert(QStringLiteral("A B"));
+        QCOMPARE(box->text(), QStringLiteral("ABxyz9"));
+        QCOMPARE(box->cursorPosition(), 2);
+
+        QInputMethodEvent composed;
+        composed.setCommitString(QString::fromUtf8("q ü!r"));
+        QApplication::sendEvent(box, &composed);
+        QCOMPARE(box->text(), QStringLiteral("ABqrxyz9"));
+
+        box->setText(QStringLiteral("1 2"));
+        QCOMPARE(box->text(), QStringLiteral("12"));
+
+        QTest::keyClick(dialog.Ok, Qt::Key_Space);  // Ok takes the text as it stands
+        QCOMPARE(dialog.mPW, QStringLiteral("12"));
+    }
+
+    // ---- Password setup ----
+
+    void setupWithoutPasswordOffersRemovalWarning()
+    {
+        Preferences p;
+        dlgPasswordSetup dialog(p);
+        QVERIFY(!dialog.Label1->isEnabled());
+        QVERIFY(!dialog.txtCurrentPW->isEnabled());
+        QVERIFY(dialog.Frame1->isEnabled());
+        QVERIFY(dialog.txtNewPW1->isEnabled());
+        QVERIFY(dialog.txtNewPW2->isEnabled());
+        QVERIFY(dialog.Ok->isEnabled());
+        QVERIFY(dialog.Cancel->isDefault());
+        QVERIFY(!dialog.Ok->isDefault());
+
+        QString title, text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        testing::WhenModal(
+            [&](QWidget* w) {
+                auto* box = qobject_cast<QMessageBox*>(w);
+                if (box) {
+                    title = box->windowTitle();
+                    text = box->text();
+                    icon = box->icon();
+                }
+                QMetaObject::invokeMethod(w, "accept", Qt::QueuedConnection);
+            },
+            QStringLiteral("Password Protection Warning"));
+        dialog.Ok->click();
+        QCOMPARE(text, QStringLiteral("Password Protection will be disabled. Calibration can be at risk."));
+        QCOMPARE(icon, QMessageBox::Warning);
+        QVERIFY(p.Password.isEmpty());
+        QVERIFY(!p.PasswordProtection);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+
+    void setupSectionFollowsTheCurrentPassword()
+    {
+        Preferences p = Protected(QStringLiteral("Ab12"));
+        dlgPasswordSetup dialog(p);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto sectionOpen = [&] {
+            return dialog.Frame1->isEnabled() && dialog.Label2->isEnabled() && dialog.Label3->isEnabled()
+                && dialog.txtNewPW1->isEnabled() && dialog.txtNewPW2->isEnabled();
+        };
+        QVERIFY(dialog.txtCurrentPW->isEnabled());
+        QVERIFY(!sectionOpen());
+        QVERIFY(!dialog.Ok->isEnabled());
+
+        QTest::keyClicks(dialog.txtCurrentPW, QStringLiteral("Ab1"));
+        QVERIFY(!sectionOpen());
+        QVERIFY(!dialog.Ok->isEnabled());
+        QTest::keyClicks(dialog.txtCurrentPW, QStringLiteral("2"));
+        QVERIFY(sectionOpen());
+        QVERIFY(dialog.Ok->isEnabled());
+
+        QTest::keyClicks(dialog.txtNewPW1, QStringLiteral("New9"));
+        QVERIFY(!dialog.Ok->isEnabled());
+        QTest::keyClicks(dialog.txtNewPW2, QStringLiteral("New"));
+        QVERIFY(!dialog.Ok->isEnabled());
+        QTest::keyClicks(dialog.txtNewPW2, QStringLiteral("9"));
+        QVERIFY(dialog.Ok->isEnabled());
+        QTest::keyClicks(dialog.txtNewPW2, QStringLiteral("9"));
+        QVERIFY(!dialog.Ok->isEnabled());
+
+        // One more character closes the section and empties it.
+        QTest::keyClicks(dialog.txtCurrentPW, QStringLiteral("x"));
+        QVERIFY(!sectionOpen());
+        QVERIFY(!dialog.Ok->isEnabled());
+        QVERIFY(dialog.txtNewPW1->text().isEmpty());
+        QVERIFY(dialog.txtNewPW2->text().isEmpty());
+
+        QTest::keyClick(dialog.txtCurrentPW, Qt::Key_Backspace);
+        QVERIFY(sectionOpen());
+        QVERIFY(dialog.Ok->isEnabled());
+        QVERIFY(dialog.txtNewPW1->text().isEmpty());
+
+        // Esc closes nothing; Cancel changes nothing.
+        QTest::keyClick(dialog.txtCurrentPW, Qt::Key_Escape);
+        QVERIFY(dialog.isVisible());
+        dialog.Cancel->click();
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(p.Password, QStringLiteral("Ab12"));
+        QVERIFY(p.PasswordProtection);
+    }
+
+    void currentPasswordBoxHoldsTwelveCharacters()
+    {
+        Preferences p = Protected(QStringLiteral("abcdefghijklm"));
+        dlgPasswordSetup dialog(p);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QTest::keyClicks(dialog.txtCurrentPW, QStringLiteral("abcdefghijklm"));
+        QCOMPARE(dialog.txtCurrentPW->text(), QStringLiteral("abcdefghijkl"));
+        QVERIFY(!dialog.txtNewPW1->isEnabled());
+        QVERIFY(!dialog.Ok->isEnabled());
+    }
+
+    void passwordCommandChangesAndRemovesThePassword()
+    {
+        Preferences p = Protected(QStringLiteral("Old1"));
+        testing::WhenModal(
+            [](QWidget* w) {
+                testing::TypeInto(w, QStringLiteral("txtCurrentPW"), QStringLiteral("Old1"));
+                testing::TypeInto(w, QStringLiteral("txtNewPW1"), QStringLiteral("New22"));
+                testing::TypeInto(w, QStringLiteral("txtNewPW2"), QStringLiteral("New22"));
+                ClickLater(w, QStringLiteral("Ok"));
+            },
+            QStringLiteral("Password Setup"));
+        PasswordCommand(p, nullptr);
+        QCOMPARE(p.Password, QStringLiteral("New22"));
+        QVERIFY(p.PasswordProtection);
+        QCOMPARE(testing::AnsweredTitles(), QStringList{"Password Setup"});
+
+        // The new password now guards commands.
+        TestMeter meter;
+        AnswerPassword(QStringLiteral("New22"));
+        QVERIFY(AuthorizeCommand(meter, p, nullptr));
+
+        testing::ClearModals();
+        testing::WhenModal(
+            [](QWidget* w) {
+                testing::TypeInto(w, QStringLiteral("txtCurrentPW"), QStringLiteral("New22"));
+                ClickLater(w, QStringLiteral("Ok"));
+            },
+            QStringLiteral("Password Setup"));
+        testing::WhenModal([](QWidget* w) { QMetaObject::invokeMethod(w, "accept", Qt::QueuedConnection); },
+                           QStringLiteral("Password Protection Warning"));
+        PasswordCommand(p, nullptr);
+        QVERIFY(p.Password.isEmpty());
+        QVERIFY(!p.PasswordProtection);
+
+        // Without protection no password is asked for.
+        meter.log.clear();
+        QVERIFY(AuthorizeCommand(meter, p, nullptr));
+        QCOMPARE(meter.log, QStringList{"Unlock"});
+    }
+
+    // ---- Preferences dialog ----
+
+    void propertiesOkTakesTheDialogAndInformsTheMeter()
+    {
+        TestMeter meter;
+        Preferences p;
+        p.KeepAlive = false;
+        p.NoFile = true;
+        p.PixelAvg = true;
+        p.CalConst = false;
+        p.SoundOn = true;
+        p.Digits = 1;
+        p.EnableButton = false;
+
+        QList<bool> shown;
+        bool digitOneSelected = false;
+        testing::WhenModal(
+            [&](QWidget* w) {
+                for (const char* name : {"chkKeepAlive", "chkNoFile", "chkAverage", "chkConstDC", "chkSounds", "chkButtonEnable"})
+                    shown << w->findChild<QCheckBox*>(QLatin1String(name))->isChecked();
+                digitOneSelected = w->findChild<QRadioButton*>(QStringLiteral("rad1Digit"))->isChecked();
+                for (const char* name : {"chkKeepAlive", "chkNoFile", "chkConstDC", "chkButtonEnable"})
+                    w->findChild<QCheckBox*>(QLatin1String(name))->click();
+                w->findChild<QRadioButton*>(QStringLiteral("rad3Digit"))->click();
+                ClickLater(w, QStringLiteral("btnOK"));
+            },
+            QStringLiteral("Properties"));
+
+        QStringList calls;
+        PropertiesCommand(
+            meter, p, nullptr,
+            [&] {
+                calls << QStringLiteral("SetNumberFormat %1").arg(p.Digits);
+                calls << meter.Writes().join(QLatin1Char(','));
+            },
+            [&] { calls << QStringLiteral("UpdateCommands ") + meter.Writes().join(QLatin1Char(',')); });
+
+        QCOMPARE(shown, QList<bool>({false, true, true, false, true, false}));
+        QVERIFY(digitOneSelected);
+        QVERIFY(p.KeepAlive);
+        QVERIFY(!p.NoFile);
+        QVERIFY(p.PixelAvg);
+        QVERIFY(p.CalConst);
+        QVERIFY(p.SoundOn);
+        QVERIFY(p.EnableButton);
+        QCOMPARE(p.Digits, int16_t(3));
+        QCOMPARE(meter.log, QStringList({"Unlock", "KeepAlive=true", "EnableButton=true", "ConstDC=true"}));
+        QCOMPARE(calls, QStringList({"SetNumberFormat 3", "Unlock",
+                                     "UpdateCommands Unlock,KeepAlive=true,EnableButton=true,ConstDC=true"}));
+    }
+
+    void propertiesCancelKeepsEverything()
+    {
+        TestMeter meter;
+        Preferences p;
+        p.Digits = 2;
+        const Preferences before = p;
+        testing::WhenModal(
+            [](QWidget* w) {
+                w->findChild<QRadioButton*>(QStringLiteral("rad0Digit"))->click();
+                w->findChild<QCheckBox*>(QStringLiteral("chkSounds"))->click();
+                ClickLater(w, QStringLiteral("btnCancel"));
+            },
+            QStringLiteral("Properties"));
+        int formats = 0, updates = 0;
+        PropertiesCommand(meter, p, nullptr, [&] { ++formats; }, [&] { ++updates; });
+        QCOMPARE(p.Digits, before.Digits);
+        QCOMPARE(p.SoundOn, before.SoundOn);
+        QCOMPARE(formats, 0);
+        QCOMPARE(updates, 1);
+        QCOMPARE(meter.log, QStringList{"Unlock"});
+
+        // Esc is the Cancel button.
+        testing::WhenModal([](QWidget* w) {
+            w->findChild<QRadioButton*>(QStringLiteral("rad3Digit"))->click();
+            QTest::keyClick(w, Qt::Key_Escape);
+        });
+        PropertiesCommand(meter, p, nullptr, [&] { ++formats; }, [&] { ++updates; });
+        QCOMPARE(p.Digits, before.Digits);
+        QCOMPARE(formats, 0);
+        QCOMPARE(updates, 2);
+    }
+
+    void propertiesRefusedDoesNothing()
+    {
+        TestMeter meter;
+        Preferences p = Protected(QStringLiteral("Pw1"));
+        AnswerPassword(QStringLiteral("pw1"));
+        QString message;
+        AnswerError(&message);
+        int formats = 0, updates = 0;
+        PropertiesCommand(meter, p, nullptr, [&] { ++formats; }, [&] { ++updates; });
+        QCOMPARE(testing::AnsweredTitles(), QStringList({"Enter Password", "Password Failure"}));
+        QCOMPARE(formats + updates, 0);
+        QCOMPARE(meter.log, QStringList{"Unlock"});
+    }
+
+    void propertiesDialogShowsItsFields()
+    {
+        dlgAppProperties dialog;
+        dialog.mDigits = 7;
+        dialog.mKeepAlive = true;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        for (auto* r : dialog.findChildren<QRadioButton*>()) QVERIFY2(!r->isChecked(), qPrintable(r->objectName()));
+        QVERIFY(dialog.chkKeepAlive->isChecked());
+        QVERIFY(!dialog.DoChange);
+        QVERIFY(dialog.btnOK->isDefault());
+        // Left column below each other; the digits frame to the right of it.
+        QVERIFY(dialog.chkNoFile->y() > dialog.chkKeepAlive->y());
+        QVERIFY(dialog.chkButtonEnable->y() > dialog.chkSounds->y());
+        QVERIFY(dialog.Frame1->x() > dialog.chkButtonEnable->x() + dialog.chkButtonEnable->width() - 1);
+        QVERIFY(dialog.rad2Digit->x() > dialog.rad0Digit->x());
+        QCOMPARE(dialog.rad1Digit->x(), dialog.rad0Digit->x());
+        dialog.rad1Digit->click();
+        QCOMPARE(dialog.mDigits, int16_t(1));
+        QTest::keyClick(dialog.chkKeepAlive, Qt::Key_Return);
+        QVERIFY(dialog.DoChange);
+        QCOMPARE(dialog.mDigits, int16_t(1));
+    }
+
+    // ---- Restore Defaults ----
+
+    void restoreDefaultsResetsOnlyTheRecord()
+    {
+        TestMeter meter;
+        Preferences p;
+        p.CalIndex = 2;
+        p.KeepAlive = true;
+        p.SoundOn = false;
+        p.Digits = 0;
+        p.CalConst = true;
+        int calls = 0;
+        QString question;
+        bool cancelShown = true;
+        testing::WhenModal(
+            [&](QWidget* w) {
+                question = w->findChild<QLabel*>(QStringLiteral("MsgLbl"))->text();
+                cancelShown = w->findChild<QPushButton*>(QStringLiteral("CancelButton"))->isVisible();
+                ClickLater(w, QStringLiteral("NoButton"));
+            },
+            QStringLiteral("Restore Settings"));
+        RestoreDefaultsCommand(meter, p, nullptr, [&] {
+            ++calls;
+            SetPreferenceDefaults(p);
+        });
+        QCOMPARE(question, QStringLiteral("This operation will restore all the settings, including fonts and tabs, to the default "
+                                          "values.  Are you sure you want to restore these settings?"));
+        QVERIFY(!cancelShown);
+        QCOMPARE(calls, 0);
+        QCOMPARE(p.Digits, int16_t(0));
+
+        testing::WhenModal([](QWidget* w) { ClickLater(w, QStringLiteral("YesButton")); }, QStringLiteral("Restore Settings"));
+        p.Password = QStringLiteral("keep");
+        p.PasswordProtection = false;  // protection off: the password box is not asked
+        RestoreDefaultsCommand(meter, p, nullptr, [&] {
+            ++calls;
+            SetPreferenceDefaults(p);
+        });
+        QCOMPARE(calls, 1);
+        QCOMPARE(p.CalIndex, int16_t(0));
+        QCOMPARE(p.KeepAlive, false);
+        QCOMPARE(p.SoundOn, true);
+        QCOMPARE(p.Digits, int16_t(2));
+        QCOMPARE(p.CalConst, false);
+        QCOMPARE(p.Password, QStringLiteral("keep"));
+        QCOMPARE(meter.log, QStringList({"Unlock", "Unlock"}));
+        QVERIFY(m_store->Keys(kSection).isEmpty());
+        QVERIFY(!QFile::exists(m_store->FilePath()));
+    }
+
+    void restoreDefaultsRefusedAsksNothing()
+    {
+        TestMeter meter;
+        meter.unlockResult = false;
+        Preferences p;
+        QString message;
+        AnswerError(&message);
+        int calls = 0;
+        RestoreDefaultsCommand(meter, p, nullptr, [&] { ++calls; });
+        QCOMPARE(testing::AnsweredTitles(), QStringList{"Password Failure"});
+        QCOMPARE(calls, 0);
+    }
+
+    // ---- Keyboard order ----
+
+    void tabOrderFollowsTheDialogDesign()
+    {
+        auto focusOrder = [](QWidget* dialog, QWidget* first, int count) {
+            QStringList names;
+            QWidget* w = first;
+            for (int i = 0; i < count && w; ++i) {
+                names << w->objectName();
+                do w = w->nextInFocusChain();
+                while (w != first && !(w->focusPolicy() & Qt::TabFocus));
+                if (w == first) break;
+            }
+            Q_UNUSED(dialog);
+            return names;
+        };
+        dlgPassword password;
+        QCOMPARE(focusOrder(&password, password.Ok, 2), QStringList({"Ok", "edPassword"}));
+        Preferences p = Protected(QStringLiteral("x"));
+        dlgPasswordSetup setup(p);
+        QCOMPARE(focusOrder(&setup, setup.Ok, 5), QStringList({"Ok", "txtCurrentPW", "txtNewPW1", "txtNewPW2", "Cancel"}));
+        dlgAppProperties props;
+        QCOMPARE(focusOrder(&props, props.btnOK, 12),
+                 QStringList({"btnOK", "chkKeepAlive", "chkNoFile", "chkAverage", "chkSounds", "rad0Digit", "rad1Digit",
+                              "rad2Digit", "rad3Digit", "btnCancel", "chkButtonEnable", "chkConstDC"}));
+    }
+};
+
+QTEST_MAIN(TestSettings)
+#include "tst_settings.moc"
