@@ -16,7 +16,9 @@
 #include <QVBoxLayout>
 
 #include "app/AppDataFileHost.h"
+#include "app/ToolbarIcons.h"
 #include "comments/CommentColumns.h"
+#include "comments/SingleLine.h"
 #include "datafile/DataFile.h"
 #include "datafile/RecentFiles.h"
 #include "dialogs/HTMLHelp.h"
@@ -95,7 +97,7 @@ void GlimoraApp::CreateControls()
     }
     column->addLayout(summary);
 
-    auto* comments = new QHBoxLayout;
+    auto* commentRow = new QHBoxLayout;
     CommentBtn = new QPushButton(QStringLiteral("User Comments:"), central);
     CommentBtn->setObjectName(QStringLiteral("CommentBtn"));
     CommentBtn->setAutoDefault(false);
@@ -105,9 +107,10 @@ void GlimoraApp::CreateControls()
     UserCommentBox->setToolTip(commentTip);
     UserCommentBox->setAccessibleName(QStringLiteral("User Comments"));
     UserCommentBox->setAccessibleDescription(commentTip);
-    comments->addWidget(CommentBtn);
-    comments->addWidget(UserCommentBox, 1);
-    column->addLayout(comments);
+    comments::KeepSingleLine(UserCommentBox);
+    commentRow->addWidget(CommentBtn);
+    commentRow->addWidget(UserCommentBox, 1);
+    column->addLayout(commentRow);
     setCentralWidget(central);
 
     m_status = new StatusDisplay(statusBar(), *VC, [this] { UpdateCommands(); }, this);
@@ -205,23 +208,22 @@ void GlimoraApp::CreateToolbar()
     struct Button {
         const char* key;
         const char* tip;
-        QStyle::StandardPixmap icon;
         bool separatorAfter;
     };
     static const Button buttons[] = {
-        {"Exit", "Closes application", QStyle::SP_DialogCloseButton, true},
-        {"Open", "Choose file in which to save data", QStyle::SP_DialogOpenButton, true},
-        {"Cancel", "Cancels current operation / resets communications", QStyle::SP_BrowserStop, false},
-        {"Off", "Turns off haze meter to save batteries", QStyle::SP_MediaStop, true},
-        {"Read", "Take a haze measurement", QStyle::SP_MediaPlay, false},
-        {"Scan", "Show continuous scan data", QStyle::SP_MediaSeekForward, false},
-        {"Calibrate", "Select cal standard / meter calibration", QStyle::SP_BrowserReload, true},
-        {"Print", "Print the data list", QStyle::SP_FileDialogDetailedView, false},
-        {"Clear", "Clear data list", QStyle::SP_TrashIcon, false},
+        {"Exit", "Closes application", true},
+        {"Open", "Choose file in which to save data", true},
+        {"Cancel", "Cancels current operation / resets communications", false},
+        {"Off", "Turns off haze meter to save batteries", true},
+        {"Read", "Take a haze measurement", false},
+        {"Scan", "Show continuous scan data", false},
+        {"Calibrate", "Select cal standard / meter calibration", true},
+        {"Print", "Print the data list", false},
+        {"Clear", "Clear data list", false},
     };
     for (const Button& b : buttons) {
         const QString key = QLatin1String(b.key);
-        QAction* a = Toolbar1->addAction(style()->standardIcon(b.icon), key);
+        QAction* a = Toolbar1->addAction(ToolbarIcon(key), key);
         a->setObjectName(QStringLiteral("Toolbar1_") + key);
         a->setData(key);
         a->setToolTip(QLatin1String(b.tip));
@@ -495,7 +497,9 @@ void GlimoraApp::Load()
     SetNumberFormat();
     m_status->MeterBusy = false;
     m_status->Timer1.stop();
-    // B7. Open the link and wait for the handshake; the window keeps handling its events.
+    // B7. Open the link and wait for the handshake; the window is up meanwhile and keeps
+    // handling its events.
+    show();
     VC->SetConnected(true);
     while (VC->ConnectState() == 1) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
     // B8. The preferences the meter mirrors.

@@ -8,18 +8,22 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    Q_INIT_RESOURCE(dialogs);
     QCoreApplication::setOrganizationName(QStringLiteral("Glimora"));
     QCoreApplication::setApplicationName(QStringLiteral("Glimora"));
     QCoreApplication::setApplicationVersion(QStringLiteral(GLIMORA_VERSION));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/glimora.png")));
     QGuiApplication::setDesktopFileName(QStringLiteral("glimora"));
 
-    auto* meter = new SimulatedMeter(SimulatedMeterOptions{});
+    SimulatedMeterOptions options;
+    options.showPanel = false;  // shown once the main window stands, beside it
+    auto* meter = new SimulatedMeter(options);
     GlimoraApp window(meter);
     window.Load();
-    window.show();
-    // The simulated instrument's front panel stands beside the main window.
-    if (QWidget* panel = meter->FrontPanel(); panel->isVisible())
+    if (meter->PanelRemembered()) {
+        QWidget* panel = meter->FrontPanel();
         panel->move(window.frameGeometry().topRight() + QPoint(12, 0));
+        panel->show();
+    }
     return app.exec();
 }

@@ -610,7 +610,7 @@ bool ChmFile::Parse()
     QStringList kept;
     for (const QString& name : std::as_const(m_order)) {
         const QString key = FoldKey(NormalizePath(name));
-        const Entry& e = m_entries[key];
+        const Entry e = m_entries.value(key);
         bool ok = false;
         if (e.section == 0)
             ok = Fits(size - m_contentOffset, e.offset, e.length);
@@ -664,6 +664,7 @@ bool ChmFile::ParseDirectory(quint64 dirOffset, quint64 dirLength)
             const QString normal = NormalizePath(name);
             const QString key = FoldKey(normal);
             if (!normal.isEmpty() && !m_entries.contains(key)) {
+                if (m_entries.size() >= kMaxObjects) return false;
                 e.name = normal;
                 m_entries.insert(key, e);
                 m_order.append(normal);
@@ -707,8 +708,8 @@ bool ChmFile::DecompressSection()
     if (windowBits == 0) return false;
     const quint64 windowsPerInterval = resetBytes / (windowBytes / 2);
     if (windowsPerInterval == 0 || windowsPerReset == 0) return false;
-    const quint64 resetFrames = windowsPerInterval > UINT64_MAX / windowsPerReset ? UINT64_MAX
-                                                                                  : windowsPerInterval * windowsPerReset;
+    const quint64 resetFrames =
+        windowsPerInterval > UINT64_MAX / windowsPerReset ? UINT64_MAX : windowsPerInterval * windowsPerReset;
 
     // Reset table: where each frame's bits start in the compressed stream.
     quint32 entryCount = 0;
@@ -852,11 +853,13 @@ QString ChmFile::ResolveContext(int32_t context) const
     quint32 declared = 0;
     if (!ReadU32(ivb, 0, &declared)) return QString();
     const quint64 available = std::min<quint64>(declared, static_cast<quint64>(ivb.size()) - 4);
-    for (quint64 pos = 4; pos + 8 <= 4 + available; pos += 8) {
+    int tries = 0;
+    for (quint64 pos = 4; pos + 8 <= 4 + available && tries < 16; pos += 8) {
         quint32 id = 0;
         quint32 offset = 0;
         if (!ReadU32(ivb, pos, &id) || !ReadU32(ivb, pos + 4, &offset)) break;
         if (static_cast<int32_t>(id) != context || offset >= static_cast<quint64>(strings.size())) continue;
+        ++tries;
         QByteArray raw = strings.mid(offset, 1024);
         const qsizetype nul = raw.indexOf('\0');
         if (nul >= 0) raw.truncate(nul);

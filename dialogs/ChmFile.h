@@ -17,8 +17,9 @@
 class ChmFile {
 public:
     // Limits that keep a damaged file from exhausting memory.
-    static constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
-    static constexpr qint64 kMaxContentSize = 64 * 1024 * 1024;
+    static constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;
+    static constexpr qint64 kMaxContentSize = 16 * 1024 * 1024;
+    static constexpr int kMaxObjects = 100000;
 
     ChmFile() = default;
     ChmFile(const ChmFile&) = delete;

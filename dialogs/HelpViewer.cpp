@@ -1,8 +1,11 @@
 #include "dialogs/HelpViewer.h"
 
+#include "dialogs/dlgAboutGlimora.h"
+
 #include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIcon>
 #include <QImage>
 #include <QKeySequence>
 #include <QSplitter>
@@ -200,14 +203,15 @@ HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window)
     setObjectName(QStringLiteral("HelpViewer"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Glimora Help"));
+    setWindowIcon(GlimoraIcon());
     resize(1000, 680);
 
-    auto makeButton = [this](const QString& objectName, const QString& text, QStyle::StandardPixmap icon,
-                             const QKeySequence& keys, const QString& tip) {
+    auto makeButton = [this](const QString& objectName, const QString& text, const QString& themeIcon,
+                             QStyle::StandardPixmap icon, const QKeySequence& keys, const QString& tip) {
         auto* button = new QToolButton(this);
         button->setObjectName(objectName);
         button->setText(text);
-        button->setIcon(style()->standardIcon(icon));
+        button->setIcon(QIcon::fromTheme(themeIcon, style()->standardIcon(icon)));
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         button->setAutoRaise(true);
         button->setToolTip(tip);
@@ -215,11 +219,14 @@ HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window)
         if (!keys.isEmpty()) button->setShortcut(keys);
         return button;
     };
-    cmdBack = makeButton(QStringLiteral("cmdBack"), QStringLiteral("Back"), QStyle::SP_ArrowBack,
-                         QKeySequence(QKeySequence::Back), QStringLiteral("Go back to the page seen before (Alt+Left)"));
-    cmdForward = makeButton(QStringLiteral("cmdForward"), QStringLiteral("Forward"), QStyle::SP_ArrowForward,
+    cmdBack = makeButton(QStringLiteral("cmdBack"), QStringLiteral("Back"), QStringLiteral("go-previous"),
+                         QStyle::SP_ArrowBack, QKeySequence(QKeySequence::Back),
+                         QStringLiteral("Go back to the page seen before (Alt+Left)"));
+    cmdForward = makeButton(QStringLiteral("cmdForward"), QStringLiteral("Forward"), QStringLiteral("go-next"),
+                            QStyle::SP_ArrowForward,
                             QKeySequence(QKeySequence::Forward), QStringLiteral("Go forward again (Alt+Right)"));
-    cmdHome = makeButton(QStringLiteral("cmdHome"), QStringLiteral("Home"), QStyle::SP_DirHomeIcon, QKeySequence(),
+    cmdHome = makeButton(QStringLiteral("cmdHome"), QStringLiteral("Home"), QStringLiteral("go-home"),
+                         QStyle::SP_DirHomeIcon, QKeySequence(),
                          QStringLiteral("Go to the first page of the help"));
     cmdBack->setEnabled(false);
     cmdForward->setEnabled(false);

@@ -154,7 +154,7 @@ SimulatedMeter::SimulatedMeter(const SimulatedMeterOptions& options, QObject* pa
         touch();
     }
 
-    if (m_options.showPanel && m_store->value(QStringLiteral("Panel/Visible"), true).toBool()) FrontPanel()->show();
+    if (m_options.showPanel && PanelRemembered()) FrontPanel()->show();
 }
 
 SimulatedMeter::~SimulatedMeter()
@@ -176,6 +176,11 @@ QStringList SimulatedMeter::Samples()
     QStringList names;
     for (const Optics& o : kSamples) names << QString::fromLatin1(o.name);
     return names;
+}
+
+bool SimulatedMeter::PanelRemembered() const
+{
+    return m_store->value(QStringLiteral("Panel/Visible"), true).toBool();
 }
 
 QWidget* SimulatedMeter::FrontPanel()

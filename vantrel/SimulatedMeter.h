@@ -44,6 +44,8 @@ public:
 
     // The front panel window, created on first use.
     QWidget* FrontPanel();
+    // Whether the front panel was left open at the end of the last run (shown by default).
+    bool PanelRemembered() const;
 
     // Operator actions on the instrument itself.
     void PressMeasureButton();

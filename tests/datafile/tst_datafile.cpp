@@ -74,9 +74,9 @@ MeterReading MakeReading(double specular = 85.3, const QString& calStd = QString
     return r;
 }
 
-QStringList Row(const QString& spec, const QString& comment = QStringLiteral("c"))
+QStringList Row(const QString& specular, const QString& comment = QStringLiteral("c"))
 {
-    return {QStringLiteral("03/14/2026 09:05:07"), spec, QStringLiteral("92.11"), QStringLiteral("1.25"),
+    return {QStringLiteral("03/14/2026 09:05:07"), specular, QStringLiteral("92.11"), QStringLiteral("1.25"),
             QStringLiteral("3.40"), QStringLiteral("Gloss 90"), comment};
 }
 

@@ -103,7 +103,8 @@ void TestHelp::initTestCase()
 
 void TestHelp::helpFilePathIsFolderThenFileName()
 {
-    QCOMPARE(HTMLHelp::HelpFilePath(QStringLiteral("/opt/glimora/bin")), QStringLiteral("/opt/glimora/bin/Glimora_Help.chm"));
+    QCOMPARE(HTMLHelp::HelpFilePath(QStringLiteral("/opt/glimora/bin")),
+             QStringLiteral("/opt/glimora/bin/Glimora_Help.chm"));
     QCOMPARE(HTMLHelp::HelpFilePath(QStringLiteral("/home/anna/My Programs")),
              QStringLiteral("/home/anna/My Programs/Glimora_Help.chm"));
     QWidget owner;
@@ -139,7 +140,8 @@ void TestHelp::pagesAreFoundWhateverTheCaseOrSlashes()
     QVERIFY(contact.contains("Contact KALDEX Systems"));
     QCOMPARE(file.Read(QStringLiteral("/kaldex/contact_kaldex.HTM")), contact);
     QCOMPARE(file.Read(QStringLiteral("KALDEX/./Contact_KALDEX.htm")), contact);
-    QCOMPARE(file.CanonicalPath(QStringLiteral("kaldex\\CONTACT_kaldex.htm")), QStringLiteral("/KALDEX/Contact_KALDEX.htm"));
+    QCOMPARE(file.CanonicalPath(QStringLiteral("kaldex\\CONTACT_kaldex.htm")),
+             QStringLiteral("/KALDEX/Contact_KALDEX.htm"));
     QCOMPARE(file.Read(QStringLiteral("/KALDEX/../WELCOME.htm")), file.Read(QStringLiteral("welcome.htm")));
     QVERIFY(!file.Read(QStringLiteral("welcome.htm")).isEmpty());
 
@@ -240,7 +242,8 @@ void TestHelp::missingAndDamagedFilesFailWithoutHarm()
     QVERIFY(good.size() > 10000);
     for (qsizetype length : {qsizetype(3), qsizetype(0x58), qsizetype(0x61), qsizetype(4096), good.size() / 2,
                              good.size() - 100}) {
-        QVERIFY2(!file.Open(WriteFile(dir, QStringLiteral("cut.chm"), good.left(length))), qPrintable(QString::number(length)));
+        QVERIFY2(!file.Open(WriteFile(dir, QStringLiteral("cut.chm"), good.left(length))),
+                 qPrintable(QString::number(length)));
         QVERIFY(file.ContentsPath().isEmpty());
     }
     // A file that fails leaves nothing of the file opened before.
@@ -308,7 +311,8 @@ void TestHelp::sitemapParsingToleratesBrokenMarkup()
     QCOMPARE(parsed.at(2).name, QStringLiteral("a > b"));
 
     QByteArray deep;
-    for (int i = 0; i < 200; ++i) deep += "<UL><LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"n\"></OBJECT>";
+    for (int i = 0; i < 200; ++i)
+        deep += "<UL><LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"n\"></OBJECT>";
     const QList<ContentsEntry> nested = ParseSitemap(deep);
     QCOMPARE(nested.size(), 200);
     QCOMPARE(nested.last().level, kMaxContentsLevel - 1);
@@ -381,7 +385,8 @@ void TestHelp::helpCommandsOpenOneViewerAtTheRightPage()
     QCOMPARE(viewer->CurrentTopic(), QStringLiteral("/KALDEX/Contact_KALDEX.htm"));
     QVERIFY(page->toPlainText().contains(QStringLiteral("Contact KALDEX Systems")));
     // The page's picture is fetched from the file, relative to the page.
-    const QVariant picture = page->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("../images/glimora.png")));
+    const QVariant picture =
+        page->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("../images/glimora.png")));
     QCOMPARE(picture.value<QImage>().size(), QSize(64, 64));
     // Nothing outside the help file is fetched.
     const QVariant outside = page->loadResource(QTextDocument::ImageResource, QUrl::fromLocalFile(kHelpFile));

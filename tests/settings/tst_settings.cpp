@@ -52,7 +52,7 @@ void AnswerPassword(const QString& typed)
         QStringLiteral("Enter Password"));
 }
 
-// Closes the next modal dialog through its OK/Ok-like accept path, recording its message.
+// Answers the "Password Failure" notice, recording its message.
 void AnswerError(QString* message)
 {
     testing::WhenModal(
@@ -714,7 +714,7 @@ private slots:
 
     void tabOrderFollowsTheDialogDesign()
     {
-        auto focusOrder = [](QWidget* dialog, QWidget* first, int count) {
+        auto focusOrder = [](QWidget* first, int count) {
             QStringList names;
             QWidget* w = first;
             for (int i = 0; i < count && w; ++i) {
@@ -723,16 +723,15 @@ private slots:
                 while (w != first && !(w->focusPolicy() & Qt::TabFocus));
                 if (w == first) break;
             }
-            Q_UNUSED(dialog);
             return names;
         };
         dlgPassword password;
-        QCOMPARE(focusOrder(&password, password.Ok, 2), QStringList({"Ok", "edPassword"}));
+        QCOMPARE(focusOrder(password.Ok, 2), QStringList({"Ok", "edPassword"}));
         Preferences p = Protected(QStringLiteral("x"));
         dlgPasswordSetup setup(p);
-        QCOMPARE(focusOrder(&setup, setup.Ok, 5), QStringList({"Ok", "txtCurrentPW", "txtNewPW1", "txtNewPW2", "Cancel"}));
+        QCOMPARE(focusOrder(setup.Ok, 5), QStringList({"Ok", "txtCurrentPW", "txtNewPW1", "txtNewPW2", "Cancel"}));
         dlgAppProperties props;
-        QCOMPARE(focusOrder(&props, props.btnOK, 12),
+        QCOMPARE(focusOrder(props.btnOK, 12),
                  QStringList({"btnOK", "chkKeepAlive", "chkNoFile", "chkAverage", "chkSounds", "rad0Digit", "rad1Digit",
                               "rad2Digit", "rad3Digit", "btnCancel", "chkButtonEnable", "chkConstDC"}));
     }
