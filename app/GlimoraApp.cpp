@@ -498,7 +498,9 @@ void GlimoraApp::Load()
     m_status->MeterBusy = false;
     m_status->Timer1.stop();
     // B7. Open the link and wait for the handshake; the window is up meanwhile and keeps
-    // handling its events.
+    // handling its events. Its commands start as for a meter not yet linked, so that nothing
+    // (a data file opened meanwhile, say) is undone by the steps after the handshake.
+    UpdateCommands();
     show();
     VC->SetConnected(true);
     while (VC->ConnectState() == 1) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);

@@ -548,7 +548,9 @@ bool ChmFile::Open(const QString& path)
     if (!info.isFile() || info.size() > kMaxFileSize) return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
-    QByteArray data = file.read(kMaxFileSize + 1);
+    // A buffer the size of the file, not of the limit; a file that grew past the limit since
+    // its size was taken still shows as too large.
+    QByteArray data = file.read(std::min<qint64>(file.size(), kMaxFileSize) + 1);
     if (data.size() > kMaxFileSize) return false;
     if (!OpenData(data)) return false;
     m_path = info.absoluteFilePath();

@@ -60,7 +60,12 @@ void SettingsStore::Reload()
     for (const QString& group : ini.childGroups()) {
         ini.beginGroup(group);
         auto& list = m_sections[group];
-        for (const QString& key : ini.childKeys()) list.append({key, ini.value(key).toString()});
+        for (const QString& key : ini.childKeys()) {
+            // A line with no key ("=x") can be neither asked for nor written back: kept, it would
+            // make every later Sync() fail.
+            if (key.isEmpty()) continue;
+            list.append({key, ini.value(key).toString()});
+        }
         ini.endGroup();
     }
     // Keys outside any group sit in "General"; the program does not use them.
