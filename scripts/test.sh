@@ -9,3 +9,8 @@ cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$here/build" -j"$jobs"
 cd "$here/build"
 ctest --output-on-failure -j"$jobs"
+
+# The whole suite again under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer.
+bash "$here/scripts/sanitize.sh"
+# A short run of every fuzz target (settings file, data file header, numbers, help file).
+bash "$here/scripts/fuzz.sh" 15

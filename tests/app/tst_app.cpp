@@ -1,5 +1,7 @@
 // The main window on a TestMeter: start-up and shutdown order, the status bar, the enabling of
 // the commands, and the road of a reading and of a scan.
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QFile>
 
 #include "readings/ReadingsModel.h"
@@ -20,6 +22,7 @@ private slots:
     void deleteAndClearFromCommands();
     void scanIsSavedThroughTheChooser();
     void meterSideChangesComeBackAtNextStart();
+    void everyControlHasAnAccessibleName();
 };
 
 void TestApp::startsAndStopsInOrder()
@@ -337,6 +340,36 @@ void TestApp::meterSideChangesComeBackAtNextStart()
         QVERIFY(f.meter->Writes().contains(QStringLiteral("CalIndex=3")));
         QVERIFY(f.meter->Writes().contains(QStringLiteral("KeepAlive=false")));
     }
+}
+
+void TestApp::everyControlHasAnAccessibleName()
+{
+    AppFixture f;
+    f.Start();
+    f.meter->SetNextReading(80, 90, 1, 2);
+    f.meter->Emit(12);
+    QStringList unnamed;
+    for (QWidget* w : f.app->findChildren<QWidget*>()) {
+        if (!w->isVisible()) continue;
+        const bool interesting = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) || qobject_cast<QLabel*>(w);
+        if (!interesting) continue;
+        QAccessibleInterface* ai = QAccessible::queryAccessibleInterface(w);
+        if (!ai || ai->text(QAccessible::Name).isEmpty()) {
+            // A label that shows an empty status panel has nothing to say yet.
+            if (qobject_cast<QLabel*>(w) && static_cast<QLabel*>(w)->text().isEmpty() && static_cast<QLabel*>(w)->pixmap().isNull()) continue;
+            unnamed << w->objectName() + QLatin1Char('/') + QString::fromLatin1(w->metaObject()->className());
+        }
+    }
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
+    // Toolbar buttons and menu items speak their captions; list cells their texts.
+    for (QAction* a : f.app->ToolbarButtons) QVERIFY(!a->text().isEmpty());
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(f.app->ListView());
+    QVERIFY(list && list->tableInterface());
+    QAccessibleInterface* cell = list->tableInterface()->cellAt(0, 1);
+    QVERIFY(cell);
+    QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("80.00"));
+    QAccessibleInterface* panel = QAccessible::queryAccessibleInterface(f.app->findChild<QLabel*>(QStringLiteral("SBPanel4")));
+    QCOMPARE(panel->text(QAccessible::Name), QStringLiteral("Waiting for commands"));
 }
 
 QTEST_MAIN(TestApp)

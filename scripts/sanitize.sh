@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds the program and every test with AddressSanitizer, LeakSanitizer and
+# UndefinedBehaviorSanitizer (gcc) in build-asan and runs the whole test suite there. Any report
+# of a sanitizer fails the test that caused it. Leaks inside system libraries (Qt's plugins,
+# fontconfig, the sound server's client) are listed in scripts/lsan.supp; ours never are.
+#   scripts/sanitize.sh [ctest arguments...]
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$here/build-asan"
+jobs="${GLIMORA_JOBS:-$(nproc)}"
+
+# -O1 keeps the instrumented build quick to compile and its stack traces exact.
+cmake -S "$here" -B "$build" -DGLIMORA_SANITIZE=ON -DGLIMORA_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" >/dev/null
+cmake --build "$build" -j"$jobs"
+
+# The tests' own environment (tests/CMakeLists.txt) sets the sanitizer options; these apply to
+# anything else ctest starts.
+export ASAN_OPTIONS="detect_leaks=1"
+export LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+cd "$build"
+ctest --output-on-failure -j"$jobs" "$@"
