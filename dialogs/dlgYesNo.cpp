@@ -1,5 +1,7 @@
 #include "dialogs/dlgYesNo.h"
 
+#include <algorithm>
+
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -65,6 +67,13 @@ void dlgYesNo::Load()
 int dlgYesNo::exec()
 {
     Load();
+    // A question longer than the message area holds pushes the buttons down instead of being
+    // cut off.
+    const int messageHeight = TwipsToPixels(855);
+    const int extra = std::max(0, MsgLbl->heightForWidth(MsgLbl->width()) - messageHeight);
+    MsgLbl->resize(MsgLbl->width(), messageHeight + extra);
+    for (QPushButton* b : {YesButton, CancelButton, NoButton}) b->move(b->x(), b->y() + extra);
+    setFixedSize(TwipsToPixels(3855), TwipsToPixels(1740) + extra);
     return QDialog::exec();
 }
 

@@ -4,7 +4,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
-#include <memory>
 
 #include "comments/CommentColumns.h"
 #include "datafile/RecentFiles.h"

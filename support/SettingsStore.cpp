@@ -136,6 +136,12 @@ bool SettingsStore::Sync()
 
     const QString temp = m_path + QStringLiteral(".new");
     QFile::remove(temp);
+    // What a run killed in the middle of a save leaves behind: QSettings' own temporary file and
+    // lock file (an empty lock file would make QSettings wait half a minute before taking it
+    // over), and a file that was being checked.
+    const QStringList leftovers = {info.fileName() + QStringLiteral(".new.*"), info.fileName() + QStringLiteral(".check-*")};
+    for (const QString& left : QDir(dir).entryList(leftovers, QDir::Files | QDir::Hidden | QDir::System))
+        QFile::remove(dir + QLatin1Char('/') + left);
     {
         // Create the file with owner-only rights before QSettings fills it.
         const int fd = ::open(QFile::encodeName(temp).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -156,29 +162,38 @@ bool SettingsStore::Sync()
             return false;
         }
     }
-    // Read the new file back: it must hold every value, or the old file stays.
+    // Read the new file back: it must hold every value, or the old file stays. QSettings keeps
+    // what it last wrote to a path in a cache and trusts it while the file's size and time stamp
+    // are unchanged, so reading `temp` again could see the values it meant to write rather than
+    // a file cut short by a full disk. The file is read under a name never used before instead.
+    static int checks = 0;
+    const QString check = m_path + QStringLiteral(".check-%1-%2").arg(::getpid()).arg(++checks);
+    if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(check).constData()) != 0) {
+        QFile::remove(temp);
+        return false;
+    }
     {
-        QSettings check(temp, QSettings::IniFormat);
-        bool same = check.status() == QSettings::NoError;
+        QSettings reread(check, QSettings::IniFormat);
+        bool same = reread.status() == QSettings::NoError;
         int count = 0;
         for (auto it = m_sections.constBegin(); same && it != m_sections.constEnd(); ++it) {
             for (const auto& kv : *it) {
                 ++count;
-                const QVariant v = check.value(it.key() + QLatin1Char('/') + kv.first);
+                const QVariant v = reread.value(it.key() + QLatin1Char('/') + kv.first);
                 if (!v.isValid() || v.toString() != kv.second) {
                     same = false;
                     break;
                 }
             }
         }
-        if (same && check.allKeys().size() != count) same = false;
+        if (same && reread.allKeys().size() != count) same = false;
         if (!same) {
-            QFile::remove(temp);
+            QFile::remove(check);
             return false;
         }
     }
-    if (!SyncPath(temp, false) || ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(m_path).constData()) != 0) {
-        QFile::remove(temp);
+    if (!SyncPath(check, false) || ::rename(QFile::encodeName(check).constData(), QFile::encodeName(m_path).constData()) != 0) {
+        QFile::remove(check);
         return false;
     }
     ::chmod(QFile::encodeName(m_path).constData(), 0600);

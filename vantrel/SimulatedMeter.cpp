@@ -190,6 +190,9 @@ QWidget* SimulatedMeter::FrontPanel()
         const QByteArray geometry = m_store->value(QStringLiteral("Panel/Geometry")).toByteArray();
         if (!geometry.isEmpty()) m_panel->restoreGeometry(geometry);
         connect(m_panel.get(), &MeterFrontPanel::VisibilityChosen, this, [this](bool visible) {
+            // A program that has let go of the meter closes every window as it quits; only a
+            // panel closed while the host holds the link is the operator's choice.
+            if (!visible && !m_linkWanted) return;
             saveValue(QStringLiteral("Panel/Visible"), visible);
             if (m_panel) saveValue(QStringLiteral("Panel/Geometry"), m_panel->saveGeometry());
         });

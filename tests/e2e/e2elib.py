@@ -16,6 +16,7 @@ import socket
 import subprocess
 import sys
 import time
+import urllib.parse
 
 SKIP = 77
 SCREEN = (1600, 1000)
@@ -61,6 +62,11 @@ _START = time.monotonic()
 # ---------------------------------------------------------------------------------------------
 # Files the program writes
 
+def file_title(path):
+    """The main window's title while path is the open data file, as a pattern."""
+    return r"^DOI/Haze Meter - " + re.escape(path) + "$"
+
+
 def read_bytes(path):
     try:
         with open(path, "rb") as f:
@@ -85,11 +91,40 @@ def read_data_file(path):
 
 
 def read_settings(path):
+    """The settings file as {section: {key: text}}: a strict INI parse, with the names decoded
+    (%20 for a blank) and quoted texts unquoted. A half-written file fails the parse."""
     parser = configparser.RawConfigParser(strict=True, interpolation=None)
     parser.optionxform = str
     with open(path, encoding="utf-8") as f:
         parser.read_file(f)
-    return parser
+    return {urllib.parse.unquote(section): {urllib.parse.unquote(k): ini_text(v) for k, v in parser.items(section)}
+            for section in parser.sections()}
+
+
+def ini_text(value):
+    """A string value as the settings file holds it: quoted when it holds separators, with
+    backslash escapes inside the quotes."""
+    if len(value) < 2 or value[0] != '"' or value[-1] != '"':
+        return value
+    inner, out, i = value[1:-1], [], 0
+    simple = {"\\": "\\", '"': '"', "n": "\n", "r": "\r", "t": "\t", "0": "\0", "a": "\a", "b": "\b", "f": "\f", "v": "\v"}
+    while i < len(inner):
+        c = inner[i]
+        if c == "\\" and i + 1 < len(inner):
+            nxt = inner[i + 1]
+            if nxt == "x":
+                j = i + 2
+                while j < len(inner) and j < i + 6 and inner[j] in "0123456789abcdefABCDEF":
+                    j += 1
+                out.append(chr(int(inner[i + 2:j], 16)))
+                i = j
+                continue
+            out.append(simple.get(nxt, nxt))
+            i += 2
+            continue
+        out.append(c)
+        i += 1
+    return "".join(out)
 
 
 def check_reading_row(row, header, comment_count, where):
@@ -294,7 +329,10 @@ class Desktop:
 
     def click(self, x, y):
         self.expect_running()
-        self.xdotool("mousemove", "--sync", x, y)
+        where = dict(line.split("=", 1) for line in self.xdotool("getmouselocation", "--shell").split())
+        # --sync waits for the pointer to arrive, which never happens when it is there already.
+        if (int(where["X"]), int(where["Y"])) != (x, y):
+            self.xdotool("mousemove", "--sync", x, y)
         self.xdotool("click", "1")
 
     def click_in(self, wid, dx, dy):
@@ -348,15 +386,37 @@ class Desktop:
     def panel_window(self):
         return self.wait_window(PANEL_TITLE)
 
+    def all_windows(self):
+        return set(self.xdotool("search", "--onlyvisible", "--name", "", check=False).split())
+
+    def open_menu(self, main, keys):
+        """Opens a menu from the menu bar by keyboard (alt+f) and waits for it to pop up."""
+        before = self.all_windows()
+        self.key(main, keys)
+        wait_for(lambda: self.all_windows() - before, 10, "the menu of %s to pop up" % keys)
+
     def exit_by_menu(self, timeout=30):
         main = self.main_window()
-        self.key(main, "alt+f")
-        time.sleep(0.3)  # the menu pops up; x then chooses Exit
+        self.open_menu(main, "alt+f")
         self.key(main, "x")
         code = self.wait_exit(timeout)
         log("glimora exited with %s" % code)
         if code != 0:
             raise Failure("glimora exited with code %s" % code)
+
+    def choose_file(self, main, keys, title, path):
+        """A file command (keys) whose file dialog (title) is answered by typing path and Return."""
+        self.key(main, keys)
+        dialog = self.wait_window(title)
+        self.type(dialog, path)
+        self.key(dialog, "Return")
+        self.wait_no_window(title)
+
+    def new_file(self, main, path):
+        """File > New by Ctrl+N; the window's title then names the file."""
+        self.wait_ready(main)
+        self.choose_file(main, "ctrl+n", r"^New$", path)
+        self.wait_window(file_title(path), 10)
 
     def wait_lines(self, path, count, timeout=20, what=None):
         wait_for(lambda: self.expect_running() or count_lines(path) >= count, timeout,
@@ -380,14 +440,13 @@ class Desktop:
             press()
             # A measurement takes one to two seconds.
             try:
-                return self.wait_lines(path, before + 1, 6)
+                return self.wait_lines(path, before + 1, 4.5)
             except Failure:
                 log("no line after attempt %d (an invalid reading?)" % (attempt + 1))
         raise Failure("no reading reached %s in %d attempts (file holds %d lines)" % (path, attempts, before))
 
     def meter_value(self, key):
-        store = read_settings(self.meter_store)
-        return store.get("Instrument", key, fallback=None)
+        return read_settings(self.meter_store).get("Instrument", {}).get(key)
 
     def find_panel_button(self, colour):
         """Screen position of the front panel's round button of the given colour ("green" measure, "red" power)."""

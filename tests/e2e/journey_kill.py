@@ -8,22 +8,12 @@ import e2elib
 from e2elib import Failure, log
 
 
-def new_file(d, main, path):
-    d.wait_ready(main)
-    d.key(main, "ctrl+n")
-    dialog = d.wait_window(r"^New$")
-    d.type(dialog, path)
-    d.key(dialog, "Return")
-    d.wait_no_window(r"^New$")
-    d.wait_window(r"^DOI/Haze Meter - " + path.replace(".", r"\.") + "$", 10)
-
-
 def journey(d):
     path = os.path.join(d.work, "killed.csv")
     d.start()
     d.answer_password_warning()
     main = d.main_window()
-    new_file(d, main, path)
+    d.new_file(main, path)
     for _ in range(3):
         d.take_reading(main, path)
     d.screenshot("before-kill.png")
@@ -37,17 +27,18 @@ def journey(d):
     for i, row in enumerate(rows[1:], 2):
         e2elib.check_reading_row(row, rows[0], 0, "line %d" % i)
     log("all three readings survived the kill")
+    # The recent-files list was written when the file was created, and is whole.
+    recent = e2elib.read_settings(d.settings).get("Recent Files", {})
+    if recent.get("RecentFile1") != path:
+        raise Failure("recent files after the kill: %r" % recent)
 
-    # The killed run saved no settings; the next start still has no password and warns again.
+    # The killed run never saved its preferences; the next start still warns about the password.
     d.start()
     d.answer_password_warning()
     main = d.main_window()
     d.wait_ready(main)
-    d.key(main, "ctrl+o")
-    dialog = d.wait_window(r"^Open$")
-    d.type(dialog, path)
-    d.key(dialog, "Return")
-    d.wait_window(r"^DOI/Haze Meter - " + path.replace(".", r"\.") + "$", 10)
+    d.choose_file(main, "ctrl+o", r"^Open$", path)
+    d.wait_window(e2elib.file_title(path), 10)
     d.take_reading(main, path)
     rows = e2elib.read_data_file(path)
     if len(rows) != 5 or rows[0] != e2elib.FIXED_HEADER + ["Comment"]:

@@ -36,12 +36,7 @@ def journey(d):
     d.answer_password_warning()
     main = d.main_window()
     panel = d.panel_window()
-    d.wait_ready(main)
-    d.key(main, "ctrl+n")
-    dialog = d.wait_window(r"^New$")
-    d.type(dialog, path)
-    d.key(dialog, "Return")
-    d.wait_no_window(r"^New$")
+    d.new_file(main, path)
     lines = d.take_reading(main, path)
 
     # Cable out: the link is lost, the commands go, and neither Ctrl+R nor the meter's own

@@ -30,7 +30,7 @@ def journey(d):
     if d.windows("."):
         raise Failure("windows left after exit: %s" % d.titles())
     settings = e2elib.read_settings(d.settings)
-    if not settings.has_section("Preferences"):
+    if "Preferences" not in settings:
         raise Failure("no [Preferences] in %s" % d.settings)
     keys = list(settings["Preferences"].keys())
     missing = [k for k in e2elib.PREFERENCE_KEYS if k not in keys]
@@ -45,17 +45,20 @@ def journey(d):
     if prefs["KeepAlive"] not in ("True", "False"):
         raise Failure("KeepAlive saved as %r" % prefs["KeepAlive"])
     for section in ("HeaderFont", "DataFont", "Tabs"):
-        if not settings.has_section(section):
+        if section not in settings:
             raise Failure("no [%s] in the settings" % section)
     mode = stat.S_IMODE(os.stat(d.settings).st_mode)
     if mode & 0o077:
         raise Failure("settings file readable by others: %o" % mode)
     log("settings: %s" % {k: prefs[k] for k in keys})
 
-    # The second start finds the settings and still warns (no password yet), and comes up again.
+    # The second start finds the settings and still warns (no password yet), and comes up again
+    # with the meter's front panel beside it as before.
     d.start()
     d.answer_password_warning()
     d.main_window()
+    if d.geometry(d.panel_window()) != (px, py, pw, ph):
+        raise Failure("the front panel moved or changed size between runs")
     d.exit_by_menu()
 
 

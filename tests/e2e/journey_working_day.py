@@ -29,13 +29,9 @@ DATE = r"\d\d/\d\d/\d{4} \d\d:\d\d:\d\d"
 PASSWORD_NEW1, PASSWORD_NEW2, PASSWORD_OK = (123, 122), (123, 171), (196, 217)
 COMMENT_BUTTON, COMMENT_BOX = (50, -40), (400, -40)
 FIRST_LIST_ROW = (150, 109)
-YES_BUTTON = (88, 92)
+YES_BUTTON = (88, -24)
 
 PRINT_SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "printing", "cups_pdf_queue.sh")
-
-
-def title_with(path):
-    return r"^DOI/Haze Meter - " + re.escape(path) + "$"
 
 
 def set_password(d, main):
@@ -55,6 +51,7 @@ def name_and_fill_comment_columns(d, main):
     # Column 2's text box has the focus; six tabs reach "Change Headers".
     d.key(comments, *["Tab"] * 6, "space")
     question = d.wait_window(r"^Change Column Header Text$")
+    d.screenshot("header-question.png")
     d.click_in(question, *YES_BUTTON)
     headers = d.wait_window(r"^Data Header Text$")
     # Column 1 keeps "Comment"; columns 2 and 3 are named.
@@ -72,14 +69,6 @@ def name_and_fill_comment_columns(d, main):
     d.screenshot("comment-columns.png")
     d.key(comments, "Return")
     d.wait_no_window(r"^Additional Comment Fields$")
-
-
-def choose_file(d, main, keys, title, path):
-    d.key(main, keys)
-    dialog = d.wait_window(title)
-    d.type(dialog, path)
-    d.key(dialog, "Return")
-    d.wait_no_window(title)
 
 
 def check_scan_file(path):
@@ -122,14 +111,15 @@ def morning(d, day, scan, copy, queue):
     d.click_in(main, *COMMENT_BOX)
     d.type(main, MORNING_COMMENTS[0])
 
-    choose_file(d, main, "ctrl+n", r"^New$", day)
-    d.wait_window(title_with(day), 10)
+    d.new_file(main, day)
     header = e2elib.read_data_file(day)[0]
     if header != e2elib.FIXED_HEADER + HEADERS:
         raise Failure("new file header %r" % header)
 
+    log("new file %s" % day)
     for _ in range(20):
         d.take_reading(main, day)
+    log("20 readings by Ctrl+R")
     for _ in range(3):
         d.press_measure(day, main=main)
     d.wait_ready(main)
@@ -157,10 +147,10 @@ def morning(d, day, scan, copy, queue):
         log("printing skipped: %s" % queue.reason)
 
     # The list (22 rows after the delete) copied into a second file as old data.
-    choose_file(d, main, "ctrl+n", r"^New$", copy)
+    d.choose_file(main, "ctrl+n", r"^New$", copy)
     old_data = d.wait_window(r"^Save Old Data To New File$")
     d.key(old_data, "Tab", "space")  # from "Save New Only" to "Save Old To File"
-    d.wait_window(title_with(copy), 10)
+    d.wait_window(e2elib.file_title(copy), 10)
     # Old-data lines carry the list's texts: cal standard and comment unquoted, no cal date.
     copied = e2elib.read_bytes(copy).decode().split("\r\n")
     if len(copied) != 24 or copied[-1] != "" or copied[0] != ",".join(e2elib.FIXED_HEADER + HEADERS):
@@ -201,10 +191,9 @@ def afternoon(d, day, copy):
     calibrated_at = time.time()
 
     # The morning's file is the last entry of the File menu (the copy was opened after it).
-    d.key(main, "alt+f")
-    time.sleep(0.3)
+    d.open_menu(main, "alt+f")
     d.key(main, "Up", "Return")
-    d.wait_window(title_with(day), 10)
+    d.wait_window(e2elib.file_title(day), 10)
     d.click_in(main, *COMMENT_BOX)
     d.type(main, AFTERNOON_COMMENT)
     for _ in range(3):
@@ -242,15 +231,15 @@ def check_day_file(day, morning_bytes, calibrated_at):
 
 def check_settings(d, day, copy):
     settings = e2elib.read_settings(d.settings)
-    stored = settings.get("Preferences", "Password")
+    stored = settings["Preferences"].get("Password")
     if not stored or stored == PASSWORD or len(stored) != len(PASSWORD):
         raise Failure("password stored as %r" % stored)
     comments = settings["UserComments"]
     if [comments.get("UserComment%d" % i) for i in (1, 2, 3)] != HEADERS:
-        raise Failure("comment headers stored as %r" % dict(comments))
+        raise Failure("comment headers stored as %r" % comments)
     recent = settings["Recent Files"]
-    if recent.get("RecentFile1") != day or recent.get("RecentFile2") != copy:
-        raise Failure("recent files %r" % dict(recent))
+    if [recent.get("RecentFile%d" % i) for i in (1, 2)] != [day, copy]:
+        raise Failure("recent files %r" % recent)
 
 
 def journey(d):
