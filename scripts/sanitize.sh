@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the program and every test with AddressSanitizer, LeakSanitizer and
 # UndefinedBehaviorSanitizer (gcc) in build-asan and runs the whole test suite there. Any report
-# of a sanitizer fails the test that caused it. Leaks inside system libraries (Qt's plugins,
-# fontconfig, the sound server's client) are listed in scripts/lsan.supp; ours never are.
+# of a sanitizer fails the test that caused it. Leaks that stay inside a system library are
+# listed in scripts/lsan.supp; ours never are.
 #   scripts/sanitize.sh [ctest arguments...]
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -14,8 +14,9 @@ cmake -S "$here" -B "$build" -DGLIMORA_SANITIZE=ON -DGLIMORA_BENCH=OFF -DCMAKE_B
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" >/dev/null
 cmake --build "$build" -j"$jobs"
 
-# The tests' own environment (tests/CMakeLists.txt) sets the sanitizer options; these apply to
-# anything else ctest starts.
+# The QtTest suites get the same ASan and LSan options from their test environment
+# (tests/CMakeLists.txt); these reach everything else ctest starts, such as the program that
+# the end-to-end journeys drive.
 export ASAN_OPTIONS="detect_leaks=1"
 export LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
