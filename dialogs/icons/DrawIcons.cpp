@@ -177,8 +177,8 @@ QImage DrawGeometry()
     p.drawText(QRectF(src.x() - 40, src.y() - 30, 120, 20), Qt::AlignLeft, QStringLiteral("Light source"));
     p.drawText(QRectF(detCentre.x() - 200, detCentre.y() - 38, 160, 20), Qt::AlignRight,
                QStringLiteral("Detector array"));
-    const QPointF spec = Polar(spot, incidence, 235);
-    p.drawText(QPointF(spec.x() + 10, spec.y() + 2), QStringLiteral("Specular"));
+    const QPointF specularSpot = Polar(spot, incidence, 235);
+    p.drawText(QPointF(specularSpot.x() + 10, specularSpot.y() + 2), QStringLiteral("Specular"));
     const QPointF h2 = Polar(spot, incidence + 8, 215);
     p.drawText(QPointF(h2.x() + 8, h2.y() + 8), QStringLiteral("2\u00b0 haze"));
     const QPointF h15 = Polar(spot, incidence + 24, 200);
