@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "support/Numbers.h"
 #include "vantrel/ScanData.h"
