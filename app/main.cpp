@@ -3,7 +3,7 @@
 #include <QIcon>
 
 #include "app/GlimoraApp.h"
-#include "vantrel/SimulatedMeter.h"
+#include "simulator/SimulatedMeter.h"
 
 int main(int argc, char* argv[])
 {

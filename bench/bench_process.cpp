@@ -14,10 +14,10 @@
 #include <ctime>
 
 #include "app/GlimoraApp.h"
+#include "simulator/SimulatedMeter.h"
 #include "support/SettingsStore.h"
 #include "support/Sounds.h"
 #include "tests/common/TestMeter.h"
-#include "vantrel/SimulatedMeter.h"
 
 namespace {
 

@@ -1,36 +1,37 @@
 #pragma once
 // The simulated DOI/haze meter: a battery instrument on a cable, with a link handshake, busy and
-// idle events around every measurement, readings and scans computed from the reflection profile
-// of the sample under the head, four calibration standards, battery, auto power-off, and its
-// own settings file. Everything runs on timers of the UI thread; nothing blocks.
+// idle events around every measurement, readings and scans computed from the sample under the
+// head (Optics.h), four calibration standards, battery, auto power-off, and its own store
+// (InstrumentStore.h). Everything runs on timers of the UI thread; nothing blocks.
 //
 // Event codes raised (besides 9 busy, 10 idle, 12 reading ready, 21 scan ready, 6 battery low):
 //   1 the meter's state changed (getting parameters, woke up)
 //   2 the link changed (linked, lost, not found)
 //   3 the meter switched itself off (host command, power button, auto power-off, empty battery)
 //
+// The handshake always ends: ConnectState stays 1 only until the link timer runs out, then the
+// meter is linked or reported not found.
+//
 // Authority: 1 while locked; a correct Unlock raises it to the level stored under
 // [Instrument] Authority (2 unless changed); a wrong code locks again; closing the link locks.
 #include <QDateTime>
-#include <QSettings>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
-#include <array>
 #include <functional>
 #include <memory>
-#include <random>
 
+#include "simulator/InstrumentStore.h"
+#include "simulator/Optics.h"
 #include "vantrel/VantrelCntl.h"
 
 class QWidget;
 class MeterFrontPanel;
 
 struct SimulatedMeterOptions {
-    QString storePath;          // its own INI file; default: $XDG_CONFIG_HOME/Glimora/SimulatedMeter.ini
-    bool deterministic = false; // zero delays (timers of 0 ms) and a fixed random seed
-    quint32 seed = 12345;
-    bool showPanel = true;      // create and show the front panel (visibility remembered in the store)
+    QString storePath;       // its own INI file; default: InstrumentStore::DefaultPath()
+    bool zeroDelays = false; // every operation finishes on the next turn of the event loop
+    bool showPanel = true;   // create and show the front panel (visibility remembered in the store)
 };
 
 class SimulatedMeter : public VantrelCntl {
@@ -38,9 +39,6 @@ class SimulatedMeter : public VantrelCntl {
 public:
     explicit SimulatedMeter(const SimulatedMeterOptions& options = {}, QObject* parent = nullptr);
     ~SimulatedMeter() override;
-
-    static QString DefaultStorePath();
-    QString StorePath() const { return m_storePath; }
 
     // The front panel window, created on first use.
     QWidget* FrontPanel();
@@ -60,9 +58,7 @@ public:
     bool Present() const { return m_present; }
     bool PoweredOn() const { return m_poweredOn; }
     bool CablePlugged() const { return m_plugged; }
-    int Sample() const { return m_sample; }
-    bool EnableButton() const { return m_enableButton; }
-    bool ConstDC() const { return m_constDC; }
+    int Sample() const { return int(m_store.Int(simulator::Key::Sample)); }
     // An operation (reading, scan, calibration...) is in progress.
     bool Busy() const { return m_op != Operation::None; }
     // The text of the instrument's display: empty while it is switched off.
@@ -89,28 +85,28 @@ public:
     bool AdvancedCorrection() override;
     bool Normalize() override;
     bool Unlock(double accessCode) override;
-    int16_t CalIndex() const override { return m_calIndex; }
+    int16_t CalIndex() const override { return int16_t(m_store.Int(simulator::Key::CalIndex)); }
     void SetCalIndex(int16_t value) override;
-    bool KeepAlive() const override { return m_keepAlive; }
+    bool KeepAlive() const override { return m_store.Bool(simulator::Key::KeepAlive); }
     void SetKeepAlive(bool value) override;
     void SetEnableButton(bool value) override;
     void SetConstDC(bool value) override;
-    int16_t Center() const override { return m_center; }
-    void SetCenter(int16_t value) override;
-    int16_t DutyCycle() const override { return m_dutyCycle; }
-    void SetDutyCycle(int16_t value) override;
-    int16_t RefCenter() const override { return m_refCenter; }
-    void SetRefCenter(int16_t value) override;
-    int16_t RefDutyCycle() const override { return m_refDutyCycle; }
-    void SetRefDutyCycle(int16_t value) override;
-    int16_t Intensity() const override { return m_intensity; }
-    void SetIntensity(int16_t value) override;
-    int32_t BlackLevel() const override { return m_blackLevel; }
-    void SetBlackLevel(int32_t value) override;
-    double Deg2Distortion() const override { return m_deg2Distortion; }
-    void SetDeg2Distortion(double value) override;
-    double DOIDistortion() const override { return m_doiDistortion; }
-    void SetDOIDistortion(double value) override;
+    int16_t Center() const override { return int16_t(m_store.Int(simulator::Key::Center)); }
+    void SetCenter(int16_t value) override { m_store.Set(simulator::Key::Center, value); }
+    int16_t DutyCycle() const override { return int16_t(m_store.Int(simulator::Key::DutyCycle)); }
+    void SetDutyCycle(int16_t value) override { m_store.Set(simulator::Key::DutyCycle, value); }
+    int16_t RefCenter() const override { return int16_t(m_store.Int(simulator::Key::RefCenter)); }
+    void SetRefCenter(int16_t value) override { m_store.Set(simulator::Key::RefCenter, value); }
+    int16_t RefDutyCycle() const override { return int16_t(m_store.Int(simulator::Key::RefDutyCycle)); }
+    void SetRefDutyCycle(int16_t value) override { m_store.Set(simulator::Key::RefDutyCycle, value); }
+    int16_t Intensity() const override { return int16_t(m_store.Int(simulator::Key::Intensity)); }
+    void SetIntensity(int16_t value) override { m_store.Set(simulator::Key::Intensity, value); }
+    int32_t BlackLevel() const override { return int32_t(m_store.Int(simulator::Key::BlackLevel)); }
+    void SetBlackLevel(int32_t value) override { m_store.Set(simulator::Key::BlackLevel, value); }
+    double Deg2Distortion() const override { return m_store.Real(simulator::Key::Deg2Distortion); }
+    void SetDeg2Distortion(double value) override { m_store.Set(simulator::Key::Deg2Distortion, value); }
+    double DOIDistortion() const override { return m_store.Real(simulator::Key::DOIDistortion); }
+    void SetDOIDistortion(double value) override { m_store.Set(simulator::Key::DOIDistortion, value); }
     int16_t Authority() const override { return m_authority; }
 
 signals:
@@ -121,31 +117,24 @@ private:
     enum class Link { Closed, Handshake, Linked, Lost };
     enum class Operation { None, Parameters, Reading, Scan, Calibration, Correction, Normalizing };
 
-    struct Standard {
-        QString name;
-        QDateTime calibrated;
-        bool cleared = false;
-    };
-    // One measurement as the instrument took it, before a calibration standard is applied.
-    struct Measurement {
+    // One measurement as the instrument took it, with when and what goes with it.
+    struct Taken {
         bool taken = false;
         QDateTime when;
-        double specular = 0, specularTotal = 0, doi = 0, deg2 = 0, deg15 = 0;
-        QString error;    // a reason that makes the reading invalid
+        simulator::Measurement values;
         QString notice;   // a message that goes with a valid reading
     };
 
-    void loadStore();
-    void saveValue(const QString& key, const QVariant& value);
-    void saveStandard(int index);
-
-    bool reachable() const;      // present, plugged, switched on
+    bool reachable() const;       // present, plugged, switched on
     bool readyForCommand() const; // linked, on and idle
     int delay(int ms) const;
+    int measuringDelay();
     void report(int code);
+    void setPoweredOn(bool on);
     void startHandshake();
     void finishHandshake();
     void loseLink();
+    bool startOperation(Operation op, int32_t state, int ms, std::function<void()> finish);
     void beginOperation(Operation op, int32_t state, int ms, std::function<void()> finish);
     void abortOperation();
     void finishToIdle();
@@ -154,34 +143,20 @@ private:
     void wakeUp();
     void touch();
     void autoOff();
-    void batteryTick();
-    void drain(double percent);
     void setBattery(double percent);
     void checkLowBattery();
+    void flash(const QString& text);
 
-    Measurement measure();
+    simulator::OpticalSettings opticalSettings() const;
+    const simulator::Sample& sample() const;
     void takeMeasurement();
-    void fillScan();
 
     SimulatedMeterOptions m_options;
-    QString m_storePath;
-    std::unique_ptr<QSettings> m_store;
+    simulator::InstrumentStore m_store;
 
-    // Start-up switches and the instrument's own state.
+    // The instrument's condition (kept in the store as it changes).
     bool m_present = true, m_plugged = true, m_poweredOn = true;
     double m_battery = 100;
-    int m_autoOffSeconds = 300;
-    int16_t m_unlockedAuthority = 2;
-    QString m_serial, m_version;
-    int m_sample = 0;
-
-    // Settings.
-    int16_t m_center = 110, m_refCenter = 146, m_intensity = 45, m_dutyCycle = 37, m_refDutyCycle = 85;
-    int32_t m_blackLevel = 32767;
-    double m_deg2Distortion = 1.0, m_doiDistortion = 1.0;
-    int16_t m_calIndex = 0;
-    bool m_keepAlive = false, m_enableButton = true, m_constDC = false;
-    std::array<Standard, 4> m_standards;
 
     // Run-time state.
     Link m_link = Link::Closed;
@@ -192,15 +167,15 @@ private:
     int16_t m_authority = 1;
     bool m_lowWarned = false;
     int m_readingsSinceCorrection = 0;
-    Measurement m_last;
-    Measurement m_shown;   // what the display shows (also readings taken without a link)
+    Taken m_last;
+    Taken m_shown;         // what the display shows (also readings taken without a link)
     ScanData m_scan;
     QString m_flash;       // a short message on the display
 
     QTimer m_linkTimer, m_opTimer, m_autoOffTimer, m_batteryTimer, m_flashTimer;
     std::function<void()> m_opFinish;
-    std::mt19937 m_random;
-    std::mt19937 m_timing;  // delays only, so that delays never disturb the readings' noise
+    simulator::Random m_random;
+    simulator::Random m_timing;  // delays only, so that delays never disturb the readings' noise
 
     std::unique_ptr<MeterFrontPanel> m_panel;
 };

@@ -1,4 +1,4 @@
-#include "vantrel/FrontPanel.h"
+#include "simulator/FrontPanel.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -19,7 +19,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "vantrel/SimulatedMeter.h"
+#include "simulator/SimulatedMeter.h"
 
 namespace {
 const char* const kCaseStyle = R"(
