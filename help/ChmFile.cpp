@@ -38,8 +38,8 @@ struct MemoryFile {
     qint64 pos = 0;
 };
 
-// The library hands alloc() copies of the mspack_system as well as the original, so the
-// system at work is found here, not through the pointer it passes.
+// The library calls alloc() and open() through copies of the mspack_system as well as through
+// the original, so the system at work is found here, not through the pointer it passes.
 thread_local MemorySystem* t_system = nullptr;
 
 mspack_file* OpenMemory(mspack_system*, const char* name, int mode)
@@ -179,9 +179,9 @@ private:
     mschmd_header* m_header = nullptr;
 };
 
-// The two identifiers of the file header. The help compiler of fp-utils (chmcmd) writes the
-// first one twice; Windows' viewer reads such files, libmspack refuses them. The second is set
-// right in the reader's own copy, nothing else of the file is changed.
+// The two identifiers of the file header. The help compiler that builds our help file (chmcmd,
+// fp-utils) writes the first one twice, and libmspack refuses such a file; the second is set
+// right in the reader's own copy of the bytes, nothing else of the file is changed.
 QByteArray WithStandardHeaderIds(QByteArray data)
 {
     static const QByteArray first = QByteArray::fromHex("10fd017caa7bd0119e0c00a0c922e6ec");
