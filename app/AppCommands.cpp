@@ -8,7 +8,7 @@
 #include "comments/CommentColumns.h"
 #include "datafile/DataFile.h"
 #include "datafile/RecentFiles.h"
-#include "dialogs/HTMLHelp.h"
+#include "help/HTMLHelp.h"
 #include "dialogs/dlgAboutGlimora.h"
 #include "printing/DataReport.h"
 #include "readings/ReadingsModel.h"
@@ -130,17 +130,17 @@ void GlimoraApp::SetParametersCommand()
 
 void GlimoraApp::HelpContentsCommand()
 {
-    HTMLHelp::ShowHelpContents();
+    m_help->ShowHelpContents();
 }
 
 void GlimoraApp::HelpSearchCommand()
 {
-    HTMLHelp::ShowHelpContext(4);
+    m_help->ShowHelpContext(4);
 }
 
 void GlimoraApp::HelpContactCommand()
 {
-    HTMLHelp::ShowHelpTopic(QStringLiteral("KALDEX\\Contact_KALDEX.htm"));
+    m_help->ShowHelpTopic(QStringLiteral("KALDEX\\Contact_KALDEX.htm"));
 }
 
 void GlimoraApp::AboutCommand()

@@ -20,13 +20,14 @@
 #include "comments/SingleLine.h"
 #include "datafile/DataFile.h"
 #include "datafile/RecentFiles.h"
-#include "dialogs/HTMLHelp.h"
+#include "help/HTMLHelp.h"
 #include "meter/ScanFile.h"
 #include "printing/DataReport.h"
 #include "meter/StatusDisplay.h"
 #include "readings/ReadingsModel.h"
 #include "readings/ReadingsView.h"
 #include "readings/Summary.h"
+#include "resources/GlimoraIcon.h"
 #include "support/Numbers.h"
 #include "support/SettingsStore.h"
 #include "support/Sounds.h"
@@ -47,7 +48,7 @@ void GlimoraApp::CreateControls()
 {
     setObjectName(QStringLiteral("GlimoraApp"));
     setWindowTitle(kTitle);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/glimora.png")));
+    setWindowIcon(GlimoraIcon());
 
     auto* central = new QWidget(this);
     auto* column = new QVBoxLayout(central);
@@ -451,6 +452,7 @@ GlimoraApp::GlimoraApp(VantrelCntl* meter, QWidget* parent)
     m_recent = std::make_unique<RecentFiles>(mnuFile);
     connect(m_recent.get(), &RecentFiles::Opened, this, [this](const QString& path) { OpenFile(path, true); });
     ProgramFolder = QCoreApplication::applicationDirPath();
+    m_help = std::make_unique<HTMLHelp>(this, ProgramFolder);
 
     // A. Fonts and tabs, defaults, the two readings.
     m_headerFont = std::make_unique<FontClass>();
@@ -512,7 +514,7 @@ void GlimoraApp::Load()
     ShowMeterStatus();
     CloseFile();
     UpdateSummary();
-    HTMLHelp::SetHelpFile(this, ProgramFolder);
+    m_help->SetHelpFile(ProgramFolder);
 }
 
 void GlimoraApp::Unload()

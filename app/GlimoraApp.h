@@ -26,6 +26,7 @@ class DataFile;
 class RecentFiles;
 class FontClass;
 class TabClass;
+class HTMLHelp;
 
 class GlimoraApp : public QMainWindow {
     Q_OBJECT
@@ -151,6 +152,8 @@ private:
     std::unique_ptr<FontClass> m_headerFont, m_dataFont;
     std::unique_ptr<TabClass> m_printTabs;
     std::unique_ptr<class AppDataFileHost> m_dataHost;
+    // The help commands know the help file from the start: they work while the meter links.
+    std::unique_ptr<HTMLHelp> m_help;
     bool m_loaded = false;
     bool m_unloaded = false;
 };

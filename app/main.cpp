@@ -1,18 +1,17 @@
 // Glimora: the operator's application of the DOI/haze meter, here on the simulated instrument.
 #include <QApplication>
-#include <QIcon>
 
 #include "app/GlimoraApp.h"
+#include "resources/GlimoraIcon.h"
 #include "simulator/SimulatedMeter.h"
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    Q_INIT_RESOURCE(dialogs);
     QCoreApplication::setOrganizationName(QStringLiteral("Glimora"));
     QCoreApplication::setApplicationName(QStringLiteral("Glimora"));
     QCoreApplication::setApplicationVersion(QStringLiteral(GLIMORA_VERSION));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/glimora.png")));
+    QApplication::setWindowIcon(GlimoraIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("glimora"));
 
     SimulatedMeterOptions options;

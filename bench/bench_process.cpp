@@ -73,7 +73,7 @@ private:
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    Q_INIT_RESOURCE(dialogs);
+    Q_INIT_RESOURCE(glimora);
     QCoreApplication::setOrganizationName(QStringLiteral("Glimora"));
     QCoreApplication::setApplicationName(QStringLiteral("Glimora"));
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("glimora");

@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins libgl-dev
   libcanberra-dev libcanberra0 libcanberra-pulse sound-theme-freedesktop
-  libchm-dev fp-utils
+  libmspack-dev fp-utils
   fonts-dejavu-core
   libbenchmark-dev
   clang libclang-rt-14-dev

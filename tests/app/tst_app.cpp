@@ -3,7 +3,9 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QFile>
+#include <QTimer>
 
+#include "help/HelpViewer.h"
 #include "readings/ReadingsModel.h"
 #include "readings/ReadingsView.h"
 #include "tests/app/AppFixture.h"
@@ -23,6 +25,7 @@ private slots:
     void scanIsSavedThroughTheChooser();
     void meterSideChangesComeBackAtNextStart();
     void everyControlHasAnAccessibleName();
+    void helpWorksWhileTheMeterLinks();
 };
 
 void TestApp::startsAndStopsInOrder()
@@ -370,6 +373,30 @@ void TestApp::everyControlHasAnAccessibleName()
     QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("80.00"));
     QAccessibleInterface* panel = QAccessible::queryAccessibleInterface(f.app->findChild<QLabel*>(QStringLiteral("SBPanel4")));
     QCOMPARE(panel->text(QAccessible::Name), QStringLiteral("Waiting for commands"));
+}
+
+// The window is usable while the meter links: the Help commands open the help window then,
+// before the handshake ends and the meter receives its settings.
+void TestApp::helpWorksWhileTheMeterLinks()
+{
+    AppFixture f;
+    f.Store(QStringLiteral("Preferences"), QStringLiteral("Password"), ScramblePassword(QStringLiteral("abc1")));
+    f.meter->holdLink = true;
+    QStringList seen;  // per command: the page shown, if the meter was still linking
+    QTimer::singleShot(0, f.meter, [&] {
+        const QList<QAction*> commands{f.app->mnuHelpContents, f.app->mnuHelpSearch, f.app->mnuHelpContactKALDEX};
+        for (QAction* command : commands) {
+            command->trigger();
+            auto* viewer = f.app->findChild<HelpViewer*>();
+            const bool linking = f.meter->Writes().contains(QStringLiteral("Connected=true")) &&
+                                 !f.meter->Writes().contains(QStringLiteral("CalIndex=0"));
+            seen << (linking && viewer && viewer->isVisible() ? viewer->CurrentTopic() : QString());
+        }
+        f.meter->holdLink = false;
+    });
+    f.Start(false);
+    QTRY_COMPARE(seen, (QStringList{QStringLiteral("/welcome.htm"), QStringLiteral("/help_index.htm"),
+                                    QStringLiteral("/KALDEX/Contact_KALDEX.htm")}));
 }
 
 QTEST_MAIN(TestApp)
