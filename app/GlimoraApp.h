@@ -63,7 +63,7 @@ public:
     // A toolbar click by key ("Exit", "Open", ...); any other key does nothing.
     void ToolbarClick(const QString& key);
 
-    // State read by tests and by the subsystems' hosts.
+    // State read by tests and by the subsystems the window hands it to.
     VantrelCntl* VC = nullptr;
     Preferences Prefs;
     QString NumberFormat;
