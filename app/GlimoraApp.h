@@ -34,7 +34,7 @@ class GlimoraApp : public QMainWindow {
     Q_OBJECT
 public:
     // Creates the window around its meter control and its settings store (the window takes
-    // ownership of both): step list A.
+    // ownership of both); defaults are set here, everything stored is read by Load().
     GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStore> store, QWidget* parent = nullptr);
     ~GlimoraApp() override;
 
