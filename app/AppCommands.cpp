@@ -2,11 +2,12 @@
 // protection, calibration and help.
 #include <QCoreApplication>
 
-#include "app/AppDataFileHost.h"
 #include "app/GlimoraApp.h"
 #include "calibration/CalibrationCommands.h"
 #include "comments/CommentColumns.h"
 #include "datafile/DataFile.h"
+#include "datafile/DataFileDialog.h"
+#include "datafile/DataLines.h"
 #include "datafile/RecentFiles.h"
 #include "help/HTMLHelp.h"
 #include "dialogs/dlgAboutGlimora.h"
@@ -16,6 +17,7 @@
 #include "settings/PreferenceCommands.h"
 #include "settings/dlgPasswordSetup.h"
 #include "support/Numbers.h"
+#include "support/SettingsStore.h"
 #include "vantrel/VantrelCntl.h"
 
 #include <QLineEdit>
@@ -30,7 +32,14 @@ bool GlimoraApp::FileOpen() const
 
 bool GlimoraApp::OpenFile(const QString& path, bool exists)
 {
-    return m_dataFile->OpenFile(path, exists);
+    return m_dataFile->OpenFile(path, exists, m_comments->HeadersInUse());
+}
+
+void GlimoraApp::DataFileChanged(const QString& path)
+{
+    if (path.isEmpty()) ResetTitle();
+    else SetTitle(path);
+    UpdateCommands();
 }
 
 void GlimoraApp::CloseFile()
@@ -38,19 +47,28 @@ void GlimoraApp::CloseFile()
     m_dataFile->CloseFile();
 }
 
+// One line for CurrentReading, with the comment texts in force: comment text 1 is the trimmed
+// text of the comment box.
 void GlimoraApp::WriteDataToFile()
 {
-    m_dataFile->WriteDataToFile(CurrentReading, UserCommentBox->text(), support::DigitsOfFormat(NumberFormat), *m_comments);
+    if (!FileOpen()) return;
+    m_comments->SetCommentText(1, UserCommentBox->text().trimmed());
+    m_comments->CountCommentTexts();
+    m_dataFile->AppendLine(datafile::ReadingLine(CurrentReading, support::DigitsOfFormat(NumberFormat),
+                                                 m_dataFile->CommaSeparated(), m_comments->TextsInUse()));
 }
 
+// File > New and File > Open: a cancelled choice changes nothing.
 void GlimoraApp::NewFileCommand()
 {
-    m_dataFile->FileNewCommand();
+    const QString name = m_dataPrompts->ChooseFile(true);
+    if (!name.isEmpty()) OpenFile(name, false);
 }
 
 void GlimoraApp::OpenFileCommand()
 {
-    m_dataFile->FileOpenCommand();
+    const QString name = m_dataPrompts->ChooseFile(false);
+    if (!name.isEmpty()) OpenFile(name, true);
 }
 
 void GlimoraApp::CloseFileCommand()

@@ -14,11 +14,11 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include "app/AppDataFileHost.h"
 #include "app/ToolbarIcons.h"
 #include "comments/CommentColumns.h"
 #include "comments/SingleLine.h"
 #include "datafile/DataFile.h"
+#include "datafile/DataFileDialog.h"
 #include "datafile/RecentFiles.h"
 #include "help/HTMLHelp.h"
 #include "meter/ScanFile.h"
@@ -428,7 +428,7 @@ void GlimoraApp::DoSaveScan()
         if (!LastScan) LastScan = std::make_unique<ScanData>();
         VC->GetScanData(*LastScan);
         if (!LastScan->HasData) return;
-        const QString path = ChooseScanFileHook ? ChooseScanFileHook(this) : ChooseScanFile(this);
+        const QString path = ChooseScanFile(this);
         if (path.isEmpty()) return;
         WriteScanFile(path, *LastScan, QDateTime::currentDateTime());
     } catch (...) {
@@ -438,19 +438,23 @@ void GlimoraApp::DoSaveScan()
 // ---------------------------------------------------------------------------------------------
 // Create, load, unload
 
-GlimoraApp::GlimoraApp(VantrelCntl* meter, QWidget* parent)
+GlimoraApp::GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStore> store, QWidget* parent)
     : QMainWindow(parent)
     , VC(meter)
+    , m_store(std::move(store))
 {
     VC->setParent(this);
-    m_comments = std::make_unique<CommentColumns>();
-    m_dataHost = std::make_unique<AppDataFileHost>(*this);
-    m_dataFile = std::make_unique<DataFile>(*m_dataHost, *m_comments);
+    m_comments = std::make_unique<CommentColumns>(*m_store);
     CreateControls();
     CreateMenus();
     CreateToolbar();
-    m_recent = std::make_unique<RecentFiles>(mnuFile);
+    m_recent = std::make_unique<RecentFiles>(*m_store, mnuFile);
     connect(m_recent.get(), &RecentFiles::Opened, this, [this](const QString& path) { OpenFile(path, true); });
+    m_dataPrompts = std::make_unique<DataFileDialogs>(this);
+    m_dataFile = std::make_unique<DataFile>(*m_dataPrompts, *m_readings, CurrentReading);
+    connect(m_dataFile.get(), &DataFile::FileChanged, this, &GlimoraApp::DataFileChanged);
+    connect(m_dataFile.get(), &DataFile::Opened, m_recent.get(), &RecentFiles::AddRecentFile);
+    connect(m_dataFile.get(), &DataFile::ListToBeCleared, this, &GlimoraApp::ClearReadings);
     ProgramFolder = QCoreApplication::applicationDirPath();
     m_help = std::make_unique<HTMLHelp>(this, ProgramFolder);
 
@@ -478,7 +482,7 @@ void GlimoraApp::Load()
     if (m_loaded) return;
     m_loaded = true;
     // B1. Preferences; the warning when no password is set.
-    LoadPreferences(Prefs, [this] {
+    LoadPreferences(*m_store, Prefs, [this] {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Password Protection Warning"),
                         QStringLiteral("Password Protection is currently disabled. Calibration can be at risk."), QMessageBox::Ok, this);
         box.setObjectName(QStringLiteral("PasswordProtectionWarning"));
@@ -491,9 +495,9 @@ void GlimoraApp::Load()
     m_comments->LoadCommentHeaders();
     UserCommentBox->setText(m_comments->CommentText(1));
     // B4. Print fonts and tab stops.
-    m_headerFont->ReadProperties(QStringLiteral("Glimora"), QStringLiteral("HeaderFont"));
-    m_dataFont->ReadProperties(QStringLiteral("Glimora"), QStringLiteral("DataFont"));
-    m_printTabs->ReadProperties(QStringLiteral("Glimora"), QStringLiteral("Tabs"));
+    m_headerFont->ReadProperties(*m_store, QStringLiteral("HeaderFont"));
+    m_dataFont->ReadProperties(*m_store, QStringLiteral("DataFont"));
+    m_printTabs->ReadProperties(*m_store, QStringLiteral("Tabs"));
     // B5-B6.
     SetNumberFormat();
     m_status->MeterBusy = false;
@@ -527,12 +531,12 @@ void GlimoraApp::Unload()
     Prefs.CalIndex = VC->CalIndex();
     Prefs.KeepAlive = VC->KeepAlive();
     // C3. Preferences.
-    SavePreferences(Prefs);
+    SavePreferences(*m_store, Prefs);
     // C4. Fonts and tab stops.
-    m_headerFont->WriteProperties(QStringLiteral("Glimora"), QStringLiteral("HeaderFont"));
-    m_dataFont->WriteProperties(QStringLiteral("Glimora"), QStringLiteral("DataFont"));
-    m_printTabs->WriteProperties(QStringLiteral("Glimora"), QStringLiteral("Tabs"));
-    support::SettingsStore::Instance().Sync();
+    m_headerFont->WriteProperties(*m_store, QStringLiteral("HeaderFont"));
+    m_dataFont->WriteProperties(*m_store, QStringLiteral("DataFont"));
+    m_printTabs->WriteProperties(*m_store, QStringLiteral("Tabs"));
+    m_store->Sync();
     // C5. The link is closed last.
     VC->SetConnected(false);
 }

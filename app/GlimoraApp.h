@@ -4,7 +4,6 @@
 // subsystem object, and runs the road of a reading in DoRead.
 #include <QMainWindow>
 #include <QMap>
-#include <functional>
 #include <memory>
 
 #include "settings/Preferences.h"
@@ -27,12 +26,17 @@ class RecentFiles;
 class FontClass;
 class TabClass;
 class HTMLHelp;
+class DataFileDialogs;
+namespace support {
+class SettingsStore;
+}
 
 class GlimoraApp : public QMainWindow {
     Q_OBJECT
 public:
-    // Creates the window around its meter control (the window takes ownership): step list A.
-    explicit GlimoraApp(VantrelCntl* meter, QWidget* parent = nullptr);
+    // Creates the window around its meter control and its settings store (the window takes
+    // ownership of both); defaults are set here, everything stored is read by Load().
+    GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStore> store, QWidget* parent = nullptr);
     ~GlimoraApp() override;
 
     // Loads the window: step list B (preferences, recent files, comments, fonts and tabs,
@@ -60,7 +64,7 @@ public:
     // A toolbar click by key ("Exit", "Open", ...); any other key does nothing.
     void ToolbarClick(const QString& key);
 
-    // State read by tests and by the subsystems' hosts.
+    // State read by tests and by the subsystems the window hands it to.
     VantrelCntl* VC = nullptr;
     Preferences Prefs;
     QString NumberFormat;
@@ -78,9 +82,8 @@ public:
     FontClass& HeaderFont() const { return *m_headerFont; }
     FontClass& DataFont() const { return *m_dataFont; }
     TabClass& PrintTabs() const { return *m_printTabs; }
+    support::SettingsStore& Settings() const { return *m_store; }
 
-    // Choosing a scan file name: tests replace it; by default the real save dialog.
-    std::function<QString(QWidget*)> ChooseScanFileHook;
     // The folder that holds the help file (the program's own folder by default).
     QString ProgramFolder;
 
@@ -143,15 +146,19 @@ private:
     void HelpContactCommand();
     void AboutCommand();
     void WriteDataToFile();
+    // The data file's announcement: the title and the commands follow the file now open.
+    void DataFileChanged(const QString& path);
 
+    // Declared first, destroyed last: every subsystem below may use it until it goes.
+    std::unique_ptr<support::SettingsStore> m_store;
     ReadingsModel* m_readings = nullptr;
     StatusDisplay* m_status = nullptr;
     std::unique_ptr<CommentColumns> m_comments;
+    std::unique_ptr<DataFileDialogs> m_dataPrompts;
     std::unique_ptr<DataFile> m_dataFile;
     std::unique_ptr<RecentFiles> m_recent;
     std::unique_ptr<FontClass> m_headerFont, m_dataFont;
     std::unique_ptr<TabClass> m_printTabs;
-    std::unique_ptr<class AppDataFileHost> m_dataHost;
     // The help commands know the help file from the start: they work while the meter links.
     std::unique_ptr<HTMLHelp> m_help;
     bool m_loaded = false;

@@ -1,9 +1,11 @@
 // Glimora: the operator's application of the DOI/haze meter, here on the simulated instrument.
 #include <QApplication>
+#include <memory>
 
 #include "app/GlimoraApp.h"
 #include "resources/GlimoraIcon.h"
 #include "simulator/SimulatedMeter.h"
+#include "support/SettingsStore.h"
 
 int main(int argc, char* argv[])
 {
@@ -17,7 +19,7 @@ int main(int argc, char* argv[])
     SimulatedMeterOptions options;
     options.showPanel = false;  // shown once the main window stands, beside it
     auto* meter = new SimulatedMeter(options);
-    GlimoraApp window(meter);
+    GlimoraApp window(meter, std::make_unique<support::SettingsStore>(support::SettingsStore::DefaultPath()));
     window.Load();
     if (meter->PanelRemembered()) {
         QWidget* panel = meter->FrontPanel();

@@ -93,7 +93,7 @@ int main(int argc, char* argv[])
         SimulatedMeterOptions options;
         options.showPanel = false;  // as the program starts it: the panel follows the window
         auto* meter = new SimulatedMeter(options);
-        GlimoraApp window(meter);
+        GlimoraApp window(meter, std::make_unique<support::SettingsStore>(support::SettingsStore::DefaultPath()));
         ShownReporter reporter(app, window);
         window.Load();
         reporter.Wait();
@@ -102,14 +102,13 @@ int main(int argc, char* argv[])
     if (mode == QLatin1String("memory")) {
         const int rows = argc > 2 ? std::atoi(argv[2]) : 100000;
         QTemporaryDir dir;
-        support::SettingsStore store(dir.filePath(QStringLiteral("Glimora.ini")));
-        store.SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
-        support::SettingsStore::SetInstance(&store);
+        auto store = std::make_unique<support::SettingsStore>(dir.filePath(QStringLiteral("Glimora.ini")));
+        store->SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
         support::RecordingSoundSink sounds;
         support::SetSounds(&sounds);
         auto* meter = new TestMeter;
         meter->logReads = false;
-        GlimoraApp window(meter);
+        GlimoraApp window(meter, std::move(store));
         window.Load();
         const long before = ResidentKb();
         const QDateTime start(QDate(2026, 1, 1), QTime(8, 0, 0));
@@ -126,7 +125,6 @@ int main(int argc, char* argv[])
         QCoreApplication::processEvents();
         std::printf("rows %d rss_before_kb %ld rss_after_kb %ld\n", window.Readings() ? rows : 0, before, ResidentKb());
         support::SetSounds(nullptr);
-        support::SettingsStore::SetInstance(nullptr);
         return 0;
     }
     std::fprintf(stderr, "usage: bench_process bare|glimora|memory [rows]\n");

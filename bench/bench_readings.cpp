@@ -16,18 +16,17 @@ namespace {
 
 struct Window {
     QTemporaryDir dir;
-    support::SettingsStore store{dir.filePath(QStringLiteral("Glimora.ini"))};
     support::RecordingSoundSink sounds;
     TestMeter* meter = new TestMeter;
     std::unique_ptr<GlimoraApp> app;
 
     Window()
     {
-        store.SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
-        support::SettingsStore::SetInstance(&store);
+        auto store = std::make_unique<support::SettingsStore>(dir.filePath(QStringLiteral("Glimora.ini")));
+        store->SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
         support::SetSounds(&sounds);
         meter->logReads = false;
-        app = std::make_unique<GlimoraApp>(meter);
+        app = std::make_unique<GlimoraApp>(meter, std::move(store));
         app->Load();
         app->show();
     }
@@ -35,7 +34,6 @@ struct Window {
     {
         app.reset();
         support::SetSounds(nullptr);
-        support::SettingsStore::SetInstance(nullptr);
     }
     void Fill(int rows)
     {

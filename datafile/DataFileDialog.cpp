@@ -7,11 +7,13 @@
 
 #include <unistd.h>
 
+#include "datafile/dlgOldDataToNew.h"
+#include "dialogs/dlgError.h"
+#include "dialogs/dlgYesNo.h"
+
 namespace datafile {
 
 namespace {
-QString g_lastFilter;  // the filter the operator last confirmed, for the rest of the run
-
 class DataFileDialog : public QFileDialog {
 public:
     DataFileDialog(QWidget* parent, bool forNew)
@@ -68,7 +70,7 @@ QStringList NameFiltersFromText(const QString& barText)
     return filters;
 }
 
-std::unique_ptr<QFileDialog> MakeDataFileDialog(QWidget* parent, bool forNew)
+std::unique_ptr<QFileDialog> MakeDataFileDialog(QWidget* parent, bool forNew, const QString& lastFilter)
 {
     auto dialog = std::make_unique<DataFileDialog>(parent, forNew);
     dialog->setObjectName(forNew ? QStringLiteral("NewFileDialog") : QStringLiteral("OpenFileDialog"));
@@ -79,21 +81,40 @@ std::unique_ptr<QFileDialog> MakeDataFileDialog(QWidget* parent, bool forNew)
     const QStringList filters = NameFiltersFromText(DataFileFilterText());
     dialog->setNameFilters(filters);
     dialog->setDefaultSuffix(QStringLiteral("csv"));
-    if (forNew || g_lastFilter.isEmpty() || !filters.contains(g_lastFilter))
+    if (forNew || !filters.contains(lastFilter))
         dialog->selectNameFilter(filters.first());
     else
-        dialog->selectNameFilter(g_lastFilter);
+        dialog->selectNameFilter(lastFilter);
     dialog->selectFile(QString());
     return dialog;
 }
 
-QString RunDataFileDialog(QWidget* parent, bool forNew)
+}  // namespace datafile
+
+QString DataFileDialogs::ChooseFile(bool forNew)
 {
-    std::unique_ptr<QFileDialog> dialog = MakeDataFileDialog(parent, forNew);
+    std::unique_ptr<QFileDialog> dialog = datafile::MakeDataFileDialog(m_parent, forNew, m_lastFilter);
     if (dialog->exec() != QDialog::Accepted) return QString();
-    g_lastFilter = dialog->selectedNameFilter();
+    m_lastFilter = dialog->selectedNameFilter();
     const QStringList files = dialog->selectedFiles();
     return files.isEmpty() ? QString() : files.first();
 }
 
-}  // namespace datafile
+int16_t DataFileDialogs::AskDataHandling()
+{
+    dlgOldDataToNew dialog(m_parent);
+    dialog.exec();
+    return dialog.DataHandling;
+}
+
+bool DataFileDialogs::AskContinueUnrecognized()
+{
+    return AskYesNo(m_parent, QStringLiteral("File Error"), QStringLiteral("Unrecognized file structure.  Continue writing to file?"),
+                    false)
+        == dlgYesNo::Yes;
+}
+
+void DataFileDialogs::ShowFileError(const QString& message)
+{
+    ShowErrorDialog(m_parent, QStringLiteral("File Error"), message);
+}

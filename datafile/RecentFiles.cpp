@@ -16,8 +16,8 @@ QString RecentKey(int position)
 }
 }  // namespace datafile
 
-RecentFiles::RecentFiles(QMenu* fileMenu, QObject* parent)
-    : QObject(parent)
+RecentFiles::RecentFiles(support::SettingsStore& store, QMenu* fileMenu, QObject* parent)
+    : QObject(parent), m_store(store)
 {
     for (int i = 0; i <= Entries; ++i) {
         auto* action = new QAction(this);
@@ -55,7 +55,7 @@ void RecentFiles::LoadRecentFiles()
     mnuFileRecent[0]->setVisible(false);
     for (int i = 1; i <= Entries; ++i) SetCaption(i, QString());
 
-    const auto& store = support::SettingsStore::Instance();
+    const support::SettingsStore& store = m_store;
     const QString section = datafile::RecentSection();
     if (store.GetSetting(section, datafile::RecentKey(1)).isEmpty()) return;
 
@@ -77,7 +77,7 @@ int16_t RecentFiles::FindRecentFile(const QString& path) const
 
 void RecentFiles::AddRecentFile(const QString& path)
 {
-    auto& store = support::SettingsStore::Instance();
+    support::SettingsStore& store = m_store;
     const QString section = datafile::RecentSection();
     for (int k = FindRecentFile(path); k >= 1; --k) {
         const QString value = store.GetSetting(section, datafile::RecentKey(k));

@@ -107,11 +107,9 @@ bool FontClass::IsEqual(const FontClass* fnt) const
         && m_strikeThru == fnt->m_strikeThru && m_underline == fnt->m_underline && m_size == fnt->m_size;
 }
 
-void FontClass::ReadProperties(const QString& thisApp, const QString& thisPref)
+void FontClass::ReadProperties(const support::SettingsStore& thisApp, const QString& thisPref)
 {
-    Q_UNUSED(thisApp);
-    const auto& store = support::SettingsStore::Instance();
-    auto get = [&](const char* key, const QString& current) { return store.GetSetting(thisPref, QLatin1String(key), current); };
+    auto get = [&](const char* key, const QString& current) { return thisApp.GetSetting(thisPref, QLatin1String(key), current); };
 
     SetFontName(get("FontName", m_fontName));
     // Size and colour are taken as stored, without the size bounds.
@@ -123,10 +121,9 @@ void FontClass::ReadProperties(const QString& thisApp, const QString& thisPref)
     m_strikeThru = get("FontStrikeThru", BoolText(m_strikeThru)) == QLatin1String("True");
 }
 
-bool FontClass::WriteProperties(const QString& thisApp, const QString& thisPref) const
+bool FontClass::WriteProperties(support::SettingsStore& thisApp, const QString& thisPref) const
 {
-    Q_UNUSED(thisApp);
-    auto& store = support::SettingsStore::Instance();
+    support::SettingsStore& store = thisApp;
     store.SaveSetting(thisPref, QStringLiteral("FontName"), m_fontName);
     store.SaveSetting(thisPref, QStringLiteral("FontSize"), QString::number(m_size));
     store.SaveSetting(thisPref, QStringLiteral("FontColor"), QString::number(m_color));

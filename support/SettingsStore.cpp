@@ -13,8 +13,6 @@
 namespace support {
 
 namespace {
-SettingsStore* g_store = nullptr;
-
 bool SyncPath(const QString& path, bool directory)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), directory ? (O_RDONLY | O_DIRECTORY) : O_RDONLY);
@@ -28,20 +26,6 @@ bool SyncPath(const QString& path, bool directory)
 QString SettingsStore::DefaultPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Glimora/Glimora.ini");
-}
-
-SettingsStore& SettingsStore::Instance()
-{
-    if (!g_store) {
-        static SettingsStore store(DefaultPath());
-        g_store = &store;
-    }
-    return *g_store;
-}
-
-void SettingsStore::SetInstance(SettingsStore* store)
-{
-    g_store = store;
 }
 
 SettingsStore::SettingsStore(const QString& filePath)

@@ -11,11 +11,8 @@ namespace support {
 
 class SettingsStore {
 public:
-    // The store of the running program: $XDG_CONFIG_HOME/Glimora/Glimora.ini.
-    static SettingsStore& Instance();
+    // Where the running program keeps its store: $XDG_CONFIG_HOME/Glimora/Glimora.ini.
     static QString DefaultPath();
-    // Replaces the program's store (tests point it at a temporary file).
-    static void SetInstance(SettingsStore* store);
 
     explicit SettingsStore(const QString& filePath);
 

@@ -1,5 +1,5 @@
 #pragma once
-// A real main window on a TestMeter, with its own settings store and a recording sound sink.
+// A real main window on a TestMeter, with its own settings file and a recording sound sink.
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,16 +17,14 @@
 
 struct AppFixture {
     QTemporaryDir dir;
-    std::unique_ptr<support::SettingsStore> store;
+    // The settings file the window's store reads at Start() (write values with Store() before).
+    QString iniPath = dir.filePath(QStringLiteral("config/Glimora/Glimora.ini"));
     support::RecordingSoundSink sounds;
     TestMeter* meter = nullptr;
     std::unique_ptr<GlimoraApp> app;
 
-    // Prepares the store (write values with Store() before Start()).
     AppFixture()
     {
-        store = std::make_unique<support::SettingsStore>(dir.filePath(QStringLiteral("config/Glimora/Glimora.ini")));
-        support::SettingsStore::SetInstance(store.get());
         support::SetSounds(&sounds);
         meter = new TestMeter;
     }
@@ -35,17 +33,17 @@ struct AppFixture {
         app.reset();
         testing::ClearModals();
         support::SetSounds(nullptr);
-        support::SettingsStore::SetInstance(nullptr);
     }
     void Store(const QString& section, const QString& key, const QString& value)
     {
-        store->SaveSetting(section, key, value);
-        store->Sync();
+        support::SettingsStore store(iniPath);
+        store.SaveSetting(section, key, value);
+        QVERIFY(store.Sync());
     }
-    // Creates and loads the window; answers the no-password warning when it comes.
+    // Creates and loads the window on a store of its own; answers the no-password warning when it comes.
     void Start(bool expectWarning = true)
     {
-        app = std::make_unique<GlimoraApp>(meter);
+        app = std::make_unique<GlimoraApp>(meter, std::make_unique<support::SettingsStore>(iniPath));
         if (expectWarning)
             testing::WhenModal([](QWidget* w) { static_cast<QMessageBox*>(w)->accept(); }, QStringLiteral("Password Protection Warning"));
         app->Load();
@@ -55,7 +53,7 @@ struct AppFixture {
     QAction* Button(const QString& key) const { return app->ToolbarButtons.value(key); }
     QString Ini() const
     {
-        QFile f(store->FilePath());
+        QFile f(iniPath);
         f.open(QIODevice::ReadOnly);
         return QString::fromUtf8(f.readAll());
     }

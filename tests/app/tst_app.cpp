@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTimer>
 
+#include "datafile/RecentFiles.h"
 #include "help/HelpViewer.h"
 #include "readings/ReadingsModel.h"
 #include "readings/ReadingsView.h"
@@ -23,6 +24,7 @@ private slots:
     void oddEventSequencesStayConsistent();
     void deleteAndClearFromCommands();
     void scanIsSavedThroughTheChooser();
+    void dataFileChangesReachTheWindow();
     void meterSideChangesComeBackAtNextStart();
     void everyControlHasAnAccessibleName();
     void helpWorksWhileTheMeterLinks();
@@ -63,7 +65,7 @@ void TestApp::startsAndStopsInOrder()
         QVERIFY2(ini.contains(QLatin1String(kv)), kv);
     QVERIFY(ini.contains(QStringLiteral("[HeaderFont]")));
     QVERIFY(ini.contains(QStringLiteral("[Tabs]")));
-    QCOMPARE(QFile(f.store->FilePath()).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup), QFileDevice::Permissions());
+    QCOMPARE(QFile(f.iniPath).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup), QFileDevice::Permissions());
 }
 
 void TestApp::passwordWarningOnlyWithoutPassword()
@@ -297,18 +299,18 @@ void TestApp::scanIsSavedThroughTheChooser()
 {
     AppFixture f;
     f.Start();
-    int asked = 0;
-    QString answer = f.dir.filePath(QStringLiteral("profile.csv"));
-    f.app->ChooseScanFileHook = [&](QWidget*) { ++asked; return answer; };
+    testing::ClearModals();
+    const QString answer = f.dir.filePath(QStringLiteral("profile.csv"));
 
     f.meter->nextScan.Clear();
     f.meter->Emit(21);  // no data: no dialog
-    QCOMPARE(asked, 0);
+    QVERIFY(testing::AnsweredTitles().isEmpty());
 
     f.meter->nextScan.HasData = true;
     for (int i = 0; i <= 300; ++i) f.meter->nextScan.SetPoint(i, 100.0 - qAbs(i - 150));
+    testing::AnswerFileDialog(answer, QStringLiteral("Save As"));
     f.meter->Emit(21);
-    QCOMPARE(asked, 1);
+    QCOMPARE(testing::PendingModals(), 0);
     QFile file(answer);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
@@ -317,9 +319,56 @@ void TestApp::scanIsSavedThroughTheChooser()
     QCOMPARE(lines[151], QByteArray("150, 100 \r"));
     QCOMPARE(f.app->Readings()->RowCount(), 0);
 
-    answer.clear();  // cancelled
+    testing::AnswerFileDialog(QString(), QStringLiteral("Save As"));  // cancelled
     f.meter->Emit(21);
-    QCOMPARE(asked, 2);
+    QCOMPARE(testing::AnsweredTitles(), QStringList({QStringLiteral("Save As"), QStringLiteral("Save As")}));
+}
+
+void TestApp::dataFileChangesReachTheWindow()
+{
+    AppFixture f;
+    f.Start();
+    const QString title = QStringLiteral("DOI/Haze Meter");
+    const QString path = f.dir.filePath(QStringLiteral("run.csv"));
+
+    testing::AnswerFileDialog(QString(), QStringLiteral("New"));  // cancelled: nothing happens
+    f.app->mnuFileNew->trigger();
+    QVERIFY(!QFile::exists(path));
+
+    // Created: the title shows it, Close is offered, the recent files list it.
+    testing::AnswerFileDialog(path, QStringLiteral("New"));
+    f.app->mnuFileNew->trigger();
+    QCOMPARE(f.app->windowTitle(), title + QStringLiteral(" - ") + path);
+    QVERIFY(f.app->mnuFileClose->isEnabled());
+    QCOMPARE(f.app->Recent().Caption(1), path);
+
+    // A reading goes in as one line, with the comment box text trimmed.
+    f.app->UserCommentBox->setText(QStringLiteral("  panel 7  "));
+    f.meter->SetNextReading(85.346, 92.114, 1.255, 3.4, QStringLiteral("Black Glass"));
+    f.meter->Emit(12);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0], QByteArray("DateTime,Specular,DOI,Deg2,Deg15,CalName,CalDtTm,SerNum,Comment\r"));
+    QVERIFY2(lines[1].startsWith("07/04/2002 14:05:09,85.35,92.11,1.26,3.40,\"Black Glass\",") && lines[1].endsWith(",\"panel 7\"\r"),
+             lines[1].constData());
+
+    f.app->mnuFileClose->trigger();
+    QCOMPARE(f.app->windowTitle(), title);
+    QVERIFY(!f.app->mnuFileClose->isEnabled());
+
+    // The listed file is gone: Delete Old Data empties the list first, the open then fails.
+    QVERIFY(QFile::rename(path, path + QStringLiteral(".moved")));
+    testing::WhenModal([](QWidget* w) { testing::Click(w, QStringLiteral("btnDeleteData")); }, QStringLiteral("Save Old Data To New File"));
+    testing::WhenModal([](QWidget* w) { testing::Click(w, QStringLiteral("OKButton")); }, QStringLiteral("File Error"));
+    f.app->Recent().mnuFileRecent[1]->trigger();
+    QCOMPARE(testing::PendingModals(), 0);
+    QCOMPARE(f.app->Readings()->RowCount(), 0);
+    QCOMPARE(f.app->SumCount->text(), QStringLiteral("---"));
+    QCOMPARE(f.app->windowTitle(), title);
+    QVERIFY(!f.app->mnuFileClose->isEnabled());
+    QCOMPARE(f.app->Recent().Caption(1), path);
 }
 
 void TestApp::meterSideChangesComeBackAtNextStart()
@@ -328,8 +377,7 @@ void TestApp::meterSideChangesComeBackAtNextStart()
     const QString path = keep.filePath(QStringLiteral("Glimora.ini"));
     {
         AppFixture f;
-        f.store = std::make_unique<support::SettingsStore>(path);
-        support::SettingsStore::SetInstance(f.store.get());
+        f.iniPath = path;
         f.Start();
         f.meter->calIndex = 3;
         f.meter->keepAlive = false;
@@ -337,8 +385,7 @@ void TestApp::meterSideChangesComeBackAtNextStart()
     }
     {
         AppFixture f;
-        f.store = std::make_unique<support::SettingsStore>(path);
-        support::SettingsStore::SetInstance(f.store.get());
+        f.iniPath = path;
         f.Start();
         QVERIFY(f.meter->Writes().contains(QStringLiteral("CalIndex=3")));
         QVERIFY(f.meter->Writes().contains(QStringLiteral("KeepAlive=false")));

@@ -57,8 +57,6 @@ int Readings(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QString dataPath = QString::fromLocal8Bit(argv[2]);
-    support::SettingsStore store(QString::fromLocal8Bit(argv[3]));
-    support::SettingsStore::SetInstance(&store);
     support::RecordingSoundSink sounds;
     support::SetSounds(&sounds);
     const QByteArray round = argv[4];
@@ -76,7 +74,8 @@ int Readings(int argc, char* argv[])
 
     auto* meter = new TestMeter;
     meter->logReads = false;
-    auto window = std::make_unique<GlimoraApp>(meter);
+    auto window = std::make_unique<GlimoraApp>(meter, std::make_unique<support::SettingsStore>(QString::fromLocal8Bit(argv[3])));
+    support::SettingsStore& store = window->Settings();
     window->Load();
     if (!window->OpenFile(dataPath, QFileInfo::exists(dataPath))) return 4;
     Say("opened");

