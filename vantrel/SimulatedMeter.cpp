@@ -238,6 +238,7 @@ void SimulatedMeter::loadStore()
     m_version = s.value(QStringLiteral("Instrument/Version"), QStringLiteral("2.14")).toString();
     m_sample = IntIn(s.value(QStringLiteral("Instrument/Sample")), 0, kSampleCount - 1, 0);
     m_autoOffSeconds = IntIn(s.value(QStringLiteral("Instrument/AutoOffSeconds")), 0, 86400, 300);
+    m_handshakeMs = IntIn(s.value(QStringLiteral("Instrument/HandshakeMs")), 0, 60000, 600);
     m_unlockedAuthority = int16_t(IntIn(s.value(QStringLiteral("Instrument/Authority")), 0, 9, 2));
 
     m_center = int16_t(IntIn(s.value(QStringLiteral("Settings/Center")), 0, 255, 110));
@@ -366,7 +367,7 @@ int32_t SimulatedMeter::ConnectState()
 void SimulatedMeter::startHandshake()
 {
     m_link = Link::Handshake;
-    m_linkTimer.start(delay(600));
+    m_linkTimer.start(delay(m_handshakeMs));
     emit PanelChanged();
 }
 

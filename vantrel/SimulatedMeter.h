@@ -171,6 +171,7 @@ private:
     bool m_present = true, m_plugged = true, m_poweredOn = true;
     double m_battery = 100;
     int m_autoOffSeconds = 300;
+    int m_handshakeMs = 600;    // how long the link handshake takes; always ends, linked or not
     int16_t m_unlockedAuthority = 2;
     QString m_serial, m_version;
     int m_sample = 0;
