@@ -2,7 +2,9 @@
 #include <QApplication>
 #include <QIcon>
 
+#include "app/DesktopSounds.h"
 #include "app/GlimoraApp.h"
+#include "app/ShutdownSignals.h"
 #include "vantrel/SimulatedMeter.h"
 
 int main(int argc, char* argv[])
@@ -14,16 +16,23 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(GLIMORA_VERSION));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/glimora.png")));
     QGuiApplication::setDesktopFileName(QStringLiteral("glimora"));
+    DesktopSoundSink sounds;
+    support::SetSounds(&sounds);
 
     SimulatedMeterOptions options;
     options.showPanel = false;  // shown once the main window stands, beside it
     auto* meter = new SimulatedMeter(options);
     GlimoraApp window(meter);
+    // Until the window is loaded nothing has changed that a signal could lose: SIGTERM and the
+    // others keep their default action during the password warning.
     window.Load();
+    ShutdownSignals shutdown(window);
     if (meter->PanelRemembered()) {
         QWidget* panel = meter->FrontPanel();
         panel->move(window.frameGeometry().topRight() + QPoint(12, 0));
         panel->show();
     }
-    return app.exec();
+    const int status = app.exec();
+    support::SetSounds(nullptr);
+    return status;
 }

@@ -15,7 +15,7 @@
 
 #include "app/GlimoraApp.h"
 #include "support/SettingsStore.h"
-#include "support/Sounds.h"
+#include "tests/common/RecordingSoundSink.h"
 #include "tests/common/TestMeter.h"
 #include "vantrel/SimulatedMeter.h"
 
@@ -105,17 +105,18 @@ int main(int argc, char* argv[])
         support::SettingsStore store(dir.filePath(QStringLiteral("Glimora.ini")));
         store.SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
         support::SettingsStore::SetInstance(&store);
-        support::RecordingSoundSink sounds;
+        RecordingSoundSink sounds;
         support::SetSounds(&sounds);
         auto* meter = new TestMeter;
         meter->logReads = false;
         GlimoraApp window(meter);
         window.Load();
+        auto* comment = window.findChild<QLineEdit*>(QStringLiteral("UserCommentBox"));
         const long before = ResidentKb();
         const QDateTime start(QDate(2026, 1, 1), QTime(8, 0, 0));
         for (int i = 0; i < rows; ++i) {
             meter->SetNextReading(80 + (i % 200) * 0.1, 90 + (i % 70) * 0.1, 1.2, 3.4, QStringLiteral("Black Glass"), start.addSecs(i));
-            window.UserCommentBox->setText(QStringLiteral("Panel %1").arg(i % 50));
+            comment->setText(QStringLiteral("Panel %1").arg(i % 50));
             meter->Emit(12);
             if (i % 1000 == 0) {
                 meter->log.clear();
@@ -124,7 +125,7 @@ int main(int argc, char* argv[])
             }
         }
         QCoreApplication::processEvents();
-        std::printf("rows %d rss_before_kb %ld rss_after_kb %ld\n", window.Readings() ? rows : 0, before, ResidentKb());
+        std::printf("rows %d rss_before_kb %ld rss_after_kb %ld\n", rows, before, ResidentKb());
         support::SetSounds(nullptr);
         support::SettingsStore::SetInstance(nullptr);
         return 0;

@@ -9,7 +9,7 @@
 #include "readings/ReadingsModel.h"
 #include "readings/ReadingsView.h"
 #include "support/SettingsStore.h"
-#include "support/Sounds.h"
+#include "tests/common/RecordingSoundSink.h"
 #include "tests/common/TestMeter.h"
 
 namespace {
@@ -17,7 +17,7 @@ namespace {
 struct Window {
     QTemporaryDir dir;
     support::SettingsStore store{dir.filePath(QStringLiteral("Glimora.ini"))};
-    support::RecordingSoundSink sounds;
+    RecordingSoundSink sounds;
     TestMeter* meter = new TestMeter;
     std::unique_ptr<GlimoraApp> app;
 
@@ -37,6 +37,8 @@ struct Window {
         support::SetSounds(nullptr);
         support::SettingsStore::SetInstance(nullptr);
     }
+    ReadingsView* List() const { return app->findChild<ReadingsView*>(QStringLiteral("LV1")); }
+    ReadingsModel* Rows() const { return qobject_cast<ReadingsModel*>(List()->model()); }
     void Fill(int rows)
     {
         QDateTime t(QDate(2026, 1, 1), QTime(8, 0, 0));
@@ -80,7 +82,7 @@ void SortByColumn(benchmark::State& state)
     w.Fill(100000);
     int n = 0;
     for (auto _ : state) {
-        w.app->Readings()->HeaderClicked(2 + (n++ % 2) * 2);  // Specular, then 2 Degree: each a full sort
+        w.Rows()->HeaderClicked(2 + (n++ % 2) * 2);  // Specular, then 2 Degree: each a full sort
         QCoreApplication::processEvents();
     }
 }
@@ -96,11 +98,9 @@ void DeleteHalf(benchmark::State& state)
         w.reset();
         w = std::make_unique<Window>();
         w->Fill(100000);
-        w->app->ListView()->selectAll();
+        w->List()->selectAll();
         state.ResumeTiming();
-        w->app->Readings()->DeleteRows(mask, w->app->Averages);
-        w->app->UpdateSummary();
-        w->app->UpdateCommands();
+        w->Rows()->DeleteRows(mask);
         QCoreApplication::processEvents();
     }
     w.reset();
