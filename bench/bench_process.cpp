@@ -37,8 +37,8 @@ long ResidentKb()
     return -1;
 }
 
-// Prints the moment the window is first exposed (even while start-up still runs its own event
-// loop), then quits once the event loop of the program runs.
+// Prints the moment the window is first exposed (start-up may still wait for the meter's link
+// then), and lets the caller stop there.
 class ShownReporter : public QObject {
 public:
     bool done = false;
