@@ -1,7 +1,6 @@
 #include "app/GlimoraApp.h"
 
 #include <QAction>
-#include <algorithm>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -14,6 +13,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/AppDataFileHost.h"
 #include "app/ToolbarIcons.h"
@@ -300,31 +300,29 @@ void GlimoraApp::ShowMeterStatus()
 
 void GlimoraApp::OnMeterEvent(int code)
 {
-    if (!LeftAlone(code)) {
-        switch (code) {
-        case VantrelCntl::Event::ReadingReady:
-            ShowMeterStatus();
-            DoRead();
-            break;
-        case VantrelCntl::Event::ScanReady:
-            DoSaveScan();
-            break;
-        case VantrelCntl::Event::Busy:
-            m_status->SetMeterBusy(true);
-            ShowMeterStatus();
-            break;
-        case VantrelCntl::Event::Idle:
-            m_status->SetMeterBusy(false);
-            ShowMeterStatus();
-            break;
-        case VantrelCntl::Event::Warning:
-            ShowMeterStatus();
-            support::Sounds().MessageBeep(support::MessageSound::Warning);
-            break;
-        default:
-            ShowMeterStatus();
-            break;
-        }
+    switch (code) {
+    case VantrelCntl::Event::ReadingReady:
+        ShowMeterStatus();
+        DoRead();
+        break;
+    case VantrelCntl::Event::ScanReady:
+        DoSaveScan();
+        break;
+    case VantrelCntl::Event::Busy:
+        m_status->SetMeterBusy(true);
+        ShowMeterStatus();
+        break;
+    case VantrelCntl::Event::Idle:
+        m_status->SetMeterBusy(false);
+        ShowMeterStatus();
+        break;
+    case VantrelCntl::Event::Warning:
+        ShowMeterStatus();
+        support::Sounds().MessageBeep(support::MessageSound::Warning);
+        break;
+    default:
+        if (!LeftAlone(code)) ShowMeterStatus();
+        break;
     }
     // Events are handled as usual while start-up waits for the link; the end of the handshake
     // is reported by an event too.
