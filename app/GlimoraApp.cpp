@@ -522,7 +522,8 @@ void GlimoraApp::FinishStartupWhenLinked()
 
 void GlimoraApp::Unload()
 {
-    if (m_stage == Stage::Unloaded) return;
+    // A window never loaded has nothing of its own to save (and must not overwrite the store).
+    if (m_stage == Stage::Created || m_stage == Stage::Unloaded) return;
     const bool meterHasPreferences = m_stage == Stage::Running;
     m_stage = Stage::Unloaded;
     // The data file is closed before anything else is saved.
