@@ -88,7 +88,7 @@ void GlimoraApp::PrintCommand()
 {
     ReportInputs inputs;
     inputs.list = m_readings;
-    inputs.averages = &Averages;
+    inputs.averages = &m_readings->Averages();
     inputs.numberFormat = NumberFormat;
     inputs.serialNumber = VC->SerialNumber();
     inputs.now = QDateTime::currentDateTime();

@@ -39,14 +39,29 @@ public:
     GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStore> store, QWidget* parent = nullptr);
     ~GlimoraApp() override;
 
-    // Loads the window: step list B (preferences, recent files, comments, fonts and tabs,
-    // number format, link to the meter, status, commands, file, summary, help file).
+    // Loads the settings (preferences, recent files, comment headers, fonts and tab stops), shows
+    // the window and opens the link to the meter. Returns while the link's handshake runs; the
+    // rest of start-up follows from the event loop when the meter control reports its end.
     void Load();
-    // Unloads the window: step list C. Runs once; closing the window calls it.
+
+    // The second half of a reading, when the meter reports it ready: the road of a reading.
+    void DoRead();
+    // Opens or creates a data file (New, Open and the recent files end here).
+    bool OpenFile(const QString& path, bool exists);
+    // The settings store the window owns and hands to its subsystems.
+    support::SettingsStore& Settings() const { return *m_store; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    enum class Stage { Created, WaitingForLink, Running, Unloaded };
+
+    // The rest of start-up once the handshake has ended; runs once.
+    void FinishStartupWhenLinked();
+    // Closing the window: data file, preferences, fonts and tab stops saved, the link closed last.
     void Unload();
 
-    // The road of a reading: event 12 -> list row -> averages -> summary -> data file -> panel 5.
-    void DoRead();
     // A finished scan: fetched and saved as a scan file.
     void DoSaveScan();
     void UpdateCommands();
@@ -56,35 +71,24 @@ public:
     void SetNumberFormat();
     void UpdateSummary();
     void SetDefaults();
-    // Clear Readings: the list emptied, the averages cleared, the summary and commands refreshed.
+    // Clear Readings: the list and its averages emptied, the summary and commands refreshed.
     void ClearReadings();
-    // Opens or creates a data file (New, Open and the recent files end here).
-    bool OpenFile(const QString& path, bool exists);
     void CloseFile();
     // A toolbar click by key ("Exit", "Open", ...); any other key does nothing.
     void ToolbarClick(const QString& key);
 
-    // State read by tests and by the subsystems the window hands it to.
     VantrelCntl* VC = nullptr;
     Preferences Prefs;
     QString NumberFormat;
     MeterReading CurrentReading;
-    MeterReading Averages;
     std::unique_ptr<ScanData> LastScan;
-    bool MeterBusy() const;
-    bool MeterOn() const;
-    QString PanelText(int panel) const;
     ReadingsModel* Readings() const { return m_readings; }
-    ReadingsView* ListView() const { return LV1; }
-    CommentColumns& Comments() const { return *m_comments; }
-    DataFile& Data() const { return *m_dataFile; }
     RecentFiles& Recent() const { return *m_recent; }
     FontClass& HeaderFont() const { return *m_headerFont; }
     FontClass& DataFont() const { return *m_dataFont; }
     TabClass& PrintTabs() const { return *m_printTabs; }
-    support::SettingsStore& Settings() const { return *m_store; }
 
-    // The folder that holds the help file (the program's own folder by default).
+    // The folder that holds the help file: the program's own.
     QString ProgramFolder;
 
     // Controls, by their names.
@@ -107,10 +111,6 @@ public:
             *mnuDataScanData = nullptr, *mnuDataNormalize = nullptr, *mnuDataSetParameters = nullptr;
     QAction *mnuHelpContents = nullptr, *mnuHelpSearch = nullptr, *mnuHelpContactKALDEX = nullptr, *mnuHelpAbout = nullptr;
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
     void CreateControls();
     void CreateMenus();
     void CreateToolbar();
@@ -161,6 +161,5 @@ private:
     std::unique_ptr<TabClass> m_printTabs;
     // The help commands know the help file from the start: they work while the meter links.
     std::unique_ptr<HTMLHelp> m_help;
-    bool m_loaded = false;
-    bool m_unloaded = false;
+    Stage m_stage = Stage::Created;
 };

@@ -16,7 +16,7 @@
 #include "app/GlimoraApp.h"
 #include "simulator/SimulatedMeter.h"
 #include "support/SettingsStore.h"
-#include "support/Sounds.h"
+#include "tests/common/RecordingSoundSink.h"
 #include "tests/common/TestMeter.h"
 
 namespace {
@@ -37,8 +37,8 @@ long ResidentKb()
     return -1;
 }
 
-// Prints the moment the window is first exposed (even while start-up still runs its own event
-// loop), then quits once the event loop of the program runs.
+// Prints the moment the window is first exposed (start-up may still wait for the meter's link
+// then), and lets the caller stop there.
 class ShownReporter : public QObject {
 public:
     bool done = false;
@@ -104,17 +104,18 @@ int main(int argc, char* argv[])
         QTemporaryDir dir;
         auto store = std::make_unique<support::SettingsStore>(dir.filePath(QStringLiteral("Glimora.ini")));
         store->SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
-        support::RecordingSoundSink sounds;
+        RecordingSoundSink sounds;
         support::SetSounds(&sounds);
         auto* meter = new TestMeter;
         meter->logReads = false;
         GlimoraApp window(meter, std::move(store));
         window.Load();
+        auto* comment = window.findChild<QLineEdit*>(QStringLiteral("UserCommentBox"));
         const long before = ResidentKb();
         const QDateTime start(QDate(2026, 1, 1), QTime(8, 0, 0));
         for (int i = 0; i < rows; ++i) {
             meter->SetNextReading(80 + (i % 200) * 0.1, 90 + (i % 70) * 0.1, 1.2, 3.4, QStringLiteral("Black Glass"), start.addSecs(i));
-            window.UserCommentBox->setText(QStringLiteral("Panel %1").arg(i % 50));
+            comment->setText(QStringLiteral("Panel %1").arg(i % 50));
             meter->Emit(12);
             if (i % 1000 == 0) {
                 meter->log.clear();
@@ -123,7 +124,7 @@ int main(int argc, char* argv[])
             }
         }
         QCoreApplication::processEvents();
-        std::printf("rows %d rss_before_kb %ld rss_after_kb %ld\n", window.Readings() ? rows : 0, before, ResidentKb());
+        std::printf("rows %d rss_before_kb %ld rss_after_kb %ld\n", rows, before, ResidentKb());
         support::SetSounds(nullptr);
         return 0;
     }

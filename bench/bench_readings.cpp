@@ -9,14 +9,14 @@
 #include "readings/ReadingsModel.h"
 #include "readings/ReadingsView.h"
 #include "support/SettingsStore.h"
-#include "support/Sounds.h"
+#include "tests/common/RecordingSoundSink.h"
 #include "tests/common/TestMeter.h"
 
 namespace {
 
 struct Window {
     QTemporaryDir dir;
-    support::RecordingSoundSink sounds;
+    RecordingSoundSink sounds;
     TestMeter* meter = new TestMeter;
     std::unique_ptr<GlimoraApp> app;
 
@@ -35,6 +35,8 @@ struct Window {
         app.reset();
         support::SetSounds(nullptr);
     }
+    ReadingsView* List() const { return app->findChild<ReadingsView*>(QStringLiteral("LV1")); }
+    ReadingsModel* Rows() const { return qobject_cast<ReadingsModel*>(List()->model()); }
     void Fill(int rows)
     {
         QDateTime t(QDate(2026, 1, 1), QTime(8, 0, 0));
@@ -78,7 +80,7 @@ void SortByColumn(benchmark::State& state)
     w.Fill(100000);
     int n = 0;
     for (auto _ : state) {
-        w.app->Readings()->HeaderClicked(2 + (n++ % 2) * 2);  // Specular, then 2 Degree: each a full sort
+        w.Rows()->HeaderClicked(2 + (n++ % 2) * 2);  // Specular, then 2 Degree: each a full sort
         QCoreApplication::processEvents();
     }
 }
@@ -94,11 +96,9 @@ void DeleteHalf(benchmark::State& state)
         w.reset();
         w = std::make_unique<Window>();
         w->Fill(100000);
-        w->app->ListView()->selectAll();
+        w->List()->selectAll();
         state.ResumeTiming();
-        w->app->Readings()->DeleteRows(mask, w->app->Averages);
-        w->app->UpdateSummary();
-        w->app->UpdateCommands();
+        w->Rows()->DeleteRows(mask);
         QCoreApplication::processEvents();
     }
     w.reset();

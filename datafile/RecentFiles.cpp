@@ -20,7 +20,8 @@ RecentFiles::RecentFiles(support::SettingsStore& store, QMenu* fileMenu, QObject
     : QObject(parent), m_store(store)
 {
     for (int i = 0; i <= Entries; ++i) {
-        auto* action = new QAction(this);
+        // Owned by the menu they stand in, so that they are found among the window's controls.
+        auto* action = new QAction(fileMenu ? static_cast<QObject*>(fileMenu) : this);
         action->setObjectName(QStringLiteral("mnuFileRecent%1").arg(i));
         action->setSeparator(i == 0);
         action->setVisible(false);

@@ -21,6 +21,14 @@ const std::array<int, ReadingsModel::ColumnCount>& ReadingsModel::ColumnWidths()
 ReadingsModel::ReadingsModel(QObject* parent)
     : QAbstractTableModel(parent)
 {
+    m_averages.Clear();
+}
+
+int ReadingsModel::AddReading(const MeterReading& reading, int digits, const QString& comment)
+{
+    const int position = AddRow(MakeReading(reading, digits, comment));
+    m_averages.Add(reading);
+    return position;
 }
 
 Reading ReadingsModel::MakeReading(const MeterReading& reading, int digits, const QString& comment)
@@ -63,17 +71,18 @@ void ReadingsModel::ClearRows()
     m_rows.clear();
     m_order.clear();
     endResetModel();
+    m_averages.Clear();
     SortBy(0, Qt::DescendingOrder);
 }
 
-void ReadingsModel::DeleteRows(const std::vector<bool>& selected, MeterReading& averages)
+void ReadingsModel::DeleteRows(const std::vector<bool>& selected)
 {
     const std::size_t n = m_order.size();
     bool any = false;
     for (std::size_t pos = 0; pos < n && pos < selected.size(); ++pos) {
         if (!selected[pos]) continue;
         const Reading& r = m_rows[m_order[pos]];
-        averages.Remove(support::LeadingNumber(r.Cells[1]), support::LeadingNumber(r.Cells[2]),
+        m_averages.Remove(support::LeadingNumber(r.Cells[1]), support::LeadingNumber(r.Cells[2]),
                         support::LeadingNumber(r.Cells[3]), support::LeadingNumber(r.Cells[4]));
         any = true;
     }
@@ -94,13 +103,13 @@ void ReadingsModel::DeleteRows(const std::vector<bool>& selected, MeterReading& 
     }
 
     if (m_order.empty()) {
-        averages.Clear();
+        m_averages.Clear();
         return;
     }
-    const QString calStd = averages.CalStd();
+    const QString calStd = m_averages.CalStd();
     for (uint32_t index : m_order)
         if (m_rows[index].Cells[5] != calStd) return;
-    averages.ClearMessage();
+    m_averages.ClearMessage();
 }
 
 void ReadingsModel::HeaderClicked(int n)

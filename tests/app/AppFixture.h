@@ -10,8 +10,10 @@
 #include <memory>
 
 #include "app/GlimoraApp.h"
+#include "readings/ReadingsModel.h"
+#include "readings/ReadingsView.h"
 #include "support/SettingsStore.h"
-#include "support/Sounds.h"
+#include "tests/common/RecordingSoundSink.h"
 #include "tests/common/ModalHelper.h"
 #include "tests/common/TestMeter.h"
 
@@ -19,7 +21,7 @@ struct AppFixture {
     QTemporaryDir dir;
     // The settings file the window's store reads at Start() (write values with Store() before).
     QString iniPath = dir.filePath(QStringLiteral("config/Glimora/Glimora.ini"));
-    support::RecordingSoundSink sounds;
+    RecordingSoundSink sounds;
     TestMeter* meter = nullptr;
     std::unique_ptr<GlimoraApp> app;
 
@@ -50,7 +52,19 @@ struct AppFixture {
         app->show();
         sounds.sounds.clear();
     }
-    QAction* Button(const QString& key) const { return app->ToolbarButtons.value(key); }
+    // Controls by their object names, as an operator's tool finds them.
+    template <typename T = QAction>
+    T* Find(const QString& name) const
+    {
+        T* found = app->findChild<T*>(name);
+        if (!found) qFatal("no control %s", qPrintable(name));
+        return found;
+    }
+    QAction* Button(const QString& key) const { return Find(QStringLiteral("Toolbar1_") + key); }
+    QString Panel(int n) const { return Find<QLabel>(QStringLiteral("SBPanel%1").arg(n))->text(); }
+    QString Label(const char* name) const { return Find<QLabel>(QLatin1String(name))->text(); }
+    ReadingsView* List() const { return Find<ReadingsView>(QStringLiteral("LV1")); }
+    ReadingsModel* Rows() const { return qobject_cast<ReadingsModel*>(List()->model()); }
     QString Ini() const
     {
         QFile f(iniPath);

@@ -1,20 +1,22 @@
-// The main window on a TestMeter: start-up and shutdown order, the status bar, the enabling of
-// the commands, and the road of a reading and of a scan.
+// The main window on a TestMeter: start-up and shutdown order (also on a signal), the status
+// bar, the enabling of the commands, the road of a reading and of a scan, and the sounds.
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QFile>
+#include <QFileDialog>
 #include <QTimer>
+#include <csignal>
 
-#include "datafile/RecentFiles.h"
+#include "app/DesktopSounds.h"
+#include "app/ShutdownSignals.h"
 #include "help/HelpViewer.h"
-#include "readings/ReadingsModel.h"
-#include "readings/ReadingsView.h"
 #include "tests/app/AppFixture.h"
 
 class TestApp : public QObject {
     Q_OBJECT
 private slots:
     void startsAndStopsInOrder();
+    void signalsAndExitDuringTheWaitShutDownInOrder();
     void passwordWarningOnlyWithoutPassword();
     void noMeterLeavesOnlyExit();
     void busyAndOffDisableTheMeterCommands();
@@ -28,6 +30,7 @@ private slots:
     void meterSideChangesComeBackAtNextStart();
     void everyControlHasAnAccessibleName();
     void helpWorksWhileTheMeterLinks();
+    void soundsFallBackToTheBell();
 };
 
 void TestApp::startsAndStopsInOrder()
@@ -36,6 +39,15 @@ void TestApp::startsAndStopsInOrder()
     f.meter->connectStates = QQueue<int>({1, 1, 1});
     f.meter->calIndex = 2;
     f.Start();
+    // While the handshake runs the window is up, handles the meter's events and offers no meter
+    // command; each event (the link's report among them) lets it look at the handshake again.
+    QVERIFY(f.app->isVisible());
+    f.meter->Emit(VantrelCntl::Event::LinkChanged);
+    f.meter->Emit(VantrelCntl::Event::LinkChanged);
+    QCOMPARE(f.Panel(4), QStringLiteral("No haze meter found"));
+    QVERIFY(!f.Button(QStringLiteral("Read"))->isEnabled());
+    QVERIFY(!f.meter->Writes().contains(QStringLiteral("CalIndex=0")));
+    f.meter->Emit(VantrelCntl::Event::LinkChanged);
     QCOMPARE(f.app->windowTitle(), QStringLiteral("DOI/Haze Meter"));
     QStringList writes = f.meter->Writes();
     const int connect = writes.indexOf(QStringLiteral("Connected=true"));
@@ -43,11 +55,11 @@ void TestApp::startsAndStopsInOrder()
     QCOMPARE(writes.mid(connect, 9), (QStringList{QStringLiteral("Connected=true"), QStringLiteral("ConnectState"), QStringLiteral("ConnectState"),
                                                   QStringLiteral("ConnectState"), QStringLiteral("ConnectState"), QStringLiteral("CalIndex=0"),
                                                   QStringLiteral("KeepAlive=true"), QStringLiteral("EnableButton=true"), QStringLiteral("ConstDC=false")}));
-    QCOMPARE(f.app->PanelText(1), QStringLiteral("S/N: HZ001234"));
-    QCOMPARE(f.app->PanelText(2), QStringLiteral("Version: 3.1"));
-    QCOMPARE(f.app->PanelText(3), QStringLiteral("Battery: Ok"));
-    QCOMPARE(f.app->PanelText(4), QStringLiteral("Waiting for commands"));
-    QCOMPARE(f.app->SumCount->text(), QStringLiteral("---"));
+    QCOMPARE(f.Panel(1), QStringLiteral("S/N: HZ001234"));
+    QCOMPARE(f.Panel(2), QStringLiteral("Version: 3.1"));
+    QCOMPARE(f.Panel(3), QStringLiteral("Battery: Ok"));
+    QCOMPARE(f.Panel(4), QStringLiteral("Waiting for commands"));
+    QCOMPARE(f.Label("SumCount"), QStringLiteral("---"));
     QVERIFY(f.Button(QStringLiteral("Read"))->isEnabled());
 
     f.meter->log.clear();
@@ -68,20 +80,60 @@ void TestApp::startsAndStopsInOrder()
     QCOMPARE(QFile(f.iniPath).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup), QFileDevice::Permissions());
 }
 
+void TestApp::signalsAndExitDuringTheWaitShutDownInOrder()
+{
+    {
+        // SIGTERM while the handshake still runs: a clean shutdown, and the meter, never handed
+        // the preferences, gives nothing back; a late end of the handshake changes nothing.
+        AppFixture f;
+        f.meter->connectStates = QQueue<int>({1});
+        f.Store(QStringLiteral("Preferences"), QStringLiteral("CalIndex"), QStringLiteral("2"));
+        f.Start();
+        ShutdownSignals shutdown(*f.app);
+        f.meter->calIndex = 3;
+        f.meter->log.clear();
+        std::raise(SIGTERM);
+        QTRY_VERIFY(!f.app->isVisible());
+        QCOMPARE(f.meter->Writes(), QStringList{QStringLiteral("Connected=false")});
+        QVERIFY(f.Ini().contains(QStringLiteral("CalIndex=2")));
+        f.meter->Emit(VantrelCntl::Event::LinkChanged);
+        QCOMPARE(f.meter->Writes(), QStringList{QStringLiteral("Connected=false")});
+    }
+    {
+        // SIGINT with a dialog open: the dialog closes, then the window, as Exit would; a
+        // change made on the meter side is saved.
+        AppFixture f;
+        f.Start();
+        ShutdownSignals shutdown(*f.app);
+        f.meter->calIndex = 3;
+        QString dialog;
+        QTimer::singleShot(0, [&] {
+            dialog = QApplication::activeModalWidget() ? QApplication::activeModalWidget()->windowTitle() : QString();
+            std::raise(SIGINT);
+        });
+        f.Find(QStringLiteral("mnuHelpAbout"))->trigger();
+        QVERIFY(dialog.startsWith(QStringLiteral("About")));
+        QTRY_VERIFY(!f.app->isVisible());
+        QCOMPARE(f.meter->Writes().last(), QStringLiteral("Connected=false"));
+        QVERIFY(f.Ini().contains(QStringLiteral("CalIndex=3")));
+    }
+    // The handlers are gone with their object: the default action is back.
+    struct sigaction now {};
+    sigaction(SIGTERM, nullptr, &now);
+    QVERIFY(now.sa_handler == SIG_DFL);
+}
+
 void TestApp::passwordWarningOnlyWithoutPassword()
 {
     {
         AppFixture f;
         f.Start(true);
         QCOMPARE(testing::AnsweredTitles(), QStringList{QStringLiteral("Password Protection Warning")});
-        QVERIFY(!f.app->Prefs.PasswordProtection);
     }
     {
         AppFixture f;
         f.Store(QStringLiteral("Preferences"), QStringLiteral("Password"), ScramblePassword(QStringLiteral("abc1")));
         f.Start(false);
-        QVERIFY(f.app->Prefs.PasswordProtection);
-        QCOMPARE(f.app->Prefs.Password, QStringLiteral("abc1"));
         QCOMPARE(testing::AnsweredTitles(), QStringList());
     }
 }
@@ -92,26 +144,26 @@ void TestApp::noMeterLeavesOnlyExit()
     f.meter->linkOnConnect = false;
     f.meter->serialNumber = QString();
     f.Start();
-    QCOMPARE(f.app->PanelText(4), QStringLiteral("No haze meter found"));
-    QCOMPARE(f.app->PanelText(3), QStringLiteral("Battery: ---"));
-    QCOMPARE(f.app->PanelText(1), QStringLiteral("S/N: "));
-    for (auto it = f.app->ToolbarButtons.cbegin(); it != f.app->ToolbarButtons.cend(); ++it)
-        QCOMPARE(it.value()->isEnabled(), it.key() == QLatin1String("Exit"));
-    QVERIFY(f.app->mnuFilePropProperties->isEnabled());
-    QVERIFY(f.app->mnuFilePassword->isEnabled());
-    QVERIFY(f.app->mnuFileExit->isEnabled());
-    QVERIFY(f.app->mnuHelpAbout->isEnabled());
-    QVERIFY(!f.app->mnuFileClose->isEnabled());
-    QVERIFY(!f.app->mnuDataTakeReading->isEnabled());
-    QVERIFY(!f.app->mnuMeterCancel->isEnabled());
+    QCOMPARE(f.Panel(4), QStringLiteral("No haze meter found"));
+    QCOMPARE(f.Panel(3), QStringLiteral("Battery: ---"));
+    QCOMPARE(f.Panel(1), QStringLiteral("S/N: "));
+    for (QAction* a : f.Find<QToolBar>(QStringLiteral("Toolbar1"))->actions())
+        if (!a->isSeparator()) QCOMPARE(a->isEnabled(), a->text() == QLatin1String("Exit"));
+    QVERIFY(f.Find(QStringLiteral("mnuFilePropProperties"))->isEnabled());
+    QVERIFY(f.Find(QStringLiteral("mnuFilePassword"))->isEnabled());
+    QVERIFY(f.Find(QStringLiteral("mnuFileExit"))->isEnabled());
+    QVERIFY(f.Find(QStringLiteral("mnuHelpAbout"))->isEnabled());
+    QVERIFY(!f.Find(QStringLiteral("mnuFileClose"))->isEnabled());
+    QVERIFY(!f.Find(QStringLiteral("mnuDataTakeReading"))->isEnabled());
+    QVERIFY(!f.Find(QStringLiteral("mnuMeterCancel"))->isEnabled());
 
     // Rows in the list do not enable Print, Clear or Delete without a meter.
     f.meter->SetNextReading(80, 90, 1, 2);
     f.meter->Emit(12);
-    QCOMPARE(f.app->Readings()->RowCount(), 1);
-    QVERIFY(!f.app->mnuFilePrint->isEnabled());
-    QVERIFY(!f.app->mnuDataClearReadings->isEnabled());
-    QVERIFY(!f.app->mnuDataDelete->isEnabled());
+    QCOMPARE(f.Rows()->RowCount(), 1);
+    QVERIFY(!f.Find(QStringLiteral("mnuFilePrint"))->isEnabled());
+    QVERIFY(!f.Find(QStringLiteral("mnuDataClearReadings"))->isEnabled());
+    QVERIFY(!f.Find(QStringLiteral("mnuDataDelete"))->isEnabled());
 }
 
 void TestApp::busyAndOffDisableTheMeterCommands()
@@ -119,21 +171,20 @@ void TestApp::busyAndOffDisableTheMeterCommands()
     AppFixture f;
     f.Start();
     f.meter->Emit(9);
-    QVERIFY(f.app->MeterBusy());
-    QCOMPARE(f.app->PanelText(4), QStringLiteral("Busy gathering data"));
-    QVERIFY(f.app->mnuMeterCancel->isEnabled());
+    QCOMPARE(f.Panel(4), QStringLiteral("Busy gathering data"));
+    QVERIFY(f.Find(QStringLiteral("mnuMeterCancel"))->isEnabled());
     QVERIFY(f.Button(QStringLiteral("Cancel"))->isEnabled());
-    for (QAction* a : {f.app->mnuDataTakeReading, f.app->mnuDataScanData, f.app->mnuFileNew, f.app->mnuFileOpen, f.app->mnuCalibrationCalibrate})
-        QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+    for (const char* name : {"mnuDataTakeReading", "mnuDataScanData", "mnuFileNew", "mnuFileOpen", "mnuCalibrationCalibrate"})
+        QVERIFY2(!f.Find(QLatin1String(name))->isEnabled(), name);
     f.meter->Emit(10);
-    QCOMPARE(f.app->PanelText(4), QStringLiteral("Waiting for commands"));
-    QVERIFY(f.app->mnuDataTakeReading->isEnabled());
+    QCOMPARE(f.Panel(4), QStringLiteral("Waiting for commands"));
+    QVERIFY(f.Find(QStringLiteral("mnuDataTakeReading"))->isEnabled());
 
     f.meter->meterState = 2;
     f.meter->Emit(1);
-    QCOMPARE(f.app->PanelText(4), QStringLiteral("Haze meter is off"));
-    QCOMPARE(f.app->PanelText(3), QStringLiteral("Battery: ---"));
-    QVERIFY(!f.app->mnuDataTakeReading->isEnabled());
+    QCOMPARE(f.Panel(4), QStringLiteral("Haze meter is off"));
+    QCOMPARE(f.Panel(3), QStringLiteral("Battery: ---"));
+    QVERIFY(!f.Find(QStringLiteral("mnuDataTakeReading"))->isEnabled());
     QVERIFY(!f.Button(QStringLiteral("Off"))->isEnabled());
     QVERIFY(f.Button(QStringLiteral("Cancel"))->isEnabled());
 
@@ -146,15 +197,13 @@ void TestApp::busyAndOffDisableTheMeterCommands()
     QVERIFY(f.meter->log.isEmpty());
     f.meter->batteryState = 1;
     f.meter->Emit(6);
-    QCOMPARE(f.app->PanelText(3), QStringLiteral("Battery: Low"));
+    QCOMPARE(f.Panel(3), QStringLiteral("Battery: Low"));
     QCOMPARE(f.sounds.sounds, QList<int>{48});
 
-    // Toolbar keys dispatch to the commands; an unknown key does nothing.
+    // Toolbar buttons run their commands.
     f.meter->log.clear();
-    f.app->ToolbarClick(QStringLiteral("Off"));
-    f.app->ToolbarClick(QStringLiteral("Cancel"));
-    f.app->ToolbarClick(QStringLiteral("cancel"));
-    f.app->ToolbarClick(QStringLiteral("Bogus"));
+    f.Button(QStringLiteral("Off"))->trigger();
+    f.Button(QStringLiteral("Cancel"))->trigger();
     QCOMPARE(f.meter->Writes(), (QStringList{QStringLiteral("TurnOff"), QStringLiteral("Cancel")}));
 }
 
@@ -163,11 +212,10 @@ void TestApp::readButtonFollowsFileAndNoFile()
     AppFixture f;
     f.Store(QStringLiteral("Preferences"), QStringLiteral("NoFile"), QStringLiteral("False"));
     f.Start();
-    QVERIFY(!f.app->Prefs.NoFile);
     QVERIFY(!f.Button(QStringLiteral("Read"))->isEnabled());
-    QVERIFY(f.app->mnuDataTakeReading->isEnabled());
+    QVERIFY(f.Find(QStringLiteral("mnuDataTakeReading"))->isEnabled());
     f.meter->log.clear();
-    f.app->mnuDataTakeReading->trigger();
+    f.Find(QStringLiteral("mnuDataTakeReading"))->trigger();
     QVERIFY(!f.meter->log.contains(QStringLiteral("TakeReading")));
     QVERIFY(f.sounds.sounds.isEmpty());
 
@@ -175,7 +223,7 @@ void TestApp::readButtonFollowsFileAndNoFile()
     f.meter->SetNextReading(80, 90, 1, 2);
     f.meter->Emit(12);
     QVERIFY(!f.meter->log.join(QLatin1Char(' ')).contains(QStringLiteral("GetReading")));
-    QCOMPARE(f.app->Readings()->RowCount(), 0);
+    QCOMPARE(f.Rows()->RowCount(), 0);
     QCOMPARE(f.sounds.sounds, QList<int>{48});
 }
 
@@ -184,18 +232,18 @@ void TestApp::readingTravelsTheWholeRoad()
     AppFixture f;
     f.Start();
     f.meter->calIndex = 1;  // changed on the meter side after start-up
-    f.app->mnuDataTakeReading->trigger();
+    f.Find(QStringLiteral("mnuDataTakeReading"))->trigger();
     QVERIFY(f.meter->log.contains(QStringLiteral("TakeReading")));
     // The comment of the moment the reading arrives counts.
-    f.app->UserCommentBox->setText(QStringLiteral("  panel 7  "));
+    f.Find<QLineEdit>(QStringLiteral("UserCommentBox"))->setText(QStringLiteral("  panel 7  "));
     f.meter->SetNextReading(85.346, 92.114, 1.255, 3.4, QStringLiteral("Black Glass"));
     f.meter->log.clear();
     f.meter->Emit(9);
     f.meter->Emit(12);
     f.meter->Emit(10);
     QCOMPARE(f.meter->lastCalIndexAsked, int16_t(1));
-    QCOMPARE(f.app->Readings()->RowCount(), 1);
-    const Reading& row = f.app->Readings()->Row(0);
+    QCOMPARE(f.Rows()->RowCount(), 1);
+    const Reading& row = f.Rows()->Row(0);
     QCOMPARE(row.Cells[0], QStringLiteral("07/04/2002 14:05:09"));
     QCOMPARE(row.Cells[1], QStringLiteral("85.35"));
     QCOMPARE(row.Cells[2], QStringLiteral("92.11"));
@@ -203,24 +251,27 @@ void TestApp::readingTravelsTheWholeRoad()
     QCOMPARE(row.Cells[4], QStringLiteral("3.40"));
     QCOMPARE(row.Cells[5], QStringLiteral("Black Glass"));
     QCOMPARE(row.Cells[6], QStringLiteral("panel 7"));
-    QCOMPARE(f.app->SumSpecular->text(), QStringLiteral("85.35"));
-    QCOMPARE(f.app->SumCount->text(), QStringLiteral("1"));
-    QCOMPARE(f.app->PanelText(5), QStringLiteral("512, 37"));
+    QCOMPARE(f.Label("SumSpecular"), QStringLiteral("85.35"));
+    QCOMPARE(f.Label("SumCount"), QStringLiteral("1"));
+    QCOMPARE(f.Panel(5), QStringLiteral("512, 37"));
     QCOMPARE(f.sounds.sounds, QList<int>{0});
-    QVERIFY(f.app->CurrentReading.PixelAvg);
-    QVERIFY(f.app->mnuFilePrint->isEnabled());
+    QVERIFY(f.meter->lastPixelAvgAsked);
+    QVERIFY(f.Find(QStringLiteral("mnuFilePrint"))->isEnabled());
 
     // A new Take Reading empties panel 5 first.
-    f.app->mnuDataTakeReading->trigger();
-    QCOMPARE(f.app->PanelText(5), QString());
+    f.Find(QStringLiteral("mnuDataTakeReading"))->trigger();
+    QCOMPARE(f.Panel(5), QString());
 
-    // Digits changed: new rows take the new format, older ones keep theirs.
-    f.app->Prefs.Digits = 0;
-    f.app->SetNumberFormat();
+    // Digits changed in the preferences: new rows take the new format, older ones keep theirs.
+    testing::WhenModal([](QWidget* d) {
+        d->findChild<QAbstractButton*>(QStringLiteral("rad0Digit"))->click();
+        testing::Click(d, QStringLiteral("btnOK"));
+    }, QStringLiteral("Properties"));
+    f.Find(QStringLiteral("mnuFilePropProperties"))->trigger();
     f.meter->SetNextReading(12.5, 90, 1, 2, QStringLiteral("Black Glass"), QDateTime(QDate(2002, 7, 4), QTime(14, 6, 0)));
     f.meter->Emit(12);
-    QCOMPARE(f.app->Readings()->Text(0, 1), QStringLiteral("13."));
-    QCOMPARE(f.app->Readings()->Text(1, 1), QStringLiteral("85.35"));
+    QCOMPARE(f.Rows()->Text(0, 1), QStringLiteral("13."));
+    QCOMPARE(f.Rows()->Text(1, 1), QStringLiteral("85.35"));
 }
 
 void TestApp::invalidRefusedAndDroppedReadings()
@@ -229,23 +280,28 @@ void TestApp::invalidRefusedAndDroppedReadings()
     f.Start();
     f.meter->SetNextReading(1, 2, 3, 4, QStringLiteral("Std"), QDateTime::currentDateTime(), false, QStringLiteral("Sample gloss too low"));
     f.meter->Emit(12);
-    QCOMPARE(f.app->Readings()->RowCount(), 0);
-    QCOMPARE(f.app->PanelText(5), QStringLiteral("Sample gloss too low"));
+    QCOMPARE(f.Rows()->RowCount(), 0);
+    QCOMPARE(f.Panel(5), QStringLiteral("Sample gloss too low"));
     QCOMPARE(f.sounds.sounds, QList<int>{48});
 
-    f.app->Prefs.SoundOn = false;
+    // "Sound Confirmation" turned off in the preferences.
+    testing::WhenModal([](QWidget* d) {
+        d->findChild<QAbstractButton*>(QStringLiteral("chkSounds"))->click();
+        testing::Click(d, QStringLiteral("btnOK"));
+    }, QStringLiteral("Properties"));
+    f.Find(QStringLiteral("mnuFilePropProperties"))->trigger();
     f.sounds.sounds.clear();
     f.meter->Emit(12);  // invalid, silent
     f.meter->SetNextReading(50, 60, 1, 2);
     f.meter->Emit(12);  // accepted, silent
-    QCOMPARE(f.app->Readings()->RowCount(), 1);
+    QCOMPARE(f.Rows()->RowCount(), 1);
     QVERIFY(f.sounds.sounds.isEmpty());
     f.meter->takeReadingResult = false;
     f.meter->scanResult = false;
     f.meter->normalizeResult = false;
-    f.app->mnuDataTakeReading->trigger();
-    f.app->mnuDataScanData->trigger();
-    f.app->mnuDataNormalize->trigger();
+    f.Find(QStringLiteral("mnuDataTakeReading"))->trigger();
+    f.Find(QStringLiteral("mnuDataScanData"))->trigger();
+    f.Find(QStringLiteral("mnuDataNormalize"))->trigger();
     QCOMPARE(f.sounds.sounds, (QList<int>{48, 48, 48}));  // refusals beep whatever SoundOn says
 }
 
@@ -257,21 +313,21 @@ void TestApp::oddEventSequencesStayConsistent()
     f.meter->Emit(10);
     f.meter->Emit(10);
     f.meter->Emit(12);  // without a 9 before it
-    QCOMPARE(f.app->Readings()->RowCount(), 1);
-    QCOMPARE(f.app->PanelText(4), QStringLiteral("Waiting for commands"));
+    QCOMPARE(f.Rows()->RowCount(), 1);
+    QCOMPARE(f.Panel(4), QStringLiteral("Waiting for commands"));
     // The meter vanishes; a late reading event still leaves list, averages and status consistent.
     f.meter->connected = false;
     f.meter->Emit(12);
-    QCOMPARE(f.app->Readings()->RowCount(), 2);
-    QCOMPARE(f.app->SumCount->text(), QStringLiteral("2"));
-    QCOMPARE(f.app->PanelText(4), QStringLiteral("No haze meter found"));
-    QVERIFY(!f.app->mnuDataClearReadings->isEnabled());
+    QCOMPARE(f.Rows()->RowCount(), 2);
+    QCOMPARE(f.Label("SumCount"), QStringLiteral("2"));
+    QCOMPARE(f.Panel(4), QStringLiteral("No haze meter found"));
+    QVERIFY(!f.Find(QStringLiteral("mnuDataClearReadings"))->isEnabled());
     // An event 12 with nothing behind it (the meter hands out an empty reading).
     f.meter->connected = true;
     f.meter->nextReading = MeterReading();
     f.meter->Emit(12);
-    QCOMPARE(f.app->Readings()->RowCount(), 2);
-    QCOMPARE(f.app->Averages.Count(), 2L);
+    QCOMPARE(f.Rows()->RowCount(), 2);
+    QCOMPARE(f.Rows()->Averages().Count(), 2L);
 }
 
 void TestApp::deleteAndClearFromCommands()
@@ -282,16 +338,16 @@ void TestApp::deleteAndClearFromCommands()
         f.meter->SetNextReading(10 + i, 90, 1, 2, QStringLiteral("Std A"), QDateTime(QDate(2002, 7, 4), QTime(14, 0, i)));
         f.meter->Emit(12);
     }
-    QCOMPARE(f.app->SumSpecular->text(), QStringLiteral("11.50"));
-    f.app->ListView()->selectRow(0);  // newest first: 13
-    f.app->mnuDataDelete->trigger();
-    QCOMPARE(f.app->Readings()->RowCount(), 3);
-    QCOMPARE(f.app->SumSpecular->text(), QStringLiteral("11.00"));
-    QCOMPARE(f.app->SumCount->text(), QStringLiteral("3"));
+    QCOMPARE(f.Label("SumSpecular"), QStringLiteral("11.50"));
+    f.List()->selectRow(0);  // newest first: 13
+    f.Find(QStringLiteral("mnuDataDelete"))->trigger();
+    QCOMPARE(f.Rows()->RowCount(), 3);
+    QCOMPARE(f.Label("SumSpecular"), QStringLiteral("11.00"));
+    QCOMPARE(f.Label("SumCount"), QStringLiteral("3"));
     f.Button(QStringLiteral("Clear"))->trigger();
-    QCOMPARE(f.app->Readings()->RowCount(), 0);
-    QCOMPARE(f.app->SumSpecular->text(), QStringLiteral("---"));
-    QVERIFY(!f.app->mnuDataDelete->isEnabled());
+    QCOMPARE(f.Rows()->RowCount(), 0);
+    QCOMPARE(f.Label("SumSpecular"), QStringLiteral("---"));
+    QVERIFY(!f.Find(QStringLiteral("mnuDataDelete"))->isEnabled());
     QVERIFY(!f.Button(QStringLiteral("Print"))->isEnabled());
 }
 
@@ -317,7 +373,7 @@ void TestApp::scanIsSavedThroughTheChooser()
     QCOMPARE(lines.size(), 303);  // 302 lines and the empty text after the last CR LF
     QCOMPARE(lines[301], QByteArray("300,-50 \r"));
     QCOMPARE(lines[151], QByteArray("150, 100 \r"));
-    QCOMPARE(f.app->Readings()->RowCount(), 0);
+    QCOMPARE(f.Rows()->RowCount(), 0);
 
     testing::AnswerFileDialog(QString(), QStringLiteral("Save As"));  // cancelled
     f.meter->Emit(21);
@@ -332,18 +388,18 @@ void TestApp::dataFileChangesReachTheWindow()
     const QString path = f.dir.filePath(QStringLiteral("run.csv"));
 
     testing::AnswerFileDialog(QString(), QStringLiteral("New"));  // cancelled: nothing happens
-    f.app->mnuFileNew->trigger();
+    f.Find(QStringLiteral("mnuFileNew"))->trigger();
     QVERIFY(!QFile::exists(path));
 
     // Created: the title shows it, Close is offered, the recent files list it.
     testing::AnswerFileDialog(path, QStringLiteral("New"));
-    f.app->mnuFileNew->trigger();
+    f.Find(QStringLiteral("mnuFileNew"))->trigger();
     QCOMPARE(f.app->windowTitle(), title + QStringLiteral(" - ") + path);
-    QVERIFY(f.app->mnuFileClose->isEnabled());
-    QCOMPARE(f.app->Recent().Caption(1), path);
+    QVERIFY(f.Find(QStringLiteral("mnuFileClose"))->isEnabled());
+    QCOMPARE(f.Find(QStringLiteral("mnuFileRecent1"))->toolTip(), path);
 
     // A reading goes in as one line, with the comment box text trimmed.
-    f.app->UserCommentBox->setText(QStringLiteral("  panel 7  "));
+    f.Find<QLineEdit>(QStringLiteral("UserCommentBox"))->setText(QStringLiteral("  panel 7  "));
     f.meter->SetNextReading(85.346, 92.114, 1.255, 3.4, QStringLiteral("Black Glass"));
     f.meter->Emit(12);
     QFile file(path);
@@ -354,21 +410,21 @@ void TestApp::dataFileChangesReachTheWindow()
     QVERIFY2(lines[1].startsWith("07/04/2002 14:05:09,85.35,92.11,1.26,3.40,\"Black Glass\",") && lines[1].endsWith(",\"panel 7\"\r"),
              lines[1].constData());
 
-    f.app->mnuFileClose->trigger();
+    f.Find(QStringLiteral("mnuFileClose"))->trigger();
     QCOMPARE(f.app->windowTitle(), title);
-    QVERIFY(!f.app->mnuFileClose->isEnabled());
+    QVERIFY(!f.Find(QStringLiteral("mnuFileClose"))->isEnabled());
 
     // The listed file is gone: Delete Old Data empties the list first, the open then fails.
     QVERIFY(QFile::rename(path, path + QStringLiteral(".moved")));
     testing::WhenModal([](QWidget* w) { testing::Click(w, QStringLiteral("btnDeleteData")); }, QStringLiteral("Save Old Data To New File"));
     testing::WhenModal([](QWidget* w) { testing::Click(w, QStringLiteral("OKButton")); }, QStringLiteral("File Error"));
-    f.app->Recent().mnuFileRecent[1]->trigger();
+    f.Find(QStringLiteral("mnuFileRecent1"))->trigger();
     QCOMPARE(testing::PendingModals(), 0);
-    QCOMPARE(f.app->Readings()->RowCount(), 0);
-    QCOMPARE(f.app->SumCount->text(), QStringLiteral("---"));
+    QCOMPARE(f.Rows()->RowCount(), 0);
+    QCOMPARE(f.Label("SumCount"), QStringLiteral("---"));
     QCOMPARE(f.app->windowTitle(), title);
-    QVERIFY(!f.app->mnuFileClose->isEnabled());
-    QCOMPARE(f.app->Recent().Caption(1), path);
+    QVERIFY(!f.Find(QStringLiteral("mnuFileClose"))->isEnabled());
+    QCOMPARE(f.Find(QStringLiteral("mnuFileRecent1"))->toolTip(), path);
 }
 
 void TestApp::meterSideChangesComeBackAtNextStart()
@@ -412,8 +468,8 @@ void TestApp::everyControlHasAnAccessibleName()
     }
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
     // Toolbar buttons and menu items speak their captions; list cells their texts.
-    for (QAction* a : f.app->ToolbarButtons) QVERIFY(!a->text().isEmpty());
-    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(f.app->ListView());
+    for (QAction* a : f.Find<QToolBar>(QStringLiteral("Toolbar1"))->actions()) QVERIFY(a->isSeparator() || !a->text().isEmpty());
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(f.List());
     QVERIFY(list && list->tableInterface());
     QAccessibleInterface* cell = list->tableInterface()->cellAt(0, 1);
     QVERIFY(cell);
@@ -431,7 +487,7 @@ void TestApp::helpWorksWhileTheMeterLinks()
     f.meter->holdLink = true;
     QStringList seen;  // per command: the page shown, if the meter was still linking
     QTimer::singleShot(0, f.meter, [&] {
-        const QList<QAction*> commands{f.app->mnuHelpContents, f.app->mnuHelpSearch, f.app->mnuHelpContactKALDEX};
+        const QList<QAction*> commands{f.Find(QStringLiteral("mnuHelpContents")), f.Find(QStringLiteral("mnuHelpSearch")), f.Find(QStringLiteral("mnuHelpContactKALDEX"))};
         for (QAction* command : commands) {
             command->trigger();
             auto* viewer = f.app->findChild<HelpViewer*>();
@@ -444,6 +500,22 @@ void TestApp::helpWorksWhileTheMeterLinks()
     f.Start(false);
     QTRY_COMPARE(seen, (QStringList{QStringLiteral("/welcome.htm"), QStringLiteral("/help_index.htm"),
                                     QStringLiteral("/KALDEX/Contact_KALDEX.htm")}));
+}
+
+void TestApp::soundsFallBackToTheBell()
+{
+    // With no sound server (here: a sound driver that cannot be opened) both message sounds
+    // ring the system bell instead; a refused command is never silent.
+    struct BellCounter : DesktopSoundSink {
+        int rung = 0;
+        void Beep() override { ++rung; }
+    };
+    qputenv("CANBERRA_DRIVER", "no-such-driver");
+    BellCounter sink;
+    sink.MessageBeep(support::MessageSound::Warning);
+    sink.MessageBeep(support::MessageSound::ReadingAccepted);
+    qunsetenv("CANBERRA_DRIVER");
+    QCOMPARE(sink.rung, 2);
 }
 
 QTEST_MAIN(TestApp)

@@ -32,6 +32,7 @@ void TestMeter::GetReading(MeterReading& reading, int16_t idx)
     log << QStringLiteral("GetReading(%1)").arg(idx);
     lastCalIndexAsked = idx;
     const bool pixelAvg = reading.PixelAvg;
+    lastPixelAvgAsked = pixelAvg;
     reading = nextReading;
     reading.PixelAvg = pixelAvg;
 }

@@ -40,6 +40,7 @@ public:
     MeterReading nextReading;
     ScanData nextScan;
     int16_t lastCalIndexAsked = -1;
+    bool lastPixelAvgAsked = false;
 
     // Raises MeterEvent(code).
     void Emit(int code) { emit MeterEvent(code); }
@@ -48,7 +49,8 @@ public:
                         const QDateTime& when = QDateTime(QDate(2002, 7, 4), QTime(14, 5, 9)), bool valid = true,
                         const QString& message = QString());
 
-    bool Connected() const override { note(QStringLiteral("Connected?")); return connected; }
+    // Not linked while the handshake still has answers of 1 to give.
+    bool Connected() const override { note(QStringLiteral("Connected?")); return connected && connectStates.isEmpty(); }
     void SetConnected(bool value) override;
     int32_t ConnectState() override;
     int32_t MeterState() const override { note(QStringLiteral("MeterState?")); return meterState; }

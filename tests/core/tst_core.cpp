@@ -174,96 +174,76 @@ void TestCore::headerClicksAlternateOrderAndCompareTexts()
 void TestCore::deleteSelectionKeepsAveragesConsistent()
 {
     ReadingsModel model;
-    MeterReading averages;
-    averages.Clear();
-    QVERIFY(averages.HasMessage());
+    QVERIFY(model.Averages().HasMessage());
     const double values[] = {10.004, 20.006, 30.0};
-    for (double v : values) {
-        MeterReading r = Make(v, v, v, v);
-        model.AddRow(ReadingsModel::MakeReading(r, 2, QStringLiteral("  note  ")));
-        averages.Add(r);
-    }
+    for (double v : values) model.AddReading(Make(v, v, v, v), 2, QStringLiteral("  note  "));
     QCOMPARE(model.Text(0, 6), QStringLiteral("note"));
-    QVERIFY(!averages.HasMessage());
+    QVERIFY(!model.Averages().HasMessage());
 
     // Nothing selected: nothing removed, the message check still runs.
-    model.DeleteRows(std::vector<bool>(3, false), averages);
+    model.DeleteRows(std::vector<bool>(3, false));
     QCOMPARE(model.RowCount(), 3);
 
     // The values removed are those shown (20.01), not the meter's (20.006).
     std::vector<bool> sel(3, false);
     for (int r = 0; r < 3; ++r) sel[static_cast<std::size_t>(r)] = model.Text(r, 1) == QLatin1String("20.01");
-    model.DeleteRows(sel, averages);
+    model.DeleteRows(sel);
     QCOMPARE(model.RowCount(), 2);
-    QCOMPARE(averages.Count(), 2L);
-    QVERIFY(qAbs(averages.Specular() - (10.004 + 20.006 + 30.0 - 20.01) / 2) < 1e-9);
+    QCOMPARE(model.Averages().Count(), 2L);
+    QVERIFY(qAbs(model.Averages().Specular() - (10.004 + 20.006 + 30.0 - 20.01) / 2) < 1e-9);
 
     // Everything selected: the list empties and the averages are cleared.
-    model.DeleteRows(std::vector<bool>(2, true), averages);
+    model.DeleteRows(std::vector<bool>(2, true));
     QCOMPARE(model.RowCount(), 0);
-    QVERIFY(averages.HasMessage());
-    QCOMPARE(averages.Count(), 0L);
+    QVERIFY(model.Averages().HasMessage());
+    QCOMPARE(model.Averages().Count(), 0L);
 
-    // A cell whose text is no number counts as 0.
-    Reading odd = Row(QStringLiteral("x"), QStringLiteral("n/a"));
-    model.AddRow(odd);
-    MeterReading acc;
-    acc.Clear();
-    acc.Add(Make(5, 5, 5, 5));
-    model.DeleteRows({true}, acc);
-    QVERIFY(acc.HasMessage());
+    // Clear Readings clears the averages with the rows.
+    model.AddReading(Make(5, 5, 5, 5), 2, QString());
+    model.ClearRows();
+    QCOMPARE(model.Averages().Count(), 0L);
 }
 
 void TestCore::deleteOfOddCalStandardBringsAveragesBack()
 {
     ReadingsModel model;
-    MeterReading averages;
-    averages.Clear();
     const QStringList cals = {QStringLiteral("Std A"), QStringLiteral("Std B"), QStringLiteral("Std A")};
-    for (const QString& cal : cals) {
-        MeterReading r = Make(50, 60, 1, 2, cal);
-        model.AddRow(ReadingsModel::MakeReading(r, 2, QString()));
-        averages.Add(r);
-    }
-    QVERIFY(averages.HasMessage());
-    QCOMPARE(MakeSummary(averages, 2, model.RowCount()).Count, QStringLiteral("---"));
+    for (const QString& cal : cals) model.AddReading(Make(50, 60, 1, 2, cal), 2, QString());
+    QVERIFY(model.Averages().HasMessage());
+    QCOMPARE(MakeSummary(model.Averages(), 2, model.RowCount()).Count, QStringLiteral("---"));
     std::vector<bool> sel(3, false);
     for (int r = 0; r < 3; ++r) sel[static_cast<std::size_t>(r)] = model.Text(r, 5) == QLatin1String("Std B");
-    model.DeleteRows(sel, averages);
-    QVERIFY(!averages.HasMessage());
-    const SummaryTexts t = MakeSummary(averages, 2, model.RowCount());
+    model.DeleteRows(sel);
+    QVERIFY(!model.Averages().HasMessage());
+    const SummaryTexts t = MakeSummary(model.Averages(), 2, model.RowCount());
     QCOMPARE(t.Specular, QStringLiteral("50.00"));
     QCOMPARE(t.Count, QStringLiteral("2"));
     // Case and blanks count when the cal standards are compared.
-    model.AddRow(Row(QStringLiteral("z"), QStringLiteral("1.00"), QStringLiteral("std a")));
-    averages.Add(Make(1, 90, 1, 3, QStringLiteral("std a")));
-    model.DeleteRows(std::vector<bool>(3, false), averages);
-    QVERIFY(averages.HasMessage());
+    model.AddReading(Make(1, 90, 1, 3, QStringLiteral("std a")), 2, QString());
+    model.DeleteRows(std::vector<bool>(3, false));
+    QVERIFY(model.Averages().HasMessage());
 }
 
 void TestCore::deleteScalesLinearly()
 {
     // 50,000 selected rows of 100,000 go in one pass (a quadratic walk would take minutes).
     ReadingsModel model;
-    MeterReading averages;
-    averages.Clear();
     for (int i = 0; i < 100000; ++i) {
         MeterReading r = Make(i % 100, 90, 1, 2);
         // Each reading older than the last: it goes to the end of the newest-first list, so
         // building the list stays linear (also under the sanitizers' slow memmove).
         r.TimeStamp = r.TimeStamp.addSecs(-i);
-        model.AddRow(ReadingsModel::MakeReading(r, 2, QString()));
-        averages.Add(r);
+        model.AddReading(r, 2, QString());
     }
     std::vector<bool> sel(100000);
     for (std::size_t i = 0; i < sel.size(); ++i) sel[i] = (i % 2) == 0;
     QElapsedTimer t;
     t.start();
-    model.DeleteRows(sel, averages);
+    model.DeleteRows(sel);
     QVERIFY2(t.elapsed() < 20000, "delete of half of 100,000 rows must not grow with the square of the list");
     QCOMPARE(model.RowCount(), 50000);
-    QCOMPARE(averages.Count(), 50000L);
-    QVERIFY(!averages.HasMessage());
+    QCOMPARE(model.Averages().Count(), 50000L);
+    QVERIFY(!model.Averages().HasMessage());
 }
 
 void TestCore::summaryShowsDashesWhileAveragesCarryAMessage()
@@ -295,7 +275,7 @@ void TestCore::statusTableAndBusyFlags()
     QCOMPARE(status.PanelText(3), QStringLiteral("Battery: ---"));
     QCOMPARE(status.PanelText(1), QStringLiteral("S/N: X1"));
     QCOMPARE(status.PanelText(2), QStringLiteral("Version: 3.1"));
-    QVERIFY(!status.MeterOn);
+    QVERIFY(!status.MeterOn());
     QVERIFY(!meter.log.contains(QStringLiteral("BatteryState?")));
     QCOMPARE(updates, 1);
 
@@ -303,12 +283,12 @@ void TestCore::statusTableAndBusyFlags()
     meter.meterState = 0;
     status.ShowMeterStatus();
     QCOMPARE(status.PanelText(4), QStringLiteral("Getting parameters"));
-    QVERIFY(status.MeterBusy);
+    QVERIFY(status.MeterBusy());
     meter.meterState = 1;
     status.ShowMeterStatus();  // no idle notification yet
     QCOMPARE(status.PanelText(4), QStringLiteral("Busy gathering data"));
     QCOMPARE(status.PanelText(3), QStringLiteral("Battery: Ok"));
-    status.MeterBusy = false;  // code 10
+    status.SetMeterBusy(false);  // code 10
     status.ShowMeterStatus();
     QCOMPARE(status.PanelText(4), QStringLiteral("Waiting for commands"));
 
@@ -316,17 +296,17 @@ void TestCore::statusTableAndBusyFlags()
     status.ShowMeterStatus();
     QCOMPARE(status.PanelText(4), QStringLiteral("Haze meter is off"));
     QCOMPARE(status.PanelText(3), QStringLiteral("Battery: ---"));
-    QVERIFY(!status.MeterOn);
-    QVERIFY(status.MeterBusy);
+    QVERIFY(!status.MeterOn());
+    QVERIFY(status.MeterBusy());
 
     const std::pair<int, const char*> states[] = {{3, "Actively scanning"}, {4, "Running correction algorithms"}, {7, "Unknown"}};
     for (auto [state, text] : states) {
-        status.MeterBusy = false;
+        status.SetMeterBusy(false);
         meter.meterState = state;
         status.ShowMeterStatus();
         QCOMPARE(status.PanelText(4), QString::fromLatin1(text));
-        QVERIFY(status.MeterBusy);
-        QVERIFY(status.MeterOn);
+        QVERIFY(status.MeterBusy());
+        QVERIFY(status.MeterOn());
     }
     meter.meterState = 1;
     meter.batteryState = 1;
@@ -342,22 +322,23 @@ void TestCore::readingMessageAndTimer()
     QStatusBar bar;
     TestMeter meter;
     StatusDisplay status(&bar, meter, {});
-    QVERIFY(!status.Timer1.isActive());
+    QTimer& Timer1 = *status.findChild<QTimer*>(QStringLiteral("Timer1"));
+    QVERIFY(!Timer1.isActive());
     MeterReading plain = Make(1, 2, 3, 4);
     meter.center = 512;
     meter.dutyCycle = 37;
     status.ShowReadingMessage(plain);
     QCOMPARE(status.PanelText(5), QStringLiteral("512, 37"));
-    QVERIFY(status.Timer1.isActive());
-    QCOMPARE(status.Timer1.interval(), 9000);
+    QVERIFY(Timer1.isActive());
+    QCOMPARE(Timer1.interval(), 9000);
     MeterReading withMessage = plain;
     withMessage.SetMessage(QStringLiteral("Sample moved"));
     status.ShowReadingMessage(withMessage);
     QCOMPARE(status.PanelText(5), QStringLiteral("Sample moved"));
-    status.Timer1.setInterval(20);
-    status.Timer1.start();
+    Timer1.setInterval(20);
+    Timer1.start();
     QTRY_COMPARE(status.PanelText(5), QString());
-    QVERIFY(!status.Timer1.isActive());
+    QVERIFY(!Timer1.isActive());
 }
 
 void TestCore::scanFileLayoutAndSeparators()

@@ -34,7 +34,7 @@
 #include "dialogs/dlgError.h"
 #include "dialogs/dlgYesNo.h"
 #include "support/SettingsStore.h"
-#include "support/Sounds.h"
+#include "tests/common/RecordingSoundSink.h"
 #include "tests/common/ModalHelper.h"
 #include "vantrel/MeterReading.h"
 
@@ -205,7 +205,7 @@ class TestDataFile : public QObject {
 private:
     QTemporaryDir m_dir;
     std::unique_ptr<support::SettingsStore> m_store;
-    support::RecordingSoundSink m_sounds;
+    RecordingSoundSink m_sounds;
     int m_storeNumber = 0;
 
     QString PathOf(const QString& name) const { return m_dir.filePath(name); }

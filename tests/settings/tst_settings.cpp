@@ -23,7 +23,7 @@
 #include "settings/dlgPassword.h"
 #include "settings/dlgPasswordSetup.h"
 #include "support/SettingsStore.h"
-#include "support/Sounds.h"
+#include "tests/common/RecordingSoundSink.h"
 #include "tests/common/ModalHelper.h"
 #include "tests/common/TestMeter.h"
 #include "vantrel/AccessCode.h"
@@ -77,7 +77,7 @@ class TestSettings : public QObject {
     Q_OBJECT
 
 private:
-    support::RecordingSoundSink m_sounds;
+    RecordingSoundSink m_sounds;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<support::SettingsStore> m_store;
 
