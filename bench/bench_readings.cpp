@@ -1,9 +1,12 @@
-// The road of one reading with many rows listed, sorting and deleting a long list.
+// The road of one reading with many rows listed, the durable road with a data file open, sorting
+// and deleting a long list.
 // Run: QT_QPA_PLATFORM=offscreen build/bench/bench_readings
 #include <QApplication>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "app/GlimoraApp.h"
 #include "readings/ReadingsModel.h"
@@ -73,6 +76,46 @@ void ReadingRoad(benchmark::State& state) { Road(state, false); }
 void ReadingRoadPainted(benchmark::State& state) { Road(state, true); }
 BENCHMARK(ReadingRoad)->Arg(0)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(ReadingRoadPainted)->Arg(0)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+// The durable road: one reading with a data file open, its line written whole and synced to the
+// disk before DoRead returns. BarePosixLine writes and syncs a line of the same length with bare
+// POSIX calls on the same disk; the ratio of the two is the program's cost over the disk's.
+void DurableReading(benchmark::State& state)
+{
+    Window w;
+    if (!w.app->OpenFile(w.dir.filePath(QStringLiteral("durable.csv")), false)) {
+        state.SkipWithError("the data file could not be created");
+        return;
+    }
+    QDateTime t(QDate(2027, 1, 1), QTime(8, 0, 0));
+    int i = 0;
+    for (auto _ : state) {
+        w.meter->SetNextReading(85.3, 92.1, 1.25, 3.4, QStringLiteral("Black Glass"), t.addSecs(i++));
+        w.meter->Emit(12);
+        state.PauseTiming();
+        QCoreApplication::processEvents();
+        w.meter->log.clear();
+        w.sounds.sounds.clear();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(DurableReading)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+
+void BarePosixLine(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QByteArray path = dir.filePath(QStringLiteral("bare.csv")).toLocal8Bit();
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const QByteArray line = "01/01/2027 08:00:00,85.30,92.10,1.25,3.40,\"Black Glass\",\"01/01/2026 08:00:00\",\"HZ4120\",\"\"\r\n";
+    for (auto _ : state) {
+        if (::write(fd, line.constData(), size_t(line.size())) != line.size() || ::fdatasync(fd) != 0) {
+            state.SkipWithError("write or fdatasync failed");
+            break;
+        }
+    }
+    ::close(fd);
+}
+BENCHMARK(BarePosixLine)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 
 void SortByColumn(benchmark::State& state)
 {
