@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/AppDataFileHost.h"
+#include "app/MenuShortcuts.h"
 #include "app/ToolbarIcons.h"
 #include "comments/CommentColumns.h"
 #include "comments/SingleLine.h"
@@ -107,6 +108,7 @@ void GlimoraApp::CreateControls()
     UserCommentBox->setAccessibleName(QStringLiteral("User Comments"));
     UserCommentBox->setAccessibleDescription(commentTip);
     comments::KeepSingleLine(UserCommentBox);
+    GiveMenuShortcutsPriority(UserCommentBox, menuBar());
     commentRow->addWidget(CommentBtn);
     commentRow->addWidget(UserCommentBox, 1);
     column->addLayout(commentRow);
@@ -475,6 +477,12 @@ void GlimoraApp::Load()
 {
     if (m_loaded) return;
     m_loaded = true;
+    // A settings file that could not be read whole is reported once, with its path.
+    if (const QString problem = support::SettingsStore::Instance().Problem(); !problem.isEmpty()) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Settings File Error"), problem, QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("SettingsFileError"));
+        box.exec();
+    }
     // B1. Preferences; the warning when no password is set.
     LoadPreferences(Prefs, [this] {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Password Protection Warning"),
