@@ -89,6 +89,7 @@ private slots:
     void everyControlHasAnAccessibleName();
     void enterPressesTheFocusedButtonElseTheDefault_data();
     void enterPressesTheFocusedButtonElseTheDefault();
+    void yesNoWithoutCancelKeepsCancelAsDefault();
     void menuShortcutsWinInTheCommentBox();
     void damagedSettingsFileIsReportedAndKept();
 };
@@ -485,6 +486,26 @@ void TestApp::enterPressesTheFocusedButtonElseTheDefault()
         QCOMPARE(PressEnterOn(d.get(), other), expected);
     }
     support::SetSounds(nullptr);
+}
+
+// With Cancel hidden, Cancel is still the default: Enter with no button focused answers Cancel.
+void TestApp::yesNoWithoutCancelKeepsCancelAsDefault()
+{
+    dlgYesNo question;
+    question.HideCancel = true;
+    bool cancelIsDefault = false, closedByEnter = false;
+    testing::WhenModal([&](QWidget* w) {
+        auto* q = static_cast<dlgYesNo*>(w);
+        cancelIsDefault = q->CancelButton->isDefault() && !q->NoButton->isDefault() && !q->YesButton->isDefault();
+        if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
+        QTest::keyClick(w, Qt::Key_Return);
+        closedByEnter = !w->isVisible();
+        if (!closedByEnter) w->close();
+    });
+    question.exec();
+    QVERIFY(cancelIsDefault);
+    QVERIFY(closedByEnter);
+    QCOMPARE(question.UserSelection, int16_t(dlgYesNo::Cancel));
 }
 
 // While the cursor is in the comment box, the menu's keys run their commands and the comment
