@@ -33,11 +33,12 @@ public:
 };
 
 // Keys that carry a character code the box must still receive: Backspace edits, Enter presses
-// the default button and Tab moves the focus.
+// the default button and Tab moves the focus. Delete is an editing key with no character of its
+// own, even where the keyboard layer reports one (127).
 bool PassesAsControlKey(int key)
 {
     return key == Qt::Key_Backspace || key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab
-        || key == Qt::Key_Backtab;
+        || key == Qt::Key_Backtab || key == Qt::Key_Delete;
 }
 
 }  // namespace

@@ -18,7 +18,10 @@ std::optional<double> ParseDecimal(const std::string& text)
     double v = 0.0;
     const char* first = text.data();
     const char* last = first + text.size();
-    if (first < last && *first == '+') ++first;  // from_chars takes no plus sign
+    if (first < last && *first == '+') {  // from_chars takes no plus sign
+        ++first;
+        if (first < last && *first == '-') return std::nullopt;
+    }
     const auto [ptr, ec] = std::from_chars(first, last, v, std::chars_format::general);
     if (ec != std::errc() || ptr != last || !std::isfinite(v)) return std::nullopt;
     return v;

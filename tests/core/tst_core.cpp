@@ -133,6 +133,7 @@ void TestCore::readsNumbers_data()
     QTest::newRow("unit after blank") << "85.00 GU" << 85.0 << 0.0;
     QTest::newRow("unit") << "12pt" << 12.0 << 0.0;
     QTest::newRow("blanks around") << " 20.01 " << 20.01 << 20.01;
+    QTest::newRow("two signs") << "+-3" << 0.0 << 0.0;
     QTest::newRow("decimal comma is not a point") << "20,01" << 20.0 << 0.0;
 }
 

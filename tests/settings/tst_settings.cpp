@@ -345,6 +345,11 @@ private slots:
         QTest::keyClick(dialog.Ok, Qt::Key_Escape);
         QVERIFY(dialog.isVisible());
         QCOMPARE(box->text(), QStringLiteral("abcD9Z"));
+        QTest::keyClick(box, Qt::Key_Home);
+        QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f"));
+        QApplication::sendEvent(box, &del);  // an editing key, as the keyboard layer may report it
+        QCOMPARE(box->text(), QStringLiteral("bcD9Z"));
+        QCOMPARE(Beeps(), 7);
         QCOMPARE(box->echoMode(), QLineEdit::Password);
         QCOMPARE(box->toolTip(), QStringLiteral("Enter password to activate option"));
 
