@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/MenuShortcuts.h"
 #include "app/ToolbarIcons.h"
 #include "comments/CommentColumns.h"
 #include "comments/SingleLine.h"
@@ -113,6 +114,7 @@ void GlimoraApp::CreateControls()
     UserCommentBox->setAccessibleName(QStringLiteral("User Comments"));
     UserCommentBox->setAccessibleDescription(commentTip);
     comments::KeepSingleLine(UserCommentBox);
+    GiveMenuShortcutsPriority(UserCommentBox, menuBar());
     commentRow->addWidget(CommentBtn);
     commentRow->addWidget(UserCommentBox, 1);
     column->addLayout(commentRow);
@@ -480,6 +482,12 @@ void GlimoraApp::SetDefaults()
 void GlimoraApp::Load()
 {
     if (m_stage != Stage::Created) return;
+    // A settings file that could not be read whole is reported once, with its path.
+    if (const QString problem = m_store->Problem(); !problem.isEmpty()) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Settings File Error"), problem, QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("SettingsFileError"));
+        box.exec();
+    }
     // The preferences come first; without a stored password the operator is warned before
     // anything else shows.
     LoadPreferences(*m_store, Prefs, [this] {

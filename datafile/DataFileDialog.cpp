@@ -3,9 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
 
-#include <unistd.h>
+#include "dialogs/FileChooser.h"
 
 #include "datafile/dlgOldDataToNew.h"
 #include "dialogs/dlgError.h"
@@ -14,34 +13,21 @@
 namespace datafile {
 
 namespace {
-class DataFileDialog : public QFileDialog {
+// Refuses, before the open data file is closed, a name the data could not be written to.
+class DataFileDialog : public FileChooser {
 public:
     DataFileDialog(QWidget* parent, bool forNew)
-        : QFileDialog(parent), m_forNew(forNew)
+        : FileChooser(parent), m_forNew(forNew)
     {
     }
 
-    void accept() override
+protected:
+    QString Refusal(const QString& path) const override
     {
-        const QStringList files = selectedFiles();
-        if (!files.isEmpty()) {
-            const QFileInfo info(files.first());
-            if (!info.isDir()) {
-                if (m_forNew && !info.absoluteDir().exists()) {
-                    QMessageBox::warning(this, windowTitle(),
-                                         QStringLiteral("%1\nPath does not exist.\nCheck the path and try again.")
-                                             .arg(QDir::toNativeSeparators(info.absolutePath())));
-                    return;
-                }
-                if (info.exists() && ::access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK) != 0) {
-                    QMessageBox::warning(this, windowTitle(),
-                                         QStringLiteral("%1\nThis file is set to read-only.\nTry again with a different file name.")
-                                             .arg(info.fileName()));
-                    return;
-                }
-            }
-        }
-        QFileDialog::accept();
+        const QFileInfo info(path);
+        if (m_forNew && !info.absoluteDir().exists())
+            return QStringLiteral("%1\nPath does not exist.\nCheck the path and try again.").arg(QDir::toNativeSeparators(info.absolutePath()));
+        return FileChooser::Refusal(path);
     }
 
 private:
@@ -85,6 +71,7 @@ std::unique_ptr<QFileDialog> MakeDataFileDialog(QWidget* parent, bool forNew, co
         dialog->selectNameFilter(filters.first());
     else
         dialog->selectNameFilter(lastFilter);
+    ListEveryFileForStarDotStar(*dialog);
     dialog->selectFile(QString());
     return dialog;
 }

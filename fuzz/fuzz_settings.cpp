@@ -3,6 +3,7 @@
 // what is saved must load back to the same values.
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QMenu>
 
 #include "comments/CommentColumns.h"
@@ -123,9 +124,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         saved = first.dataFont.WriteProperties(store, QStringLiteral("DataFont")) && saved;
         saved = first.tabs.WriteProperties(store, QStringLiteral("Tabs")) && saved;
 
-        // Whatever the file held, the program can save its settings again.
-        FUZZ_CHECK(saved);
-        {
+        // Whatever readable file it was, the program can save its settings again; a file it could
+        // not read at all stays as it was.
+        FUZZ_CHECK(saved == store.Readable());
+        if (!saved) {
+            QFile kept(path);
+            FUZZ_CHECK(kept.open(QIODevice::ReadOnly) && kept.readAll() == QByteArray(reinterpret_cast<const char*>(data), int(size)));
+        } else {
             FUZZ_CHECK(!store.Dirty());
             support::SettingsStore again(path);
             const Loaded second = LoadAll(again, &menu);
@@ -153,5 +158,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     QFile::remove(path);
     QFile::remove(path + QStringLiteral(".new"));
+    QFile::remove(path + QStringLiteral(".damaged"));
     return 0;
 }

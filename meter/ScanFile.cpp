@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include "dialogs/FileChooser.h"
 #include "support/Numbers.h"
 #include "vantrel/ScanData.h"
 
@@ -53,18 +54,17 @@ void PrepareScanSaveDialog(QFileDialog& dialog)
     dialog.setDefaultSuffix(QStringLiteral("csv"));
     dialog.setNameFilters({QStringLiteral("Excel (*.csv)"), QStringLiteral("Text (*.txt)"), QStringLiteral("All Files (*.*)")});
     dialog.selectNameFilter(QStringLiteral("Excel (*.csv)"));
+    ListEveryFileForStarDotStar(dialog);
     dialog.selectFile(QString());
 }
 
 QString ChooseScanFile(QWidget* parent)
 {
-    QFileDialog dialog(parent);
+    // A name that cannot be written is refused in the dialog, which stays open: the scan is
+    // only lost when the operator cancels.
+    FileChooser dialog(parent);
     PrepareScanSaveDialog(dialog);
     if (dialog.exec() != QDialog::Accepted) return {};
     const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty()) return {};
-    const QFileInfo info(files.first());
-    // Read-only files are refused.
-    if (info.exists() && !info.isWritable()) return {};
-    return files.first();
+    return files.isEmpty() ? QString() : files.first();
 }

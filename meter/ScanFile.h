@@ -15,7 +15,7 @@ QByteArray ScanFileText(const ScanData& scan, const QDateTime& savedAt, const QS
 bool WriteScanFile(const QString& path, const ScanData& scan, const QDateTime& savedAt);
 
 // The save dialog: no title, empty name, default extension csv, the three filters with the first
-// selected, confirmation before overwriting.
+// selected ("All Files (*.*)" lists every file), confirmation before overwriting.
 void PrepareScanSaveDialog(QFileDialog& dialog);
 // Shows the save dialog; the chosen path, or empty when cancelled.
 QString ChooseScanFile(QWidget* parent);

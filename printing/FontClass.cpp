@@ -18,14 +18,14 @@ QString BoolText(bool value)
     return value ? QStringLiteral("True") : QStringLiteral("False");
 }
 
-// A stored whole number: the leading decimal number of the text (0 when there is none),
+// A stored whole number: the text read as a number (0 when it is not one),
 // rounded half to even. A number that does not fit the target type counts as 0, just like
 // text that is not a number: saturating would turn a damaged value into an extreme one
 // (a 32767-point size, or a colour of white), while 0 is the plain fallback of the store.
 template <typename T>
 T StoredWholeNumber(const QString& text)
 {
-    const double v = support::RoundHalfEven(support::LeadingNumber(text));
+    const double v = support::RoundHalfEven(support::StoredNumber(text));
     if (v < double(std::numeric_limits<T>::min()) || v > double(std::numeric_limits<T>::max())) return 0;
     return static_cast<T>(v);
 }

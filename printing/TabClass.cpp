@@ -22,7 +22,7 @@ QString SlotKey(int slot)
 // number reads as 0) gives 0.
 int32_t StoredInRange(const QString& text, int32_t low, int32_t high)
 {
-    const double v = support::LeadingNumber(text);
+    const double v = support::StoredNumber(text);
     if (v < low || v > high) return 0;
     return static_cast<int32_t>(support::RoundHalfEven(v));
 }

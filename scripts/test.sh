@@ -9,6 +9,9 @@ cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$here/build" -j"$jobs"
 cd "$here/build"
 ctest --output-on-failure -j"$jobs"
+# The same suite under a locale that writes decimal commas: what the program reads from the
+# store, from files and from typed text must not change with it.
+LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8 ctest --output-on-failure -j"$jobs"
 
 # The whole suite again under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer.
 bash "$here/scripts/sanitize.sh"

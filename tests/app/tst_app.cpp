@@ -10,7 +10,73 @@
 #include "app/DesktopSounds.h"
 #include "app/ShutdownSignals.h"
 #include "help/HelpViewer.h"
+#include <QCheckBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+
+#include "calibration/dlgMeterProperties.h"
+#include "calibration/dlgSettings.h"
+#include "comments/dlgAdditionalComments.h"
+#include "comments/dlgHeaderText.h"
+#include "datafile/dlgOldDataToNew.h"
+#include "dialogs/dlgAboutGlimora.h"
+#include "dialogs/dlgError.h"
+#include "dialogs/dlgYesNo.h"
+#include "readings/ReadingsModel.h"
+#include "readings/ReadingsView.h"
+#include "settings/dlgAppProperties.h"
+#include "settings/dlgPassword.h"
+#include "settings/dlgPasswordSetup.h"
 #include "tests/app/AppFixture.h"
+
+namespace {
+// Every dialog of the program, fresh.
+const char* const kDialogs[] = {"dlgOldDataToNew", "dlgHeaderText", "dlgAdditionalComments", "dlgAppProperties", "dlgPassword",
+                                "dlgPasswordSetup", "dlgMeterProperties", "dlgSettings", "dlgYesNo", "dlgError", "dlgAboutGlimora"};
+std::unique_ptr<QDialog> MakeDialog(const QString& name, Preferences& prefs)
+{
+    if (name == QLatin1String("dlgOldDataToNew")) return std::make_unique<dlgOldDataToNew>();
+    if (name == QLatin1String("dlgHeaderText")) return std::make_unique<dlgHeaderText>();
+    if (name == QLatin1String("dlgAdditionalComments")) return std::make_unique<dlgAdditionalComments>();
+    if (name == QLatin1String("dlgAppProperties")) return std::make_unique<dlgAppProperties>();
+    if (name == QLatin1String("dlgPassword")) return std::make_unique<dlgPassword>();
+    if (name == QLatin1String("dlgPasswordSetup")) return std::make_unique<dlgPasswordSetup>(prefs);
+    if (name == QLatin1String("dlgMeterProperties")) {
+        auto d = std::make_unique<dlgMeterProperties>();
+        d->mAuthority = 2;  // "Defaults" is offered
+        return d;
+    }
+    if (name == QLatin1String("dlgSettings")) return std::make_unique<dlgSettings>();
+    if (name == QLatin1String("dlgYesNo")) return std::make_unique<dlgYesNo>();
+    if (name == QLatin1String("dlgError")) return std::make_unique<dlgError>();
+    return std::make_unique<dlgAboutGlimora>();
+}
+
+// Shows the dialog, puts the focus on `target` and presses Enter there; the button that was
+// pressed, or none. Dialogs the press opens in turn are closed.
+QPushButton* PressEnterOn(QDialog* dialog, QWidget* target)
+{
+    dialog->show();
+    dialog->activateWindow();
+    if (!QTest::qWaitForWindowActive(dialog)) return nullptr;
+    target->setFocus(Qt::TabFocusReason);
+    if (QApplication::focusWidget() != target) return nullptr;
+    QPushButton* pressed = nullptr;
+    QList<QMetaObject::Connection> links;
+    for (QPushButton* b : dialog->findChildren<QPushButton*>())
+        links << QObject::connect(b, &QAbstractButton::pressed, dialog, [&pressed, b] { pressed = b; });
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [dialog] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* other = qobject_cast<QDialog*>(modal); other && other != dialog) other->reject();
+    });
+    closer.start(10);
+    QTest::keyClick(target, Qt::Key_Return);
+    for (const auto& link : links) QObject::disconnect(link);
+    return pressed;
+}
+}  // namespace
 
 class TestApp : public QObject {
     Q_OBJECT
@@ -31,6 +97,11 @@ private slots:
     void everyControlHasAnAccessibleName();
     void helpWorksWhileTheMeterLinks();
     void soundsFallBackToTheBell();
+    void enterPressesTheFocusedButtonElseTheDefault_data();
+    void enterPressesTheFocusedButtonElseTheDefault();
+    void yesNoWithoutCancelKeepsCancelAsDefault();
+    void menuShortcutsWinInTheCommentBox();
+    void damagedSettingsFileIsReportedAndKept();
 };
 
 void TestApp::startsAndStopsInOrder()
@@ -516,6 +587,136 @@ void TestApp::soundsFallBackToTheBell()
     sink.MessageBeep(support::MessageSound::ReadingAccepted);
     qunsetenv("CANBERRA_DRIVER");
     QCOMPARE(sink.rung, 2);
+}
+
+void TestApp::enterPressesTheFocusedButtonElseTheDefault_data()
+{
+    QTest::addColumn<QString>("dialog");
+    for (const char* name : kDialogs) QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+// In every dialog Enter presses the button that has the focus, and the dialog's default button
+// only when the focus is on another kind of control.
+void TestApp::enterPressesTheFocusedButtonElseTheDefault()
+{
+    QFETCH(QString, dialog);
+    RecordingSoundSink sounds;
+    support::SetSounds(&sounds);
+    Preferences prefs;
+    QStringList buttons;
+    const std::unique_ptr<QDialog> first = MakeDialog(dialog, prefs);
+    for (QPushButton* b : first->findChildren<QPushButton*>())
+        if (!b->isHidden()) buttons << b->objectName();
+    QVERIFY(!buttons.isEmpty());
+    for (const QString& name : buttons) {
+        const std::unique_ptr<QDialog> d = MakeDialog(dialog, prefs);
+        auto* button = d->findChild<QPushButton*>(name);
+        d->show();
+        if (!button->isEnabled()) continue;
+        QPushButton* pressed = PressEnterOn(d.get(), button);
+        QVERIFY2(pressed == button, qPrintable(name + QStringLiteral(" focused, pressed: ") + (pressed ? pressed->objectName() : QStringLiteral("none"))));
+    }
+    // A text box or a check box with the focus: the default button.
+    const std::unique_ptr<QDialog> d = MakeDialog(dialog, prefs);
+    QWidget* other = nullptr;
+    for (QWidget* w : d->findChildren<QWidget*>()) {
+        auto* edit = qobject_cast<QLineEdit*>(w);
+        if (((edit && !edit->isReadOnly()) || qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w)) && w->isEnabled()) {
+            other = w;
+            break;
+        }
+    }
+    if (other) {
+        QPushButton* expected = nullptr;
+        for (QPushButton* b : d->findChildren<QPushButton*>())
+            if (b->isDefault()) expected = b;
+        QVERIFY(expected);
+        QCOMPARE(PressEnterOn(d.get(), other), expected);
+    }
+    support::SetSounds(nullptr);
+}
+
+// With Cancel hidden, Cancel is still the default: Enter with no button focused answers Cancel.
+void TestApp::yesNoWithoutCancelKeepsCancelAsDefault()
+{
+    dlgYesNo question;
+    question.HideCancel = true;
+    bool closedByEnter = false;
+    testing::WhenModal([&](QWidget* w) {
+        if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
+        QTest::keyClick(w, Qt::Key_Return);
+        closedByEnter = !w->isVisible();
+        if (!closedByEnter) w->close();
+    });
+    question.exec();
+    QVERIFY(closedByEnter);
+    QCOMPARE(question.UserSelection, int16_t(dlgYesNo::Cancel));
+}
+
+// While the cursor is in the comment box, the menu's keys run their commands and the comment
+// stays as typed.
+void TestApp::menuShortcutsWinInTheCommentBox()
+{
+    AppFixture f;
+    f.Start();
+    f.meter->SetNextReading(80, 90, 1, 2);
+    f.meter->Emit(12);
+    f.meter->Emit(10);  // idle again after the reading
+    f.List()->selectRow(0);
+    f.app->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f.app.get()));
+    QLineEdit* box = f.Find<QLineEdit>(QStringLiteral("UserCommentBox"));
+    box->setFocus();
+    QTest::keyClicks(box, QStringLiteral("panel A"));
+    struct Key {
+        QAction* action;
+        QKeyCombination key;
+    };
+    for (const Key& k : {Key{f.Find(QStringLiteral("mnuDataDelete")), QKeyCombination(Qt::Key_Delete)}, Key{f.Find(QStringLiteral("mnuMeterCancel")), Qt::CTRL | Qt::Key_C},
+                         Key{f.Find(QStringLiteral("mnuMeterUpdateInfo")), Qt::CTRL | Qt::Key_U}}) {
+        QSignalSpy ran(k.action, &QAction::triggered);
+        QVERIFY2(k.action->isEnabled(), qPrintable(k.action->objectName()));
+        QTest::keyClick(box, k.key.key(), k.key.keyboardModifiers());
+        QVERIFY2(ran.count() == 1, qPrintable(k.action->objectName()));
+        QCOMPARE(box->text(), QStringLiteral("panel A"));
+    }
+    QCOMPARE(f.Rows()->RowCount(), 0);  // Delete Selection took the selected row
+    // A command's key while it is disabled does nothing in the box either.
+    QVERIFY(!f.Find(QStringLiteral("mnuDataDelete"))->isEnabled());
+    QTest::keyClick(box, Qt::Key_Home);
+    QTest::keyClick(box, Qt::Key_Delete);
+    QCOMPARE(box->text(), QStringLiteral("panel A"));
+    QTest::keyClick(box, Qt::Key_Backspace);  // the box's other keys still edit
+    QTest::keyClick(box, Qt::Key_End);
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QCOMPARE(box->text(), QStringLiteral("panel "));
+}
+
+// One damaged line costs that line only: every other stored value is used, the operator is told
+// with the file's path, and the damaged file is kept aside before the store is written at Exit.
+void TestApp::damagedSettingsFileIsReportedAndKept()
+{
+    AppFixture f;
+    f.Store(QStringLiteral("Preferences"), QStringLiteral("Digits"), QStringLiteral("3"));
+    f.Store(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("Hkjd"));
+    const QString path = f.iniPath;
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::Append) && file.write("[Tabs\n") > 0);
+    file.close();
+    const QByteArray damaged = [&] { QFile in(path); in.open(QIODevice::ReadOnly); return in.readAll(); }();
+
+    QString told;
+    testing::WhenModal([&told](QWidget* w) { told = static_cast<QMessageBox*>(w)->text(); static_cast<QMessageBox*>(w)->accept(); },
+                       QStringLiteral("Settings File Error"));
+    f.Start(false);
+    QVERIFY2(told.contains(path), qPrintable(told));
+    QCOMPARE(testing::AnsweredTitles(), QStringList{QStringLiteral("Settings File Error")});  // once, and no password warning
+    f.app->close();
+    QFile kept(path + QStringLiteral(".damaged"));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), damaged);
+    QVERIFY(f.Ini().contains(QStringLiteral("Digits=3")));
+    QVERIFY(f.Ini().contains(QStringLiteral("Password=Hkjd")));
 }
 
 QTEST_MAIN(TestApp)

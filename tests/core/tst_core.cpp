@@ -2,9 +2,17 @@
 // scan file: the pure logic under the main window.
 #include <QFile>
 #include <QFileDialog>
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <clocale>
+#include <string>
 
 #include "meter/ScanFile.h"
 #include "meter/StatusDisplay.h"
@@ -12,9 +20,12 @@
 #include "readings/Summary.h"
 #include "support/Numbers.h"
 #include "support/SettingsStore.h"
+#include "tests/common/ModalHelper.h"
 #include "tests/common/TestMeter.h"
+#include "tests/common/Unwritable.h"
 
 using namespace support;
+using testing::PumpUntil;
 
 namespace {
 MeterReading Make(double s, double d, double h2, double h15, const QString& cal = QStringLiteral("Std A"))
@@ -25,6 +36,15 @@ MeterReading Make(double s, double d, double h2, double h15, const QString& cal 
     r.SetValues(s, d, h2, h15);
     r.SetCalStd(cal);
     return r;
+}
+// The text with its decimal points written as the operator's locale writes them.
+QString Local(const char* text)
+{
+    const QString point = QLocale::system().decimalPoint();
+    QString out = QString::fromLatin1(text);
+    for (qsizetype i = 0; i + 1 < out.size(); ++i)
+        if (out.at(i) == QLatin1Char('.') && out.at(i + 1).isDigit()) out.replace(i, 1, point);
+    return out;
 }
 Reading Row(const QString& time, const QString& specular, const QString& cal = QStringLiteral("Std A"))
 {
@@ -39,7 +59,8 @@ class TestCore : public QObject {
 private slots:
     void formatsValuesWithHalvesAwayFromZero_data();
     void formatsValuesWithHalvesAwayFromZero();
-    void readsLeadingNumbers();
+    void readsNumbers_data();
+    void readsNumbers();
     void roundsHalvesToEven();
     void formatsDatesAndPrintedDoubles();
 
@@ -55,8 +76,11 @@ private slots:
 
     void scanFileLayoutAndSeparators();
     void scanFileFailsQuietly();
+    void scanSaveDialogRefusesUnwritableNamesAndListsEveryFile();
 
     void settingsStoreKeepsOldFileWhenNewCannotBeWritten();
+    void settingsStoreReadsWhatItCanOfADamagedFile_data();
+    void settingsStoreReadsWhatItCanOfADamagedFile();
 };
 
 void TestCore::formatsValuesWithHalvesAwayFromZero_data()
@@ -91,19 +115,41 @@ void TestCore::formatsValuesWithHalvesAwayFromZero()
     QCOMPARE(FormatValue(value, digits), text);
 }
 
-void TestCore::readsLeadingNumbers()
+void TestCore::readsNumbers_data()
 {
-    QCOMPARE(LeadingNumber(QStringLiteral("  139.6abc")), 139.6);
-    QCOMPARE(LeadingNumber(QStringLiteral("-12")), -12.0);
-    QCOMPARE(LeadingNumber(QStringLiteral("+.5")), 0.5);
-    QCOMPARE(LeadingNumber(QStringLiteral("1e3x")), 1000.0);
-    QCOMPARE(LeadingNumber(QStringLiteral("1e")), 1.0);
-    QCOMPARE(LeadingNumber(QStringLiteral("abc")), 0.0);
-    QCOMPARE(LeadingNumber(QStringLiteral("")), 0.0);
-    QCOMPARE(LeadingNumber(QStringLiteral(".")), 0.0);
-    QCOMPARE(LeadingNumber(QStringLiteral("-")), 0.0);
-    QCOMPARE(LeadingNumber(QStringLiteral("1e999999")), 1.0);  // an exponent that overflows is not taken
-    QCOMPARE(LeadingNumber(QStringLiteral("85.00 GU")), 85.0);
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("leading");
+    QTest::addColumn<double>("stored");
+    QTest::newRow("blanks and trailing text") << "  139.6abc" << 139.6 << 0.0;
+    QTest::newRow("negative") << "-12" << -12.0 << -12.0;
+    QTest::newRow("plus and bare fraction") << "+.5" << 0.5 << 0.5;
+    QTest::newRow("exponent") << "1e3x" << 1000.0 << 0.0;
+    QTest::newRow("exponent without digits") << "1e" << 1.0 << 0.0;
+    QTest::newRow("text") << "abc" << 0.0 << 0.0;
+    QTest::newRow("empty") << "" << 0.0 << 0.0;
+    QTest::newRow("point only") << "." << 0.0 << 0.0;
+    QTest::newRow("sign only") << "-" << 0.0 << 0.0;
+    QTest::newRow("overflowing exponent") << "1e999999" << 1.0 << 0.0;
+    QTest::newRow("unit after blank") << "85.00 GU" << 85.0 << 0.0;
+    QTest::newRow("unit") << "12pt" << 12.0 << 0.0;
+    QTest::newRow("blanks around") << " 20.01 " << 20.01 << 20.01;
+    QTest::newRow("two signs") << "+-3" << 0.0 << 0.0;
+    QTest::newRow("decimal comma is not a point") << "20,01" << 20.0 << 0.0;
+}
+
+// Numbers read the same whatever the C library's locale: run under one with a decimal comma.
+void TestCore::readsNumbers()
+{
+    QFETCH(QString, text);
+    QFETCH(double, leading);
+    QFETCH(double, stored);
+    const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+    QVERIFY2(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), "the de_DE.UTF-8 locale is missing: run scripts/setup.sh");
+    const double gotLeading = LeadingNumber(text);
+    const double gotStored = StoredNumber(text);
+    std::setlocale(LC_NUMERIC, before.c_str());
+    QCOMPARE(gotLeading, leading);
+    QCOMPARE(gotStored, stored);
 }
 
 void TestCore::roundsHalvesToEven()
@@ -120,10 +166,11 @@ void TestCore::formatsDatesAndPrintedDoubles()
 {
     QCOMPARE(FormatDateTime(QDateTime(QDate(2002, 7, 4), QTime(14, 5, 9))), QStringLiteral("07/04/2002 14:05:09"));
     QCOMPARE(FormatDateTime(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))), QStringLiteral("01/02/2026 03:04:05"));
-    QCOMPARE(FormatPrintedDouble(1.5), QStringLiteral(" 1.5 "));
-    QCOMPARE(FormatPrintedDouble(-2.25), QStringLiteral("-2.25 "));
-    QCOMPARE(FormatPrintedDouble(0.1 + 0.2), QStringLiteral(" 0.3 "));
-    QCOMPARE(FormatPrintedDouble(123456789012345678.0), QStringLiteral(" 1.23456789012346e+17 "));
+    // Printed doubles carry the decimal separator of the operator's locale.
+    QCOMPARE(FormatPrintedDouble(1.5), Local(" 1.5 "));
+    QCOMPARE(FormatPrintedDouble(-2.25), Local("-2.25 "));
+    QCOMPARE(FormatPrintedDouble(0.1 + 0.2), Local(" 0.3 "));
+    QCOMPARE(FormatPrintedDouble(123456789012345678.0), Local(" 1.23456789012346e+17 "));
 }
 
 void TestCore::rowsLandWhereTheSortPutsThem()
@@ -359,8 +406,8 @@ void TestCore::scanFileLayoutAndSeparators()
     QCOMPARE(lines.size(), 302);
     for (const QByteArray& l : lines) QVERIFY(l.isEmpty() || l.endsWith('\r') || &l == &lines.last());
     QCOMPARE(lines[0], QByteArray("07/04/2002 14:05:09\r"));
-    QCOMPARE(lines[8], QByteArray("007, 1.5 \r"));
-    QCOMPARE(lines[9], QByteArray("008,-2.25 \r"));
+    QCOMPARE(lines[8], Local("007, 1.5 \r").toUtf8());
+    QCOMPARE(lines[9], Local("008,-2.25 \r").toUtf8());
     QVERIFY(lines[301].startsWith("300, 30 "));
 
     QCOMPARE(ScanSeparatorFor(QStringLiteral("/a/b.txt")), QStringLiteral("\t"));
@@ -371,7 +418,7 @@ void TestCore::scanFileLayoutAndSeparators()
     QVERIFY(WriteScanFile(txt, scan, when));
     QFile t(txt);
     QVERIFY(t.open(QIODevice::ReadOnly));
-    QCOMPARE(t.readAll().split('\n').at(8), QByteArray("007\t 1.5 \r"));
+    QCOMPARE(t.readAll().split('\n').at(8), Local("007\t 1.5 \r").toUtf8());
 }
 
 void TestCore::scanFileFailsQuietly()
@@ -389,6 +436,67 @@ void TestCore::scanFileFailsQuietly()
     QCOMPARE(dialog.selectedNameFilter(), QStringLiteral("Excel (*.csv)"));
     QCOMPARE(dialog.acceptMode(), QFileDialog::AcceptSave);
     QVERIFY(!dialog.testOption(QFileDialog::DontConfirmOverwrite));
+}
+
+// An unwritable name is refused in the dialog, which stays open for another one; the scan is kept.
+// "All Files (*.*)" lists names without a point too.
+void TestCore::scanSaveDialogRefusesUnwritableNamesAndListsEveryFile()
+{
+    QTemporaryDir dir;
+    for (const char* name : {"locked.csv", "README", "a.csv"}) {
+        QFile f(dir.filePath(QLatin1String(name)));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("closed")));
+    const testing::Unwritable lockedFile(dir.filePath(QStringLiteral("locked.csv")));
+    const testing::Unwritable closedFolder(dir.filePath(QStringLiteral("closed")));
+    QVERIFY(lockedFile.Holds() && closedFolder.Holds());
+
+    QStringList tried = {dir.filePath(QStringLiteral("locked.csv")), dir.filePath(QStringLiteral("closed/new.csv")),
+                         dir.filePath(QStringLiteral("fine.csv"))};
+    QStringList refusals;
+    bool listsEveryFile = false;
+    std::function<void(QWidget*)> choose = [&](QWidget* w) {
+        auto* d = qobject_cast<QFileDialog*>(w);
+        QVERIFY(d);
+        const auto bail = qScopeGuard([d] {
+            if (QTest::currentTestFailed()) QTimer::singleShot(0, d, [d] { d->reject(); });
+        });
+        d->setDirectory(dir.path());
+        auto* model = d->findChild<QFileSystemModel*>();
+        auto* types = d->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        QVERIFY(model && types);
+        const auto listed = [&] {
+            QStringList names;
+            const QModelIndex folder = model->index(dir.path());
+            for (int r = 0; r < model->rowCount(folder); ++r) names << model->index(r, 0, folder).data().toString();
+            return names;
+        };
+        if (refusals.isEmpty()) {
+            QVERIFY(PumpUntil([&] { return listed().contains(QStringLiteral("a.csv")); }));
+            QVERIFY(!listed().contains(QStringLiteral("README")));
+            QTest::keyClick(types, Qt::Key_End);  // the operator picks "All Files (*.*)"
+            QCOMPARE(types->currentText(), QStringLiteral("All Files (*.*)"));
+            listsEveryFile = PumpUntil([&] { return listed().contains(QStringLiteral("README")); });
+        }
+        auto* name = d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        for (auto* view : d->findChildren<QAbstractItemView*>()) view->clearSelection();
+        name->setText(tried.takeFirst());  // typed by the operator
+        if (!tried.isEmpty())
+            testing::WhenModal([&](QWidget* box) {
+                refusals << static_cast<QMessageBox*>(box)->text();
+                box->close();
+                QTimer::singleShot(0, [&] { choose(QApplication::activeModalWidget()); });
+            });
+        QTimer::singleShot(0, d, [d] { static_cast<QDialog*>(d)->accept(); });
+    };
+    testing::WhenModal(choose);
+    QCOMPARE(ChooseScanFile(nullptr), dir.filePath(QStringLiteral("fine.csv")));
+    QVERIFY(listsEveryFile);
+    QCOMPARE(refusals.size(), 2);
+    QVERIFY2(refusals[0].startsWith(QStringLiteral("locked.csv\nThis file is set to read-only.")), qPrintable(refusals[0]));
+    QVERIFY2(refusals[1].startsWith(dir.filePath(QStringLiteral("closed"))), qPrintable(refusals[1]));
 }
 
 void TestCore::settingsStoreKeepsOldFileWhenNewCannotBeWritten()
@@ -417,6 +525,67 @@ void TestCore::settingsStoreKeepsOldFileWhenNewCannotBeWritten()
     QFile f(path);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), before);
+}
+
+void TestCore::settingsStoreReadsWhatItCanOfADamagedFile_data()
+{
+    const QByteArray good = "[Preferences]\nDigits=3\nPassword=abc\n[Tabs]\nTabCount=2\nTab1=100\n";
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("readable");
+    QTest::addColumn<QStringList>("kept");  // section/key=value
+    const QStringList all = {"Preferences/Digits=3", "Preferences/Password=abc", "Tabs/TabCount=2", "Tabs/Tab1=100"};
+    QTest::newRow("section line without its bracket at the end") << good + "[Tabs\n" << true << all;
+    QTest::newRow("keys under a broken section line")
+        << QByteArray("[Preferences]\nDigits=3\n[HeaderFont\nFontSize=12\n[Tabs]\nTab1=100\n") << true
+        << QStringList{"Preferences/Digits=3", "HeaderFont/FontSize=", "Tabs/Tab1=100"};
+    QTest::newRow("line without a value between good ones")
+        << QByteArray("[Preferences]\nDigits=3\nthis line is damaged\nPassword=abc\n") << true
+        << QStringList{"Preferences/Digits=3", "Preferences/Password=abc"};
+    QTest::newRow("binary") << good + QByteArray("\0\x01\x02", 3) << false << QStringList{"Preferences/Digits="};
+    QTest::newRow("not UTF-8 text") << good + "Tab2=\xff\xfe\n" << false << QStringList{"Tabs/TabCount="};
+}
+
+// Every well-formed key keeps its value; the operator learns of the damage with the file's path;
+// a damaged file is kept aside before it is replaced, one that could not be read is never replaced.
+void TestCore::settingsStoreReadsWhatItCanOfADamagedFile()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, readable);
+    QFETCH(QStringList, kept);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Glimora.ini"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+    f.close();
+
+    SettingsStore store(path);
+    for (const QString& entry : kept) {
+        const QString section = entry.section(QLatin1Char('/'), 0, 0);
+        const QString key = entry.section(QLatin1Char('/'), 1).section(QLatin1Char('='), 0, 0);
+        QCOMPARE(section + QLatin1Char('/') + key + QLatin1Char('=') + store.GetSetting(section, key), entry);
+    }
+    QVERIFY2(store.Problem().contains(path), qPrintable(store.Problem()));
+
+    store.SaveSetting(QStringLiteral("Preferences"), QStringLiteral("SoundOn"), QStringLiteral("False"));
+    QCOMPARE(store.Sync(), readable);
+    const auto bytes = [](const QString& p) { QFile in(p); return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray(); };
+    if (!readable) {
+        QCOMPARE(bytes(path), content);
+        return;
+    }
+    QCOMPARE(bytes(path + QStringLiteral(".damaged")), content);
+    SettingsStore again(path);
+    QVERIFY(again.Problem().isEmpty());
+    QCOMPARE(again.GetSetting(QStringLiteral("Preferences"), QStringLiteral("SoundOn")), QStringLiteral("False"));
+    QCOMPARE(again.GetSetting(QStringLiteral("Preferences"), QStringLiteral("Digits")), QStringLiteral("3"));
+    // A later damage does not overwrite the copy kept earlier.
+    QVERIFY(f.open(QIODevice::Append) && f.write("[Broken\n") > 0);
+    f.close();
+    SettingsStore third(path);
+    third.SaveSetting(QStringLiteral("Preferences"), QStringLiteral("SoundOn"), QStringLiteral("True"));
+    QVERIFY(third.Sync());
+    QCOMPARE(bytes(path + QStringLiteral(".damaged")), content);
+    QVERIFY(bytes(path + QStringLiteral(".damaged.1")).endsWith("[Broken\n"));
 }
 
 QTEST_MAIN(TestCore)

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -36,6 +37,7 @@
 #include "support/SettingsStore.h"
 #include "tests/common/RecordingSoundSink.h"
 #include "tests/common/ModalHelper.h"
+#include "tests/common/Unwritable.h"
 #include "vantrel/MeterReading.h"
 
 namespace {
@@ -816,23 +818,43 @@ void TestDataFile::fileCommandsAndDialog()
     QCOMPARE(dialogs.ChooseFile(false), QString());
     QCOMPARE(offered, filters.at(1));
 
-    // New refuses a folder that does not exist and stays open; cancelling returns nothing.
-    testing::WhenModal([this](QWidget* w) {
-        auto* d = qobject_cast<QFileDialog*>(w);
-        QVERIFY(d);
-        d->selectFile(PathOf(QStringLiteral("nowhere/x.csv")));
-        QTimer::singleShot(0, d, [d] { static_cast<QDialog*>(d)->accept(); });
-    }, QStringLiteral("New"));
-    QStringList refused;
-    testing::WhenModal([&refused](QWidget* w) {
-        refused << w->windowTitle();
-        w->close();
-        QTimer::singleShot(50, [] {
-            if (auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) fd->reject();
+    // Names the data could not be written to are refused in the dialog, which stays open, before
+    // anything happens to the open data file; cancelling then returns nothing.
+    QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("closed")));
+    const QString locked = PathOf(QStringLiteral("locked.csv"));
+    WriteFile(locked, "x");
+    const testing::Unwritable closedFolder(PathOf(QStringLiteral("closed")));
+    const testing::Unwritable lockedFile(locked);
+    QVERIFY(closedFolder.Holds() && lockedFile.Holds());
+    const struct {
+        bool forNew;
+        QString name;
+        QString message;
+    } refusals[] = {
+        {true, PathOf(QStringLiteral("nowhere/x.csv")), QStringLiteral("Path does not exist.")},
+        {true, PathOf(QStringLiteral("closed/x.csv")), QStringLiteral("You do not have permission to create a file in this folder.")},
+        {false, locked, QStringLiteral("This file is set to read-only.")},
+    };
+    for (const auto& r : refusals) {
+        const QString title = r.forNew ? QStringLiteral("New") : QStringLiteral("Open");
+        testing::WhenModal([&r](QWidget* w) {
+            auto* d = qobject_cast<QFileDialog*>(w);
+            QVERIFY(d);
+            d->selectFile(r.name);
+            QTimer::singleShot(0, d, [d] { static_cast<QDialog*>(d)->accept(); });
+        }, title);
+        QStringList refused;
+        testing::WhenModal([&refused](QWidget* w) {
+            refused << w->windowTitle() << static_cast<QMessageBox*>(w)->text();
+            w->close();
+            QTimer::singleShot(50, [] {
+                if (auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) fd->reject();
+            });
         });
-    });
-    QCOMPARE(dialogs.ChooseFile(true), QString());
-    QCOMPARE(refused, QStringList({QStringLiteral("New")}));
+        QCOMPARE(dialogs.ChooseFile(r.forNew), QString());
+        QCOMPARE(refused.value(0), title);
+        QVERIFY2(refused.value(1).contains(r.message), qPrintable(refused.value(1)));
+    }
 }
 
 void TestDataFile::recentFilesOrder()

@@ -71,6 +71,21 @@ def name_and_fill_comment_columns(d, main):
     d.wait_no_window(r"^Additional Comment Fields$")
 
 
+def menu_keys_in_the_comment_box(d, main):
+    """With the cursor in the comment box, the menu's keys run their commands: Ctrl+U asks for the
+    password of Update Information (Esc does not close that prompt), Del is Delete Selection (with
+    an empty list it does nothing). The comment stays as typed: every line of the day shows it."""
+    d.key(main, "ctrl+u")
+    ask = d.wait_window(r"^Enter Password$")
+    d.key(ask, "Escape")
+    d.type(ask, PASSWORD)
+    d.key(ask, "Return")
+    d.wait_no_window(r"^Enter Password$")
+    if d.windows(r"^Password Failure$"):
+        raise Failure("Esc closed the password prompt")
+    d.key(main, "Home", "Delete")
+
+
 def check_scan_file(path):
     raw = e2elib.read_bytes(path)
     lines = raw.split(b"\r\n")
@@ -110,6 +125,7 @@ def morning(d, day, scan, copy, queue):
     name_and_fill_comment_columns(d, main)
     d.click_in(main, *COMMENT_BOX)
     d.type(main, MORNING_COMMENTS[0])
+    menu_keys_in_the_comment_box(d, main)
 
     d.new_file(main, day)
     header = e2elib.read_data_file(day)[0]
@@ -149,7 +165,7 @@ def morning(d, day, scan, copy, queue):
     # The list (22 rows after the delete) copied into a second file as old data.
     d.choose_file(main, "ctrl+n", r"^New$", copy)
     old_data = d.wait_window(r"^Save Old Data To New File$")
-    d.key(old_data, "Tab", "space")  # from "Save New Only" to "Save Old To File"
+    d.key(old_data, "Tab", "Return")  # Enter presses the focused "Save Old To File"
     d.wait_window(e2elib.file_title(copy), 10)
     # Old-data lines carry the list's texts: cal standard and comment unquoted, no cal date.
     copied = e2elib.read_bytes(copy).decode().split("\r\n")

@@ -330,6 +330,17 @@ private slots:
         QTest::keyClicks(box, QStringLiteral("_"));
         QCOMPARE(box->text(), QStringLiteral("abcD9Z"));
         QCOMPARE(Beeps(), 6);
+        // Esc is a refused key as well: a beep, and the prompt stays open, also with Ok focused.
+        QTest::keyClick(box, Qt::Key_Escape);
+        QCOMPARE(Beeps(), 7);
+        QTest::keyClick(dialog.Ok, Qt::Key_Escape);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(box->text(), QStringLiteral("abcD9Z"));
+        QTest::keyClick(box, Qt::Key_Home);
+        QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f"));
+        QApplication::sendEvent(box, &del);  // an editing key, as the keyboard layer may report it
+        QCOMPARE(box->text(), QStringLiteral("bcD9Z"));
+        QCOMPARE(Beeps(), 7);
         QCOMPARE(box->echoMode(), QLineEdit::Password);
         QCOMPARE(box->toolTip(), QStringLiteral("Enter password to activate option"));
 
@@ -358,8 +369,13 @@ private slots:
         QLineEdit* box = dialog.edPassword;
 
         QApplication::clipboard()->setText(QStringLiteral("x y-z9;"));
-        box->paste();
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(box->text(), QStringLiteral("xyz9"));
+        QCOMPARE(Beeps(), 1);  // pasted text meets the same filter as typed keys
+        box->paste();
+        QCOMPARE(box->text(), QStringLiteral("xyz9xyz9"));
+        box->setText(QStringLiteral("xyz9"));
+        QCOMPARE(Beeps(), 2);
 
         QTest::keyClick(box, Qt::Key_Home);
         box->insert(QStringLiteral("A B"));
