@@ -10,16 +10,18 @@ import configparser
 import csv
 import os
 import re
-import select
 import shutil
 import subprocess
 import sys
 import time
+import traceback
 import urllib.parse
 
 SKIP = 77
 try:
     import pyatspi
+    from gi.repository import Atspi, GLib
+    Atspi.set_timeout(1000, 1000)  # calls answer at once, but for commands that open a modal dialog
 except ImportError:
     pyatspi = None
 
@@ -113,14 +115,14 @@ class Desktop:
         self.meter_store = os.path.join(self.config, "Glimora", "SimulatedMeter.ini")
         self.app, self.runs = None, 0
         read_end, write_end = os.pipe()
-        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1600x1000x24", "-nolisten", "tcp"],
+        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1600x1000x24", "-nolisten", "tcp", "-noreset"],
                                      pass_fds=(write_end,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                      stderr=open(os.path.join(work, "xvfb.log"), "wb"), start_new_session=True)
         os.close(write_end)
-        if not select.select([read_end], [], [], 30)[0]:
+        with os.fdopen(read_end) as numbers:  # the display's number and a newline once it is up
+            display = ":" + numbers.readline().strip()
+        if display == ":":
             raise Failure("Xvfb did not start")
-        display = ":" + os.read(read_end, 16).decode().strip()
-        os.close(read_end)
         self.env = {k: v for k, v in os.environ.items() if not k.startswith(("QT_", "WAYLAND", "XDG_"))}
         self.env.update(DISPLAY=display, XDG_CONFIG_HOME=self.config, HOME=self.home, XDG_RUNTIME_DIR=runtime, TMPDIR=work,
                         QT_QPA_PLATFORM="xcb", QT_ACCESSIBILITY="1", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
@@ -196,7 +198,12 @@ class Desktop:
         """Runs the control's own action (a button's press, a menu item's trigger)."""
         control = self.control(root, role, name)
         wait_for(lambda: control.getState().contains(pyatspi.STATE_ENABLED), "%r to be enabled" % name, 10)
-        control.queryAction().doAction(0)
+        try:
+            control.queryAction().doAction(0)
+        except GLib.Error as e:
+            # A command that opens a modal dialog answers only when the dialog closes.
+            if "Did not receive a reply" not in str(e):
+                raise
 
     def menu(self, main, *captions):
         """A menu command by its captions, e.g. menu(main, "File", "Exit")."""
@@ -292,7 +299,7 @@ def run(journey):
         log("PASS")
         return 0
     except Exception as failure:
-        log("FAIL: %s: %s" % (type(failure).__name__, failure))
+        log("FAIL: %s: %s\n%s" % (type(failure).__name__, failure, "".join(traceback.format_tb(failure.__traceback__))))
         desktop.screenshot("failure.png")
         return 1
     finally:
