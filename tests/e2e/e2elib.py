@@ -48,9 +48,7 @@ def wait_for(condition, what, timeout=20):
     while True:
         try:
             value = condition()
-        except Exception as e:  # a stale accessible or a D-Bus timeout
-            if isinstance(e, Failure):
-                raise
+        except GLib.Error:  # a stale accessible, or a window busy for longer than a call waits
             value = None
         if value:
             return value
@@ -195,8 +193,10 @@ class Desktop:
         return self.control(root, role, name).getState().contains(pyatspi.STATE_ENABLED)
 
     def press(self, root, role, name):
-        """Runs the control's own action (a button's press, a menu item's trigger)."""
-        control = self.control(root, role, name)
+        """Runs the control's own action (a button's press, a menu item's trigger) once it is enabled."""
+        self.activate(self.control(root, role, name), name)
+
+    def activate(self, control, name):
         wait_for(lambda: control.getState().contains(pyatspi.STATE_ENABLED), "%r to be enabled" % name, 10)
         try:
             control.queryAction().doAction(0)
@@ -207,10 +207,10 @@ class Desktop:
 
     def menu(self, main, *captions):
         """A menu command by its captions, e.g. menu(main, "File", "Exit")."""
-        root = main
+        item = main
         for caption in captions:
-            root = self.control(root, "menu item", caption)
-        self.press(root.parent, "menu item", captions[-1])
+            item = self.control(item, "menu item", caption)
+        self.activate(item, " > ".join(captions))
 
     def focus(self, title, role, name):
         """Gives the keyboard focus to the control in the window titled title (given the X input focus)."""
@@ -270,10 +270,9 @@ class Desktop:
         self.wait_exit(timeout)
         log("glimora exited")
 
-    def choose_file(self, main, captions, title, path):
-        """A file command whose file dialog is answered by typing the path and Enter."""
-        self.menu(main, *captions)
-        self.window(title)
+    def choose_file(self, title, path, timeout=20):
+        """Answers the file dialog titled title by typing the path and Enter."""
+        self.window(title, timeout)
         self.keys(title)
         self.type(path)
         self.keys(title, "Return")

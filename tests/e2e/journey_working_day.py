@@ -94,7 +94,8 @@ def morning(d, day, scan, copy):
     name_and_fill_comment_columns(d, main)
     menu_keys_in_the_comment_box(d)
 
-    d.choose_file(main, ("File", "New"), "New", day)
+    d.menu(main, "File", "New")
+    d.choose_file("New", day)
     main = d.window(MAIN + " - " + re.escape(day))
     if e2elib.read_data_file(day)[0] != FIXED_HEADER + HEADERS:
         raise Failure("new file header %r" % e2elib.read_data_file(day)[0])
@@ -110,10 +111,7 @@ def morning(d, day, scan, copy):
 
     # A scan: the save dialog comes up when the meter has finished.
     d.keys(MAIN, "ctrl+s")
-    d.window("Save As", 30)
-    d.keys("Save As")
-    d.type(scan)
-    d.keys("Save As", "Return")
+    d.choose_file("Save As", scan, 30)
     e2elib.wait_for(lambda: e2elib.count_lines(scan) >= 302, "the scan file")
     check_scan_file(scan)
     d.wait_ready(main)
@@ -125,7 +123,8 @@ def morning(d, day, scan, copy):
     e2elib.wait_for(lambda: readings.nRows == kept, "the selected row to leave the list")
 
     # The list copied into a second file as old data: Enter presses the focused "Save Old To File".
-    d.choose_file(main, ("File", "New"), "New", copy)
+    d.menu(main, "File", "New")
+    d.choose_file("New", copy)
     d.focus("Save Old Data To New File", "push button", "Save Old To File")
     d.keys("Save Old Data To New File", "Return")
     d.window(MAIN + " - " + re.escape(copy))
