@@ -13,7 +13,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils imagemagick
   cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils
-  python3 at-spi2-core desktop-file-utils
+  python3 python3-pyatspi dbus-daemon at-spi2-core desktop-file-utils
 )
 
 # A comma-decimal locale for the test suite's second run: numbers must read the same under it.

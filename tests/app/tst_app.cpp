@@ -86,6 +86,8 @@ private slots:
     void passwordWarningOnlyWithoutPassword();
     void noMeterLeavesOnlyExit();
     void busyAndOffDisableTheMeterCommands();
+    void meterAwayAndBack_data();
+    void meterAwayAndBack();
     void readButtonFollowsFileAndNoFile();
     void readingTravelsTheWholeRoad();
     void invalidRefusedAndDroppedReadings();
@@ -276,6 +278,62 @@ void TestApp::busyAndOffDisableTheMeterCommands()
     f.Button(QStringLiteral("Off"))->trigger();
     f.Button(QStringLiteral("Cancel"))->trigger();
     QCOMPARE(f.meter->Writes(), (QStringList{QStringLiteral("TurnOff"), QStringLiteral("Cancel")}));
+}
+
+void TestApp::meterAwayAndBack_data()
+{
+    QTest::addColumn<bool>("unplugged");
+    QTest::addColumn<QString>("awayText");
+    QTest::newRow("cable pulled, plugged back") << true << QStringLiteral("No haze meter found");
+    QTest::newRow("turned off, woken on the meter") << false << QStringLiteral("Haze meter is off");
+}
+
+// The meter goes away mid-session and comes back: the panels say why, the meter commands go and
+// return, and the window takes readings again.
+void TestApp::meterAwayAndBack()
+{
+    QFETCH(bool, unplugged);
+    QFETCH(QString, awayText);
+    AppFixture f;
+    f.Start();
+    auto meterCommands = [&](bool enabled) {
+        for (const char* name : {"mnuDataTakeReading", "mnuMeterTurnOff", "mnuDataScanData", "mnuFileNew", "mnuCalibrationCalibrate"})
+            QVERIFY2(f.Find(QLatin1String(name))->isEnabled() == enabled, name);
+        QCOMPARE(f.Button(QStringLiteral("Read"))->isEnabled(), enabled);
+    };
+    if (unplugged) {
+        f.meter->connected = false;
+        f.meter->Emit(VantrelCntl::Event::LinkChanged);
+    } else {
+        f.meter->log.clear();
+        f.Find(QStringLiteral("mnuMeterTurnOff"))->trigger();
+        QCOMPARE(f.meter->Writes(), QStringList{QStringLiteral("TurnOff")});
+        f.meter->meterState = VantrelCntl::State::Off;
+        f.meter->Emit(VantrelCntl::Event::SwitchedOff);
+    }
+    QCOMPARE(f.Panel(4), awayText);
+    QCOMPARE(f.Panel(3), QStringLiteral("Battery: ---"));
+    QCOMPARE(f.Find(QStringLiteral("mnuMeterCancel"))->isEnabled(), !unplugged);
+    meterCommands(false);
+
+    if (unplugged) {
+        f.meter->connected = true;
+        f.meter->Emit(VantrelCntl::Event::LinkChanged);
+    } else {
+        // Woken, the meter reads its parameters before it takes commands.
+        f.meter->meterState = VantrelCntl::State::GettingParameters;
+        f.meter->Emit(VantrelCntl::Event::StateChanged);
+        QCOMPARE(f.Panel(4), QStringLiteral("Getting parameters"));
+        meterCommands(false);
+        f.meter->meterState = VantrelCntl::State::Waiting;
+        f.meter->Emit(VantrelCntl::Event::Idle);
+    }
+    QCOMPARE(f.Panel(4), QStringLiteral("Waiting for commands"));
+    QCOMPARE(f.Panel(3), QStringLiteral("Battery: Ok"));
+    meterCommands(true);
+    f.meter->SetNextReading(80, 90, 1, 2);
+    f.meter->Emit(VantrelCntl::Event::ReadingReady);
+    QCOMPARE(f.Rows()->RowCount(), 1);
 }
 
 void TestApp::readButtonFollowsFileAndNoFile()
