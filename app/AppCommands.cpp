@@ -6,6 +6,8 @@
 #include "app/GlimoraApp.h"
 #include "calibration/CalibrationCommands.h"
 #include "comments/CommentColumns.h"
+#include "dataviews/ReadingStatisticsWindow.h"
+#include "dataviews/ScanProfileWindow.h"
 #include "datafile/DataFile.h"
 #include "datafile/RecentFiles.h"
 #include "dialogs/HTMLHelp.h"
@@ -147,6 +149,29 @@ void GlimoraApp::AboutCommand()
 {
     dlgAboutGlimora about(this);
     about.exec();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Data views
+
+void GlimoraApp::ScanProfileCommand()
+{
+    if (!m_scanProfile) {
+        m_scanProfile = new ScanProfileWindow([this] { return support::DigitsOfFormat(NumberFormat); }, this);
+        if (LastScan && LastScan->HasData) m_scanProfile->ShowScan(*LastScan, m_lastScanTime);
+    }
+    m_scanProfile->show();
+    m_scanProfile->raise();
+    m_scanProfile->activateWindow();
+}
+
+void GlimoraApp::StatisticsCommand()
+{
+    if (!m_statistics)
+        m_statistics = new ReadingStatisticsWindow(*m_readings, [this] { return support::DigitsOfFormat(NumberFormat); }, this);
+    m_statistics->show();
+    m_statistics->raise();
+    m_statistics->activateWindow();
 }
 
 GlimoraApp::~GlimoraApp() = default;

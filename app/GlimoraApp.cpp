@@ -18,6 +18,8 @@
 #include "app/ToolbarIcons.h"
 #include "comments/CommentColumns.h"
 #include "comments/SingleLine.h"
+#include "dataviews/ReadingStatisticsWindow.h"
+#include "dataviews/ScanProfileWindow.h"
 #include "datafile/DataFile.h"
 #include "datafile/RecentFiles.h"
 #include "dialogs/HTMLHelp.h"
@@ -195,6 +197,14 @@ void GlimoraApp::CreateMenus()
     action(mnuHelp, mnuHelpContactKALDEX, "mnuHelpContactKALDEX", "Contact &KALDEX...", {}, &GlimoraApp::HelpContactCommand);
     separator(mnuHelp, "mnuHelpBar1");
     action(mnuHelp, mnuHelpAbout, "mnuHelpAbout", "&About Glimora...", {}, &GlimoraApp::AboutCommand);
+
+    separator(mnuData, "mnuDataSpacer2");
+    action(mnuData, mnuDataScanProfile, "mnuDataScanProfile", "Scan Profile...", {}, &GlimoraApp::ScanProfileCommand);
+    action(mnuData, mnuDataStatistics, "mnuDataStatistics", "Statistics...", {}, &GlimoraApp::StatisticsCommand);
+    const auto statisticsState = [this] { mnuDataStatistics->setEnabled(m_readings->RowCount() > 0); };
+    connect(m_readings, &QAbstractItemModel::rowsInserted, this, statisticsState);
+    connect(m_readings, &QAbstractItemModel::modelReset, this, statisticsState);
+    statisticsState();
 }
 
 void GlimoraApp::CreateToolbar()
@@ -330,6 +340,8 @@ void GlimoraApp::SetNumberFormat()
 {
     if (Prefs.Digits < 0 || Prefs.Digits > 3) Prefs.Digits = 2;
     NumberFormat = support::NumberFormatText(Prefs.Digits);
+    if (m_scanProfile) m_scanProfile->RefreshNumberFormat();
+    if (m_statistics) m_statistics->RefreshNumberFormat();
 }
 
 void GlimoraApp::UpdateSummary()
@@ -427,6 +439,8 @@ void GlimoraApp::DoSaveScan()
         if (!LastScan) LastScan = std::make_unique<ScanData>();
         VC->GetScanData(*LastScan);
         if (!LastScan->HasData) return;
+        m_lastScanTime = QDateTime::currentDateTime();
+        if (m_scanProfile) m_scanProfile->ShowScan(*LastScan, m_lastScanTime);
         const QString path = ChooseScanFileHook ? ChooseScanFileHook(this) : ChooseScanFile(this);
         if (path.isEmpty()) return;
         WriteScanFile(path, *LastScan, QDateTime::currentDateTime());

@@ -102,6 +102,7 @@ public:
     QAction *mnuDataTakeReading = nullptr, *mnuDataClearReadings = nullptr, *mnuDataDelete = nullptr,
             *mnuDataScanData = nullptr, *mnuDataNormalize = nullptr, *mnuDataSetParameters = nullptr;
     QAction *mnuHelpContents = nullptr, *mnuHelpSearch = nullptr, *mnuHelpContactKALDEX = nullptr, *mnuHelpAbout = nullptr;
+    QAction *mnuDataScanProfile = nullptr, *mnuDataStatistics = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -142,6 +143,9 @@ private:
     void HelpContactCommand();
     void AboutCommand();
     void WriteDataToFile();
+    // The two data views: opened once, then shown and raised again; they live beside this window.
+    void ScanProfileCommand();
+    void StatisticsCommand();
 
     ReadingsModel* m_readings = nullptr;
     StatusDisplay* m_status = nullptr;
@@ -153,4 +157,7 @@ private:
     std::unique_ptr<class AppDataFileHost> m_dataHost;
     bool m_loaded = false;
     bool m_unloaded = false;
+    class ScanProfileWindow* m_scanProfile = nullptr;
+    class ReadingStatisticsWindow* m_statistics = nullptr;
+    QDateTime m_lastScanTime;
 };
