@@ -9,6 +9,7 @@
 #include <QValueAxis>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 
 #include "readings/ReadingsModel.h"
 
@@ -46,11 +47,13 @@ ReadingStatisticsWindow::ReadingStatisticsWindow(const ReadingsModel& readings, 
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             m_table->setItem(r, c, item);
         }
+    // Fixed geometry: a new reading changes texts only, never the table's layout.
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_table->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_table->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
+    m_table->setFixedHeight(m_table->horizontalHeader()->sizeHint().height()
+                            + ValueCount * m_table->verticalHeader()->defaultSectionSize() + 2 * m_table->frameWidth());
     m_table->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 
     auto* chart = new QChart;
@@ -165,13 +168,21 @@ void ReadingStatisticsWindow::ShowTrend()
     TrendChart()->setTitle(QStringLiteral("%1 in the order taken").arg(name));
     m_trendY->setTitleText(name);
     m_trendY->setLabelFormat(QStringLiteral("%.%1f").arg(m_digits()));
-    const double n = static_cast<double>(std::max<long long>(trend.Count(), 1));
-    m_trendX->setRange(n <= 1 ? 0.0 : 1.0, std::max(n, 2.0));
+    // Whole reading numbers on the x axis, at a step of 1, 2 or 5 times a power of ten.
+    const double last = std::max(static_cast<double>(trend.Count()), 2.0);
+    double step = std::pow(10.0, std::floor(std::log10(last / 5.0)));
+    if (last / step > 25) step *= 5;
+    else if (last / step > 10) step *= 2;
+    m_trendX->setRange(1.0, last);
+    m_trendX->setTickType(QValueAxis::TicksDynamic);
+    m_trendX->setTickAnchor(0.0);
+    m_trendX->setTickInterval(std::max(step, 1.0));
     if (stats.Count() == 0) {
         m_trendY->setRange(0.0, 1.0);
     } else {
         const double pad = std::max(stats.Range() * 0.1, std::max(std::abs(stats.Mean()) * 1e-3, 1e-3));
         m_trendY->setRange(stats.Min() - pad, stats.Max() + pad);
+        m_trendY->applyNiceNumbers();
     }
     m_trendView->setAccessibleName(QStringLiteral("Trend of %1").arg(name));
     m_trendView->setAccessibleDescription(QStringLiteral("%1 against %2, %3 readings")
