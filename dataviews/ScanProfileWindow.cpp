@@ -212,8 +212,6 @@ void ScanProfileWindow::Plot()
     }
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
-    m_xAxis = x;
-    m_yAxis = y;
 
     const QColor twoDegrees(0xd9, 0x5f, 0x02), fifteenDegrees(0x75, 0x70, 0xb3);
     for (double a : {-2.0, 2.0}) m_markers.push_back(VerticalLine(chart, a, bottom, top, twoDegrees, QStringLiteral("2° haze angle")));

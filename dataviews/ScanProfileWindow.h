@@ -9,7 +9,6 @@
 
 #include "vantrel/ScanData.h"
 
-class QAbstractAxis;
 class QChart;
 class QChartView;
 class QLabel;
@@ -64,8 +63,6 @@ private:
     QScatterSeries* m_peak = nullptr;
     QScatterSeries* m_cursor = nullptr;
     std::vector<QLineSeries*> m_markers;
-    QAbstractAxis* m_xAxis = nullptr;
-    QAbstractAxis* m_yAxis = nullptr;
     QLabel* m_readout = nullptr;
     QRadioButton* m_linear = nullptr;
     QRadioButton* m_logarithmic = nullptr;
