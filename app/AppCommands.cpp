@@ -5,6 +5,8 @@
 #include "app/GlimoraApp.h"
 #include "calibration/CalibrationCommands.h"
 #include "comments/CommentColumns.h"
+#include "dataviews/ReadingStatisticsWindow.h"
+#include "dataviews/ScanProfileWindow.h"
 #include "datafile/DataFile.h"
 #include "datafile/DataFileDialog.h"
 #include "datafile/DataLines.h"
@@ -165,6 +167,29 @@ void GlimoraApp::AboutCommand()
 {
     dlgAboutGlimora about(this);
     about.exec();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Data views
+
+void GlimoraApp::ScanProfileCommand()
+{
+    if (!m_scanProfile) {
+        m_scanProfile = new ScanProfileWindow([this] { return support::DigitsOfFormat(NumberFormat); }, this);
+        if (LastScan && LastScan->HasData) m_scanProfile->ShowScan(*LastScan, m_lastScanTime);
+    }
+    m_scanProfile->show();
+    m_scanProfile->raise();
+    m_scanProfile->activateWindow();
+}
+
+void GlimoraApp::StatisticsCommand()
+{
+    if (!m_statistics)
+        m_statistics = new ReadingStatisticsWindow(*m_readings, [this] { return support::DigitsOfFormat(NumberFormat); }, this);
+    m_statistics->show();
+    m_statistics->raise();
+    m_statistics->activateWindow();
 }
 
 GlimoraApp::~GlimoraApp() = default;

@@ -19,6 +19,8 @@
 #include "app/ToolbarIcons.h"
 #include "comments/CommentColumns.h"
 #include "comments/SingleLine.h"
+#include "dataviews/ReadingStatisticsWindow.h"
+#include "dataviews/ScanProfileWindow.h"
 #include "datafile/DataFile.h"
 #include "datafile/DataFileDialog.h"
 #include "datafile/RecentFiles.h"
@@ -203,6 +205,14 @@ void GlimoraApp::CreateMenus()
     action(mnuHelp, mnuHelpContactKALDEX, "mnuHelpContactKALDEX", "Contact &KALDEX...", {}, &GlimoraApp::HelpContactCommand);
     separator(mnuHelp, "mnuHelpBar1");
     action(mnuHelp, mnuHelpAbout, "mnuHelpAbout", "&About Glimora...", {}, &GlimoraApp::AboutCommand);
+
+    separator(mnuData, "mnuDataSpacer2");
+    action(mnuData, mnuDataScanProfile, "mnuDataScanProfile", "Scan Profile...", {}, &GlimoraApp::ScanProfileCommand);
+    action(mnuData, mnuDataStatistics, "mnuDataStatistics", "Statistics...", {}, &GlimoraApp::StatisticsCommand);
+    const auto statisticsState = [this] { mnuDataStatistics->setEnabled(m_readings->RowCount() > 0); };
+    connect(m_readings, &QAbstractItemModel::rowsInserted, this, statisticsState);
+    connect(m_readings, &QAbstractItemModel::modelReset, this, statisticsState);
+    statisticsState();
 }
 
 void GlimoraApp::CreateToolbar()
@@ -339,6 +349,8 @@ void GlimoraApp::SetNumberFormat()
 {
     if (Prefs.Digits < 0 || Prefs.Digits > 3) Prefs.Digits = 2;
     NumberFormat = support::NumberFormatText(Prefs.Digits);
+    if (m_scanProfile) m_scanProfile->RefreshNumberFormat();
+    if (m_statistics) m_statistics->RefreshNumberFormat();
 }
 
 void GlimoraApp::UpdateSummary()
@@ -432,9 +444,11 @@ void GlimoraApp::DoSaveScan()
         if (!LastScan) LastScan = std::make_unique<ScanData>();
         VC->GetScanData(*LastScan);
         if (!LastScan->HasData) return;
+        m_lastScanTime = QDateTime::currentDateTime();
+        if (m_scanProfile) m_scanProfile->ShowScan(*LastScan, m_lastScanTime);
         const QString path = ChooseScanFile(this);
         if (path.isEmpty()) return;
-        WriteScanFile(path, *LastScan, QDateTime::currentDateTime());
+        WriteScanFile(path, *LastScan, m_lastScanTime);
     } catch (...) {
     }
 }

@@ -110,6 +110,7 @@ private:
     QAction *mnuDataTakeReading = nullptr, *mnuDataClearReadings = nullptr, *mnuDataDelete = nullptr,
             *mnuDataScanData = nullptr, *mnuDataNormalize = nullptr, *mnuDataSetParameters = nullptr;
     QAction *mnuHelpContents = nullptr, *mnuHelpSearch = nullptr, *mnuHelpContactKALDEX = nullptr, *mnuHelpAbout = nullptr;
+    QAction *mnuDataScanProfile = nullptr, *mnuDataStatistics = nullptr;
 
     void CreateControls();
     void CreateMenus();
@@ -148,6 +149,9 @@ private:
     void WriteDataToFile();
     // The data file's announcement: the title and the commands follow the file now open.
     void DataFileChanged(const QString& path);
+    // The two data views: opened once, then shown and raised again; they live beside this window.
+    void ScanProfileCommand();
+    void StatisticsCommand();
 
     // Declared first, destroyed last: every subsystem below may use it until it goes.
     std::unique_ptr<support::SettingsStore> m_store;
@@ -162,4 +166,7 @@ private:
     // The help commands know the help file from the start: they work while the meter links.
     std::unique_ptr<HTMLHelp> m_help;
     Stage m_stage = Stage::Created;
+    class ScanProfileWindow* m_scanProfile = nullptr;
+    class ReadingStatisticsWindow* m_statistics = nullptr;
+    QDateTime m_lastScanTime;
 };

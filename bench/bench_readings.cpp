@@ -54,10 +54,11 @@ struct Window {
 // Event 12 to list row, averages, summary labels, file check and status panel. With `painted`
 // the window's repaint that follows is timed too (Qt coalesces repaints, so with readings a
 // second apart each one gets its own).
-void Road(benchmark::State& state, bool painted)
+void Road(benchmark::State& state, bool painted, bool statistics = false)
 {
     Window w;
     w.Fill(static_cast<int>(state.range(0)));
+    if (statistics) w.app->findChild<QAction*>(QStringLiteral("mnuDataStatistics"))->trigger();  // the statistics window open beside
     QCoreApplication::processEvents();
     QDateTime t(QDate(2027, 1, 1), QTime(8, 0, 0));
     int i = 0;
@@ -76,6 +77,10 @@ void ReadingRoad(benchmark::State& state) { Road(state, false); }
 void ReadingRoadPainted(benchmark::State& state) { Road(state, true); }
 BENCHMARK(ReadingRoad)->Arg(0)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(ReadingRoadPainted)->Arg(0)->Arg(100000)->Unit(benchmark::kMicrosecond);
+void ReadingRoadWithStatistics(benchmark::State& state) { Road(state, false, true); }
+void ReadingRoadWithStatisticsPainted(benchmark::State& state) { Road(state, true, true); }
+BENCHMARK(ReadingRoadWithStatistics)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ReadingRoadWithStatisticsPainted)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 // The durable road: one reading with a data file open, its line written whole and synced to the
 // disk before DoRead returns. BarePosixLine writes and syncs a line of the same length with bare

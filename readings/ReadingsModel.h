@@ -10,8 +10,11 @@
 #include "vantrel/MeterReading.h"
 
 // One row of the list: "Date/Time", "Specular", "DOI", "2 Degree", "15 Degree", "Cal STD", "Comment".
+// Beside its texts a row keeps the four values as the meter delivered them (Specular, DOI,
+// 2 Degree, 15 Degree), the values the averages were given, for the reading statistics.
 struct Reading {
     std::array<QString, 7> Cells;
+    std::array<double, 4> Values{};
 };
 
 class ReadingsModel : public QAbstractTableModel {
@@ -37,6 +40,12 @@ public:
     const MeterReading& Averages() const { return m_averages; }
     int RowCount() const { return static_cast<int>(m_order.size()); }
     const Reading& Row(int position) const { return m_rows[m_order[static_cast<std::size_t>(position)]]; }
+    // The rows in the order they were taken, whatever the sort: 0 is the oldest still listed.
+    const Reading& RowTaken(int index) const { return m_rows[static_cast<std::size_t>(index)]; }
+    // Delete Selection takes the shown, rounded values out of the averages; this is what the
+    // deleted rows' delivered values differ from them by, per value, since the list was last
+    // empty. The averages the summary shows are the listed values' mean plus this over the count.
+    const std::array<double, 4>& RoundingTakenOut() const { return m_roundingTakenOut; }
     QString Text(int position, int column) const { return Row(position).Cells[static_cast<std::size_t>(column)]; }
 
     // Clear Readings: every row removed, the averages cleared, the sort set to Date/Time descending.
@@ -71,6 +80,7 @@ private:
 
     MeterReading m_averages;
     std::vector<Reading> m_rows;      // storage, in arrival order
+    std::array<double, 4> m_roundingTakenOut{};
     std::vector<uint32_t> m_order;    // display order: indices into m_rows
     int m_sortKey = 0;
     Qt::SortOrder m_order_dir = Qt::DescendingOrder;

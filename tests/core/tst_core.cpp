@@ -238,12 +238,18 @@ void TestCore::deleteSelectionKeepsAveragesConsistent()
     QCOMPARE(model.RowCount(), 2);
     QCOMPARE(model.Averages().Count(), 2L);
     QVERIFY(qAbs(model.Averages().Specular() - (10.004 + 20.006 + 30.0 - 20.01) / 2) < 1e-9);
+    // The rest keep their delivered values in the order taken, and the list knows how far the
+    // averages moved from them.
+    QCOMPARE(model.RowTaken(0).Values[0], 10.004);
+    QCOMPARE(model.RowTaken(1).Values[3], 30.0);
+    QVERIFY(qAbs(model.RoundingTakenOut()[1] - (20.006 - 20.01)) < 1e-12);
 
     // Everything selected: the list empties and the averages are cleared.
     model.DeleteRows(std::vector<bool>(2, true));
     QCOMPARE(model.RowCount(), 0);
     QVERIFY(model.Averages().HasMessage());
     QCOMPARE(model.Averages().Count(), 0L);
+    QCOMPARE(model.RoundingTakenOut()[1], 0.0);
 
     // Clear Readings clears the averages with the rows.
     model.AddReading(Make(5, 5, 5, 5), 2, QString());
