@@ -424,11 +424,6 @@ void TestHelp::aboutBoxShowsTitleVersionAndCloses()
                  QStringLiteral("Application to communicate with the KALDEX Systems Haze Meter."));
         QCOMPARE(about.cmdOK->text(), QStringLiteral("OK"));
         QVERIFY(about.cmdOK->isDefault());
-        QCOMPARE(about.size(), QSize(301, 152));
-        QCOMPARE(about.minimumSize(), about.maximumSize());
-        QCOMPARE(about.picIcon->geometry(), QRect(16, 16, 32, 32));
-        QCOMPARE(about.lblVersion->geometry(), QRect(70, 52, 211, 15));
-        QCOMPARE(about.cmdOK->geometry(), QRect(108, 120, 84, 23));
         QVERIFY(!about.picIcon->pixmap().isNull());
         QVERIFY(!about.picIcon->accessibleName().isEmpty());
 
@@ -442,8 +437,6 @@ void TestHelp::aboutBoxShowsTitleVersionAndCloses()
         QTest::keyClick(&about, Qt::Key_Escape);
         QVERIFY(!about.isVisible());
     }
-    QCoreApplication::setApplicationVersion(QStringLiteral("2.1.15"));
-    QCOMPARE(dlgAboutGlimora().lblVersion->text(), QStringLiteral("Version 2.1.15"));
     QCoreApplication::setApplicationVersion(QStringLiteral("02.01.015"));
     QCOMPARE(dlgAboutGlimora().lblVersion->text(), QStringLiteral("Version 2.1.15"));
     QCoreApplication::setApplicationVersion(savedVersion);
