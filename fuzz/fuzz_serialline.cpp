@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const QByteArray& candidate : {bytes, text.value_or(QByteArray())}) {
         if (const auto line = ParseMeterLine(candidate)) {
             if (line->kind == MeterLine::Error) FUZZ_CHECK(line->error > 0 && line->fields.size() == 1);
-            if (line->kind == MeterLine::Ok) FUZZ_CHECK(candidate == "OK");
+            if (line->kind == MeterLine::Ok) FUZZ_CHECK(candidate == ReplyText(line->command, line->query, "OK"));
             if (line->kind == MeterLine::Event) FUZZ_CHECK(candidate.startsWith('!'));
             for (const QString& field : line->fields) {
                 if (const auto v = RealField(field)) FUZZ_CHECK(std::isfinite(*v));

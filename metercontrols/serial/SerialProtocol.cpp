@@ -182,12 +182,21 @@ std::optional<CommandLine> ParseCommand(const QByteArray& text)
     return line;
 }
 
+QByteArray ReplyText(Command command, bool query, const QByteArray& body)
+{
+    return CommandText(command, query) + ' ' + body;
+}
+
+QByteArray EventText(Event event, const QByteArray& fields)
+{
+    return '!' + QByteArray(WordOf(event).word) + (fields.isEmpty() ? QByteArray() : ' ' + fields);
+}
+
 std::optional<MeterLine> ParseMeterLine(const QByteArray& text)
 {
     MeterLine line;
-    if (text == "OK") return line;
+    const qsizetype blank = text.indexOf(' ');
     if (text.startsWith('!')) {
-        const qsizetype blank = text.indexOf(' ');
         const QByteArray word = text.mid(1, blank < 0 ? -1 : blank - 1);
         const EventWord* found = nullptr;
         for (const EventWord& e : kEvents)
@@ -202,8 +211,19 @@ std::optional<MeterLine> ParseMeterLine(const QByteArray& text)
         }
         return line;
     }
-    if (text.startsWith("ERR ")) {
-        auto fields = SplitFields(text.mid(4));
+    if (blank < 0) return std::nullopt;
+    QByteArray word = text.left(blank);
+    line.query = word.endsWith('?');
+    if (line.query) word.chop(1);
+    const CommandWord* found = nullptr;
+    for (const CommandWord& w : kCommands)
+        if (word == w.word) found = &w;
+    if (!found) return std::nullopt;
+    line.command = found->command;
+    const QByteArray body = text.mid(blank + 1);
+    if (body == "OK") return line;
+    if (body.startsWith("ERR ")) {
+        auto fields = SplitFields(body.mid(4));
         if (!fields || fields->size() != 2) return std::nullopt;
         const auto code = WholeField(fields->at(0));
         if (!code || *code <= 0 || *code > 999) return std::nullopt;
@@ -212,7 +232,7 @@ std::optional<MeterLine> ParseMeterLine(const QByteArray& text)
         line.fields = QStringList{fields->at(1)};
         return line;
     }
-    auto fields = SplitFields(text);
+    auto fields = SplitFields(body);
     if (!fields) return std::nullopt;
     line.kind = MeterLine::Values;
     line.fields = *fields;

@@ -47,7 +47,7 @@ const CommandWord& WordOf(Command command);
 const EventWord& WordOf(Event event);
 
 // Error numbers of an ERR reply.
-enum ErrorCode { ErrorUnknownCommand = 1, ErrorBadArgument = 2, ErrorRefused = 3, ErrorChecksum = 4 };
+enum ErrorCode { ErrorUnknownCommand = 1, ErrorBadArgument = 2, ErrorRefused = 3 };
 
 // Framing. Frame adds the check digits and the line end; Unframe returns the text of a received
 // line (without its line end) or nothing when the line is damaged.
@@ -71,9 +71,17 @@ struct CommandLine {
 };
 std::optional<CommandLine> ParseCommand(const QByteArray& text);
 
+// What the meter answers: the command as it was sent (word and '?'), a blank, then "OK",
+// "ERR <number>,<text>" or the values. Carrying the command lets the host match every reply to
+// its command, also when an earlier reply came late.
+QByteArray ReplyText(Command command, bool query, const QByteArray& body);
+QByteArray EventText(Event event, const QByteArray& fields);
+
 // One line from the meter.
 struct MeterLine {
     enum Kind { Ok, Error, Values, Event } kind = Ok;
+    Command command = Command::Identify;                    // a reply: the command it answers
+    bool query = false;
     serialmeter::Event event = serialmeter::Event::State;   // Kind Event
     int error = 0;                                          // Kind Error
     QStringList fields;   // Values: the values; Error: the text; Event: its fields

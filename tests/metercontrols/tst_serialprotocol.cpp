@@ -16,24 +16,26 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<QStringList>("fields");
         QTest::addColumn<int>("extra");   // Error: its number; Event: its meter event code
-        QTest::newRow("ok") << QByteArray("OK") << int(MeterLine::Ok) << QStringList() << 0;
-        QTest::newRow("values") << QByteArray("1,0,2") << int(MeterLine::Values) << QStringList{"1", "0", "2"} << 0;
-        QTest::newRow("empty value") << QByteArray("") << int(MeterLine::Values) << QStringList{""} << 0;
+        QTest::newRow("ok") << QByteArray("MEAS:READ OK") << int(MeterLine::Ok) << QStringList() << 0;
+        QTest::newRow("values") << QByteArray("STAT? 1,0,2") << int(MeterLine::Values) << QStringList{"1", "0", "2"} << 0;
+        QTest::newRow("empty value") << QByteArray("SYST:SER? ") << int(MeterLine::Values) << QStringList{""} << 0;
         QTest::newRow("quoted with comma and quote")
-            << QByteArray(R"("Black, ""Glass""",2)") << int(MeterLine::Values) << QStringList{R"(Black, "Glass")", "2"} << 0;
-        QTest::newRow("empty fields") << QByteArray(",,\"\"") << int(MeterLine::Values) << QStringList{"", "", ""} << 0;
-        QTest::newRow("error") << QByteArray(R"(ERR 3,"busy")") << int(MeterLine::Error) << QStringList{"busy"} << 3;
-        QTest::newRow("error without text") << QByteArray("ERR 3") << -1 << QStringList() << 0;
-        QTest::newRow("error number zero") << QByteArray(R"(ERR 0,"x")") << -1 << QStringList() << 0;
+            << QByteArray(R"(CAL:STD? "Black, ""Glass""",)") << int(MeterLine::Values) << QStringList{R"(Black, "Glass")", ""} << 0;
+        QTest::newRow("empty fields") << QByteArray("STAT? ,,\"\"") << int(MeterLine::Values) << QStringList{"", "", ""} << 0;
+        QTest::newRow("error") << QByteArray(R"(MEAS:READ ERR 3,"busy")") << int(MeterLine::Error) << QStringList{"busy"} << 3;
+        QTest::newRow("error without text") << QByteArray("MEAS:READ ERR 3") << -1 << QStringList() << 0;
+        QTest::newRow("error number zero") << QByteArray(R"(MEAS:READ ERR 0,"x")") << -1 << QStringList() << 0;
+        QTest::newRow("no command word") << QByteArray("OK") << -1 << QStringList() << 0;
+        QTest::newRow("unknown command word") << QByteArray("MEAS:FLY OK") << -1 << QStringList() << 0;
         QTest::newRow("busy event") << QByteArray("!BUSY 1,1,2") << int(MeterLine::Event) << QStringList{"1", "1", "2"} << 9;
         QTest::newRow("button event") << QByteArray("!BUTTON 1,1,2") << int(MeterLine::Event) << QStringList{"1", "1", "2"} << 9;
         QTest::newRow("scan event") << QByteArray("!SCAN 3,1,2") << int(MeterLine::Event) << QStringList{"3", "1", "2"} << 21;
         QTest::newRow("warning without fields") << QByteArray("!WARN") << int(MeterLine::Event) << QStringList() << 6;
         QTest::newRow("unknown event") << QByteArray("!SNEEZE 1,0,2") << -1 << QStringList() << 0;
         QTest::newRow("event word in lower case") << QByteArray("!busy 1,1,2") << -1 << QStringList() << 0;
-        QTest::newRow("unterminated text") << QByteArray(R"("abc)") << -1 << QStringList() << 0;
-        QTest::newRow("text glued to a value") << QByteArray(R"("a"b)") << -1 << QStringList() << 0;
-        QTest::newRow("quote inside a value") << QByteArray(R"(a"b)") << -1 << QStringList() << 0;
+        QTest::newRow("unterminated text") << QByteArray(R"(STAT? "abc)") << -1 << QStringList() << 0;
+        QTest::newRow("text glued to a value") << QByteArray(R"(STAT? "a"b)") << -1 << QStringList() << 0;
+        QTest::newRow("quote inside a value") << QByteArray(R"(STAT? a"b)") << -1 << QStringList() << 0;
     }
     void meterLines()
     {
@@ -48,6 +50,7 @@ private slots:
         QCOMPARE(line->fields, fields);
         if (kind == MeterLine::Error) QCOMPARE(line->error, extra);
         if (kind == MeterLine::Event) QCOMPARE(WordOf(line->event).code, extra);
+        if (kind != MeterLine::Event) QCOMPARE(CommandText(line->command, line->query), text.left(text.indexOf(' ')));
     }
 
     // The check digits find a changed byte, a lost end and a line glued to the next.
