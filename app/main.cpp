@@ -1,9 +1,12 @@
-// Glimora: the operator's application of the DOI/haze meter, here on the simulated instrument.
+// Glimora: the operator's application of the DOI/haze meter. The meter control is the plug-in
+// named in [MeterControl] Name ("Simulated" unless the operator chose another).
 #include <QApplication>
 #include <QIcon>
 
 #include "app/GlimoraApp.h"
-#include "simulator/SimulatedMeter.h"
+#include "metercontrols/MeterControlLoader.h"
+#include "metercontrols/MeterControlPlugin.h"
+#include "support/SettingsStore.h"
 
 int main(int argc, char* argv[])
 {
@@ -15,15 +18,16 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/glimora.png")));
     QGuiApplication::setDesktopFileName(QStringLiteral("glimora"));
 
-    SimulatedMeterOptions options;
-    options.showPanel = false;  // shown once the main window stands, beside it
-    auto* meter = new SimulatedMeter(options);
+    const support::SettingsStore& store = support::SettingsStore::Instance();
+    const QString section = QStringLiteral("MeterControl");
+    const QString name = store.GetSetting(section, QStringLiteral("Name"), QStringLiteral("Simulated"));
+    QMap<QString, QString> settings;
+    for (const QString& key : store.Keys(section)) settings.insert(key, store.GetSetting(section, key));
+
+    MeterControlLoader loader;
+    VantrelCntl* meter = loader.Create(name, settings, nullptr);
     GlimoraApp window(meter);
     window.Load();
-    if (meter->PanelRemembered()) {
-        QWidget* panel = meter->FrontPanel();
-        panel->move(window.frameGeometry().topRight() + QPoint(12, 0));
-        panel->show();
-    }
+    if (MeterControlPlugin* plugin = loader.Plugin(name)) plugin->ShowWindows(meter, &window);
     return app.exec();
 }
