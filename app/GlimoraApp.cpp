@@ -162,6 +162,8 @@ void GlimoraApp::CreateMenus()
     action(mnuMeter, mnuMeterTurnOff, "mnuMeterTurnOff", "&Turn Off", QKeySequence(Qt::CTRL | Qt::Key_Q), &GlimoraApp::TurnOffCommand);
     action(mnuMeter, mnuMeterUpdateInfo, "mnuMeterUpdateInfo", "&Update Information", QKeySequence(Qt::CTRL | Qt::Key_U),
            &GlimoraApp::UpdateInformationCommand);
+    separator(mnuMeter, "mnuMeterBar1");
+    action(mnuMeter, mnuMeterConnection, "mnuMeterConnection", "C&onnection...", {}, &GlimoraApp::MeterConnectionCommand);
 
     mnuCalibration = menuBar()->addMenu(QStringLiteral("&Calibration"));
     mnuCalibration->setObjectName(QStringLiteral("mnuCalibration"));
@@ -266,6 +268,8 @@ void GlimoraApp::UpdateCommands()
     mnuFileClose->setEnabled(fileOpen);
     mnuFilePrint->setEnabled(hasRows);
     mnuMeterCancel->setEnabled(linked);
+    // Another meter control can be chosen whenever the meter is not at work.
+    mnuMeterConnection->setEnabled(!linked || !m_status->MeterBusy);
     for (QAction* a : {mnuMeterTurnOff, mnuMeterUpdateInfo, mnuCalibrationCalibrate, mnuCalibrationAdvancedCorrection,
                        mnuCalibrationClear, mnuCalibrateChangeSettings, mnuDataTakeReading, mnuDataScanData, mnuDataNormalize,
                        mnuDataSetParameters})

@@ -97,6 +97,7 @@ public:
     QAction *mnuFileNew = nullptr, *mnuFileOpen = nullptr, *mnuFileClose = nullptr, *mnuFilePropProperties = nullptr,
             *mnuFilePropRestore = nullptr, *mnuFilePassword = nullptr, *mnuFilePrint = nullptr, *mnuFileExit = nullptr;
     QAction *mnuMeterCancel = nullptr, *mnuMeterTurnOff = nullptr, *mnuMeterUpdateInfo = nullptr;
+    QAction* mnuMeterConnection = nullptr;
     QAction *mnuCalibrationCalibrate = nullptr, *mnuCalibrationAdvancedCorrection = nullptr, *mnuCalibrationClear = nullptr,
             *mnuCalibrateChangeSettings = nullptr;
     QAction *mnuDataTakeReading = nullptr, *mnuDataClearReadings = nullptr, *mnuDataDelete = nullptr,
@@ -137,6 +138,7 @@ private:
     void ClearConfigurationsCommand();
     void ChangeMeterSettingsCommand();
     void SetParametersCommand();
+    void MeterConnectionCommand();
     void HelpContentsCommand();
     void HelpSearchCommand();
     void HelpContactCommand();

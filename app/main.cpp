@@ -6,6 +6,7 @@
 #include "app/GlimoraApp.h"
 #include "metercontrols/MeterControlLoader.h"
 #include "metercontrols/MeterControlPlugin.h"
+#include "metercontrols/MeterSlot.h"
 #include "support/SettingsStore.h"
 
 int main(int argc, char* argv[])
@@ -25,9 +26,9 @@ int main(int argc, char* argv[])
     for (const QString& key : store.Keys(section)) settings.insert(key, store.GetSetting(section, key));
 
     MeterControlLoader loader;
-    VantrelCntl* meter = loader.Create(name, settings, nullptr);
+    auto* meter = new MeterSlot(loader.Create(name, settings, nullptr));
     GlimoraApp window(meter);
     window.Load();
-    if (MeterControlPlugin* plugin = loader.Plugin(name)) plugin->ShowWindows(meter, &window);
+    if (MeterControlPlugin* plugin = loader.Plugin(name)) plugin->ShowWindows(meter->Control(), &window);
     return app.exec();
 }
