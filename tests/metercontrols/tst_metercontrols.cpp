@@ -227,6 +227,22 @@ private slots:
         QVERIFY(rig.read());
     }
 
+    // A reading started on the meter's own button arrives as one from the program does.
+    void meterButtonDelivers_data() { kinds(); }
+    void meterButtonDelivers()
+    {
+        QFETCH(QString, kind);
+        Rig rig;
+        rig.preset(QStringLiteral("Settings/EnableButton"), true);
+        QVERIFY(rig.start(kind));
+        QVERIFY(rig.link());
+        rig.codes.clear();
+        if (auto* simulated = qobject_cast<SimulatedMeter*>(rig.meter.get())) simulated->PressMeasureButton();
+        else QVERIFY(rig.emulator->write("button\n") > 0);
+        QTRY_COMPARE(rig.codes, (QList<int>{9, 12, 10}));
+        QVERIFY(rig.reading.Valid);
+    }
+
     // The handshake always ends: not found when the meter is off or there is no port.
     void notFound_data()
     {
