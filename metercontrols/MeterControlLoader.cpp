@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QLibrary>
 #include <QPluginLoader>
+#include <algorithm>
 #include <exception>
 
 #include "metercontrols/MeterControlPlugin.h"
@@ -77,14 +78,16 @@ VantrelCntl* MeterControlLoader::Create(const QString& name, const QMap<QString,
 {
     QString why;
     VantrelCntl* control = nullptr;
-    if (MeterControlPlugin* plugin = Plugin(name)) {
+    const auto entry = std::find_if(m_entries.begin(), m_entries.end(), [&](const Entry& e) { return e.name == name; });
+    if (entry != m_entries.end()) {
+        const QString which = QStringLiteral("Meter control %1 (%2)").arg(name, entry->file);
         try {
-            control = plugin->Create(settings, parent);
-            if (!control) why = QStringLiteral("Meter control %1 could not be created").arg(name);
+            control = entry->plugin->Create(settings, parent);
+            if (!control) why = which + QStringLiteral(" could not be created");
         } catch (const std::exception& e) {
-            why = QStringLiteral("Meter control %1 failed: %2").arg(name, QString::fromLocal8Bit(e.what()));
+            why = which + QStringLiteral(" failed: ") + QString::fromLocal8Bit(e.what());
         } catch (...) {
-            why = QStringLiteral("Meter control %1 failed").arg(name);
+            why = which + QStringLiteral(" failed");
         }
     } else {
         why = QStringLiteral("No meter control named %1 is installed").arg(name);

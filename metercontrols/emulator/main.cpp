@@ -4,10 +4,26 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <csignal>
 #include <cstdio>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include "metercontrols/emulator/MeterEmulator.h"
+
+namespace {
+
+int g_stopPipe[2] = {-1, -1};
+
+// SIGTERM, SIGINT, SIGHUP: leave the event loop, so that the terminal and its link are closed
+// and the instrument's store is written as on a normal end.
+void OnStopSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_stopPipe[1], &byte, 1);
+}
+
+}  // namespace
 
 int main(int argc, char* argv[])
 {
@@ -75,6 +91,16 @@ int main(int argc, char* argv[])
         std::printf("%s\n", qPrintable(path));
         std::fflush(stdout);
     });
+
+    QSocketNotifier* stop = nullptr;
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_stopPipe) == 0) {
+        stop = new QSocketNotifier(g_stopPipe[0], QSocketNotifier::Read, &app);
+        QObject::connect(stop, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+        struct sigaction action {};
+        action.sa_handler = OnStopSignal;
+        sigemptyset(&action.sa_mask);
+        for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &action, nullptr);
+    }
 
     QByteArray typed;
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);

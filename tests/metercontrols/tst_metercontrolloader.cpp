@@ -48,6 +48,7 @@ private slots:
             QString problem;
             std::unique_ptr<VantrelCntl> none(loader.Create(name, {}, nullptr, &problem));
             QVERIFY(problem.contains(name));
+            if (name == QLatin1String("Broken")) QVERIFY(problem.contains(dir.filePath(QStringLiteral("failing.so"))));
             QSignalSpy events(none.get(), &VantrelCntl::MeterEvent);
             none->SetConnected(true);
             QCOMPARE(none->ConnectState(), 0);
