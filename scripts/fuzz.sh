@@ -47,6 +47,9 @@ for target in "${targets[@]}"; do
     fuzz_header)
       extra+=(-dict="$here/fuzz/header.dict")
       ;;
+    fuzz_serialline)
+      extra+=(-dict="$here/fuzz/serial.dict")
+      ;;
   esac
   log="$build/artifacts/$target.log"
   echo "== $target: ${seconds}s"
