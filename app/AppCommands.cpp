@@ -2,13 +2,16 @@
 // protection, calibration and help.
 #include <QCoreApplication>
 
-#include "app/AppDataFileHost.h"
 #include "app/GlimoraApp.h"
 #include "calibration/CalibrationCommands.h"
 #include "comments/CommentColumns.h"
+#include "dataviews/ReadingStatisticsWindow.h"
+#include "dataviews/ScanProfileWindow.h"
 #include "datafile/DataFile.h"
+#include "datafile/DataFileDialog.h"
+#include "datafile/DataLines.h"
 #include "datafile/RecentFiles.h"
-#include "dialogs/HTMLHelp.h"
+#include "help/HTMLHelp.h"
 #include "dialogs/dlgAboutGlimora.h"
 #include "printing/DataReport.h"
 #include "readings/ReadingsModel.h"
@@ -16,6 +19,7 @@
 #include "settings/PreferenceCommands.h"
 #include "settings/dlgPasswordSetup.h"
 #include "support/Numbers.h"
+#include "support/SettingsStore.h"
 #include "vantrel/VantrelCntl.h"
 
 #include <QLineEdit>
@@ -30,7 +34,14 @@ bool GlimoraApp::FileOpen() const
 
 bool GlimoraApp::OpenFile(const QString& path, bool exists)
 {
-    return m_dataFile->OpenFile(path, exists);
+    return m_dataFile->OpenFile(path, exists, m_comments->HeadersInUse());
+}
+
+void GlimoraApp::DataFileChanged(const QString& path)
+{
+    if (path.isEmpty()) ResetTitle();
+    else SetTitle(path);
+    UpdateCommands();
 }
 
 void GlimoraApp::CloseFile()
@@ -38,19 +49,28 @@ void GlimoraApp::CloseFile()
     m_dataFile->CloseFile();
 }
 
+// One line for CurrentReading, with the comment texts in force: comment text 1 is the trimmed
+// text of the comment box.
 void GlimoraApp::WriteDataToFile()
 {
-    m_dataFile->WriteDataToFile(CurrentReading, UserCommentBox->text(), support::DigitsOfFormat(NumberFormat), *m_comments);
+    if (!FileOpen()) return;
+    m_comments->SetCommentText(1, UserCommentBox->text().trimmed());
+    m_comments->CountCommentTexts();
+    m_dataFile->AppendLine(datafile::ReadingLine(CurrentReading, support::DigitsOfFormat(NumberFormat),
+                                                 m_dataFile->CommaSeparated(), m_comments->TextsInUse()));
 }
 
+// File > New and File > Open: a cancelled choice changes nothing.
 void GlimoraApp::NewFileCommand()
 {
-    m_dataFile->FileNewCommand();
+    const QString name = m_dataPrompts->ChooseFile(true);
+    if (!name.isEmpty()) OpenFile(name, false);
 }
 
 void GlimoraApp::OpenFileCommand()
 {
-    m_dataFile->FileOpenCommand();
+    const QString name = m_dataPrompts->ChooseFile(false);
+    if (!name.isEmpty()) OpenFile(name, true);
 }
 
 void GlimoraApp::CloseFileCommand()
@@ -70,7 +90,7 @@ void GlimoraApp::PrintCommand()
 {
     ReportInputs inputs;
     inputs.list = m_readings;
-    inputs.averages = &Averages;
+    inputs.averages = &m_readings->Averages();
     inputs.numberFormat = NumberFormat;
     inputs.serialNumber = VC->SerialNumber();
     inputs.now = QDateTime::currentDateTime();
@@ -130,23 +150,46 @@ void GlimoraApp::SetParametersCommand()
 
 void GlimoraApp::HelpContentsCommand()
 {
-    HTMLHelp::ShowHelpContents();
+    m_help->ShowHelpContents();
 }
 
 void GlimoraApp::HelpSearchCommand()
 {
-    HTMLHelp::ShowHelpContext(4);
+    m_help->ShowHelpContext(4);
 }
 
 void GlimoraApp::HelpContactCommand()
 {
-    HTMLHelp::ShowHelpTopic(QStringLiteral("KALDEX\\Contact_KALDEX.htm"));
+    m_help->ShowHelpTopic(QStringLiteral("KALDEX\\Contact_KALDEX.htm"));
 }
 
 void GlimoraApp::AboutCommand()
 {
     dlgAboutGlimora about(this);
     about.exec();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Data views
+
+void GlimoraApp::ScanProfileCommand()
+{
+    if (!m_scanProfile) {
+        m_scanProfile = new ScanProfileWindow([this] { return support::DigitsOfFormat(NumberFormat); }, this);
+        if (LastScan && LastScan->HasData) m_scanProfile->ShowScan(*LastScan, m_lastScanTime);
+    }
+    m_scanProfile->show();
+    m_scanProfile->raise();
+    m_scanProfile->activateWindow();
+}
+
+void GlimoraApp::StatisticsCommand()
+{
+    if (!m_statistics)
+        m_statistics = new ReadingStatisticsWindow(*m_readings, [this] { return support::DigitsOfFormat(NumberFormat); }, this);
+    m_statistics->show();
+    m_statistics->raise();
+    m_statistics->activateWindow();
 }
 
 GlimoraApp::~GlimoraApp() = default;

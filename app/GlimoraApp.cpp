@@ -13,20 +13,25 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
-#include "app/AppDataFileHost.h"
+#include "app/MenuShortcuts.h"
 #include "app/ToolbarIcons.h"
 #include "comments/CommentColumns.h"
 #include "comments/SingleLine.h"
+#include "dataviews/ReadingStatisticsWindow.h"
+#include "dataviews/ScanProfileWindow.h"
 #include "datafile/DataFile.h"
+#include "datafile/DataFileDialog.h"
 #include "datafile/RecentFiles.h"
-#include "dialogs/HTMLHelp.h"
+#include "help/HTMLHelp.h"
 #include "meter/ScanFile.h"
 #include "printing/DataReport.h"
 #include "meter/StatusDisplay.h"
 #include "readings/ReadingsModel.h"
 #include "readings/ReadingsView.h"
 #include "readings/Summary.h"
+#include "resources/GlimoraIcon.h"
 #include "support/Numbers.h"
 #include "support/SettingsStore.h"
 #include "support/Sounds.h"
@@ -34,11 +39,15 @@
 
 namespace {
 const QString kTitle = QStringLiteral("DOI/Haze Meter");
-}
 
-bool GlimoraApp::MeterBusy() const { return m_status->MeterBusy; }
-bool GlimoraApp::MeterOn() const { return m_status->MeterOn; }
-QString GlimoraApp::PanelText(int panel) const { return m_status->PanelText(panel); }
+// Meter events that the window leaves alone: not even the status display is refreshed.
+constexpr int kEventsLeftAlone[] = {8, 11, 14, 17, 18, 19, 20};
+
+bool LeftAlone(int code)
+{
+    return std::find(std::begin(kEventsLeftAlone), std::end(kEventsLeftAlone), code) != std::end(kEventsLeftAlone);
+}
+}  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Controls
@@ -47,7 +56,7 @@ void GlimoraApp::CreateControls()
 {
     setObjectName(QStringLiteral("GlimoraApp"));
     setWindowTitle(kTitle);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/glimora.png")));
+    setWindowIcon(GlimoraIcon());
 
     auto* central = new QWidget(this);
     auto* column = new QVBoxLayout(central);
@@ -107,6 +116,7 @@ void GlimoraApp::CreateControls()
     UserCommentBox->setAccessibleName(QStringLiteral("User Comments"));
     UserCommentBox->setAccessibleDescription(commentTip);
     comments::KeepSingleLine(UserCommentBox);
+    GiveMenuShortcutsPriority(UserCommentBox, menuBar());
     commentRow->addWidget(CommentBtn);
     commentRow->addWidget(UserCommentBox, 1);
     column->addLayout(commentRow);
@@ -197,6 +207,14 @@ void GlimoraApp::CreateMenus()
     action(mnuHelp, mnuHelpContactKALDEX, "mnuHelpContactKALDEX", "Contact &KALDEX...", {}, &GlimoraApp::HelpContactCommand);
     separator(mnuHelp, "mnuHelpBar1");
     action(mnuHelp, mnuHelpAbout, "mnuHelpAbout", "&About Glimora...", {}, &GlimoraApp::AboutCommand);
+
+    separator(mnuData, "mnuDataSpacer2");
+    action(mnuData, mnuDataScanProfile, "mnuDataScanProfile", "Scan Profile...", {}, &GlimoraApp::ScanProfileCommand);
+    action(mnuData, mnuDataStatistics, "mnuDataStatistics", "Statistics...", {}, &GlimoraApp::StatisticsCommand);
+    const auto statisticsState = [this] { mnuDataStatistics->setEnabled(m_readings->RowCount() > 0); };
+    connect(m_readings, &QAbstractItemModel::rowsInserted, this, statisticsState);
+    connect(m_readings, &QAbstractItemModel::modelReset, this, statisticsState);
+    statisticsState();
 }
 
 void GlimoraApp::CreateToolbar()
@@ -250,7 +268,7 @@ void GlimoraApp::ResetTitle()
 void GlimoraApp::UpdateCommands()
 {
     const bool linked = VC->Connected();
-    const bool ready = linked && m_status->MeterOn && !m_status->MeterBusy;
+    const bool ready = linked && m_status->MeterOn() && !m_status->MeterBusy();
     const bool hasRows = linked && m_readings->RowCount() > 0;
     const bool fileOpen = FileOpen();
 
@@ -269,7 +287,7 @@ void GlimoraApp::UpdateCommands()
     mnuFilePrint->setEnabled(hasRows);
     mnuMeterCancel->setEnabled(linked);
     // Another meter control can be chosen whenever the meter is not at work.
-    mnuMeterConnection->setEnabled(!linked || !m_status->MeterBusy);
+    mnuMeterConnection->setEnabled(!linked || !m_status->MeterBusy());
     for (QAction* a : {mnuMeterTurnOff, mnuMeterUpdateInfo, mnuCalibrationCalibrate, mnuCalibrationAdvancedCorrection,
                        mnuCalibrationClear, mnuCalibrateChangeSettings, mnuDataTakeReading, mnuDataScanData, mnuDataNormalize,
                        mnuDataSetParameters})
@@ -300,31 +318,32 @@ void GlimoraApp::ShowMeterStatus()
 void GlimoraApp::OnMeterEvent(int code)
 {
     switch (code) {
-    case 12:
+    case VantrelCntl::Event::ReadingReady:
         ShowMeterStatus();
         DoRead();
         break;
-    case 21:
+    case VantrelCntl::Event::ScanReady:
         DoSaveScan();
         break;
-    case 9:
-        m_status->MeterBusy = true;
+    case VantrelCntl::Event::Busy:
+        m_status->SetMeterBusy(true);
         ShowMeterStatus();
         break;
-    case 10:
-        m_status->MeterBusy = false;
+    case VantrelCntl::Event::Idle:
+        m_status->SetMeterBusy(false);
         ShowMeterStatus();
         break;
-    case 6:
+    case VantrelCntl::Event::Warning:
         ShowMeterStatus();
-        support::Sounds().MessageBeep(48);
-        break;
-    case 8: case 11: case 14: case 17: case 18: case 19: case 20:
+        support::Sounds().MessageBeep(support::MessageSound::Warning);
         break;
     default:
-        ShowMeterStatus();
+        if (!LeftAlone(code)) ShowMeterStatus();
         break;
     }
+    // Events are handled as usual while start-up waits for the link; the end of the handshake
+    // is reported by an event too.
+    FinishStartupWhenLinked();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -334,11 +353,13 @@ void GlimoraApp::SetNumberFormat()
 {
     if (Prefs.Digits < 0 || Prefs.Digits > 3) Prefs.Digits = 2;
     NumberFormat = support::NumberFormatText(Prefs.Digits);
+    if (m_scanProfile) m_scanProfile->RefreshNumberFormat();
+    if (m_statistics) m_statistics->RefreshNumberFormat();
 }
 
 void GlimoraApp::UpdateSummary()
 {
-    const SummaryTexts t = MakeSummary(Averages, support::DigitsOfFormat(NumberFormat), m_readings->RowCount());
+    const SummaryTexts t = MakeSummary(m_readings->Averages(), support::DigitsOfFormat(NumberFormat), m_readings->RowCount());
     SumSpecular->setText(t.Specular);
     SumDOI->setText(t.DOI);
     Sum2Deg->setText(t.Deg2);
@@ -349,31 +370,28 @@ void GlimoraApp::UpdateSummary()
 
 void GlimoraApp::DoRead()
 {
-    // 1. No file open and readings without a file not allowed: the reading is dropped unfetched.
+    // With no file open, and readings without a file not allowed, the reading is dropped
+    // without even being fetched.
     if (!FileOpen() && !Prefs.NoFile) {
-        if (Prefs.SoundOn) support::Sounds().MessageBeep(48);
+        if (Prefs.SoundOn) support::Sounds().MessageBeep(support::MessageSound::Warning);
         return;
     }
-    // 2-3. Fetch it with the meter's current cal standard.
     CurrentReading.PixelAvg = Prefs.PixelAvg;
     const int16_t calIndex = VC->CalIndex();
     VC->GetReading(CurrentReading, calIndex);
 
     if (!CurrentReading.Valid) {
-        // 4. Invalid: a warning, nothing listed, averaged or written.
-        if (Prefs.SoundOn) support::Sounds().MessageBeep(48);
+        // Nothing listed, averaged or written; the meter's message is still shown below.
+        if (Prefs.SoundOn) support::Sounds().MessageBeep(support::MessageSound::Warning);
     } else {
-        // 5. Accepted.
-        if (Prefs.SoundOn) support::Sounds().MessageBeep(0);
-        // 6. One row where the current sort puts it.
-        m_readings->AddRow(ReadingsModel::MakeReading(CurrentReading, support::DigitsOfFormat(NumberFormat), UserCommentBox->text()));
-        // 7. Averages and summary.
-        Averages.Add(CurrentReading);
+        if (Prefs.SoundOn) support::Sounds().MessageBeep(support::MessageSound::ReadingAccepted);
+        // The row where the current sort puts it, with the comment of this moment, and the
+        // reading in the averages; then the summary; the file line comes after the row is complete.
+        m_readings->AddReading(CurrentReading, support::DigitsOfFormat(NumberFormat), UserCommentBox->text());
         UpdateSummary();
-        // 8. One line in the open data file.
         WriteDataToFile();
     }
-    // 9. The reading's message in panel 5 for nine seconds.
+    // Valid or not, the reading's message (or the meter's centre and duty cycle) for nine seconds.
     m_status->ShowReadingMessage(CurrentReading);
 }
 
@@ -381,12 +399,12 @@ void GlimoraApp::TakeReadingCommand()
 {
     m_status->ClearReadingMessage();
     if (!FileOpen() && !Prefs.NoFile) return;
-    if (!VC->TakeReading()) support::Sounds().MessageBeep(48);
+    if (!VC->TakeReading()) support::Sounds().MessageBeep(support::MessageSound::Warning);
 }
 
 void GlimoraApp::ScanDataCommand()
 {
-    if (!VC->Scan(true)) support::Sounds().MessageBeep(48);
+    if (!VC->Scan(true)) support::Sounds().MessageBeep(support::MessageSound::Warning);
 }
 
 void GlimoraApp::CancelCommand()
@@ -407,21 +425,20 @@ void GlimoraApp::ClearReadingsCommand()
 void GlimoraApp::ClearReadings()
 {
     m_readings->ClearRows();
-    Averages.Clear();
     UpdateSummary();
     UpdateCommands();
 }
 
 void GlimoraApp::DeleteSelectionCommand()
 {
-    m_readings->DeleteRows(LV1->SelectionMask(), Averages);
+    m_readings->DeleteRows(LV1->SelectionMask());
     UpdateSummary();
     UpdateCommands();
 }
 
 void GlimoraApp::NormalizeCommand()
 {
-    if (!VC->Normalize()) support::Sounds().MessageBeep(48);
+    if (!VC->Normalize()) support::Sounds().MessageBeep(support::MessageSound::Warning);
 }
 
 void GlimoraApp::DoSaveScan()
@@ -431,9 +448,11 @@ void GlimoraApp::DoSaveScan()
         if (!LastScan) LastScan = std::make_unique<ScanData>();
         VC->GetScanData(*LastScan);
         if (!LastScan->HasData) return;
-        const QString path = ChooseScanFileHook ? ChooseScanFileHook(this) : ChooseScanFile(this);
+        m_lastScanTime = QDateTime::currentDateTime();
+        if (m_scanProfile) m_scanProfile->ShowScan(*LastScan, m_lastScanTime);
+        const QString path = ChooseScanFile(this);
         if (path.isEmpty()) return;
-        WriteScanFile(path, *LastScan, QDateTime::currentDateTime());
+        WriteScanFile(path, *LastScan, m_lastScanTime);
     } catch (...) {
     }
 }
@@ -441,27 +460,30 @@ void GlimoraApp::DoSaveScan()
 // ---------------------------------------------------------------------------------------------
 // Create, load, unload
 
-GlimoraApp::GlimoraApp(VantrelCntl* meter, QWidget* parent)
+GlimoraApp::GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStore> store, QWidget* parent)
     : QMainWindow(parent)
     , VC(meter)
+    , m_store(std::move(store))
 {
     VC->setParent(this);
-    m_comments = std::make_unique<CommentColumns>();
-    m_dataHost = std::make_unique<AppDataFileHost>(*this);
-    m_dataFile = std::make_unique<DataFile>(*m_dataHost, *m_comments);
+    m_comments = std::make_unique<CommentColumns>(*m_store);
     CreateControls();
     CreateMenus();
     CreateToolbar();
-    m_recent = std::make_unique<RecentFiles>(mnuFile);
+    m_recent = std::make_unique<RecentFiles>(*m_store, mnuFile);
     connect(m_recent.get(), &RecentFiles::Opened, this, [this](const QString& path) { OpenFile(path, true); });
+    m_dataPrompts = std::make_unique<DataFileDialogs>(this);
+    m_dataFile = std::make_unique<DataFile>(*m_dataPrompts, *m_readings, CurrentReading);
+    connect(m_dataFile.get(), &DataFile::FileChanged, this, &GlimoraApp::DataFileChanged);
+    connect(m_dataFile.get(), &DataFile::Opened, m_recent.get(), &RecentFiles::AddRecentFile);
+    connect(m_dataFile.get(), &DataFile::ListToBeCleared, this, &GlimoraApp::ClearReadings);
     ProgramFolder = QCoreApplication::applicationDirPath();
+    m_help = std::make_unique<HTMLHelp>(this, ProgramFolder);
 
-    // A. Fonts and tabs, defaults, the two readings.
     m_headerFont = std::make_unique<FontClass>();
     m_dataFont = std::make_unique<FontClass>();
     m_printTabs = std::make_unique<TabClass>();
     SetDefaults();
-    Averages.Clear();
     CurrentReading.Clear();
 
     connect(VC, &VantrelCntl::MeterEvent, this, &GlimoraApp::OnMeterEvent);
@@ -477,65 +499,85 @@ void GlimoraApp::SetDefaults()
 
 void GlimoraApp::Load()
 {
-    if (m_loaded) return;
-    m_loaded = true;
-    // B1. Preferences; the warning when no password is set.
-    LoadPreferences(Prefs, [this] {
+    if (m_stage != Stage::Created) return;
+    // A settings file that could not be read whole is reported once, with its path.
+    if (const QString problem = m_store->Problem(); !problem.isEmpty()) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Settings File Error"), problem, QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("SettingsFileError"));
+        box.exec();
+    }
+    // The preferences come first; without a stored password the operator is warned before
+    // anything else shows.
+    LoadPreferences(*m_store, Prefs, [this] {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Password Protection Warning"),
                         QStringLiteral("Password Protection is currently disabled. Calibration can be at risk."), QMessageBox::Ok, this);
         box.setObjectName(QStringLiteral("PasswordProtectionWarning"));
         box.exec();
     });
-    // B2. Recent files.
     m_recent->LoadRecentFiles();
-    // B3. Comment texts and headers.
+    // Every run starts with empty comment texts under the stored headers.
     m_comments->ClearCommentTexts();
     m_comments->LoadCommentHeaders();
     UserCommentBox->setText(m_comments->CommentText(1));
-    // B4. Print fonts and tab stops.
-    m_headerFont->ReadProperties(QStringLiteral("Glimora"), QStringLiteral("HeaderFont"));
-    m_dataFont->ReadProperties(QStringLiteral("Glimora"), QStringLiteral("DataFont"));
-    m_printTabs->ReadProperties(QStringLiteral("Glimora"), QStringLiteral("Tabs"));
-    // B5-B6.
+    m_headerFont->ReadProperties(*m_store, QStringLiteral("HeaderFont"));
+    m_dataFont->ReadProperties(*m_store, QStringLiteral("DataFont"));
+    m_printTabs->ReadProperties(*m_store, QStringLiteral("Tabs"));
     SetNumberFormat();
-    m_status->MeterBusy = false;
-    m_status->Timer1.stop();
-    // B7. Open the link and wait for the handshake; the window is up meanwhile and keeps
-    // handling its events. Its commands start as for a meter not yet linked, so that nothing
-    // (a data file opened meanwhile, say) is undone by the steps after the handshake.
+    m_status->SetMeterBusy(false);
+    m_status->StopReadingMessageTimer();
+
+    // The window is up while the link's handshake runs, with its commands as for a meter not
+    // yet linked; it handles its events (and the meter's) as usual, and Exit works. The rest of
+    // start-up runs when the meter control reports that the handshake has ended.
     UpdateCommands();
     show();
+    m_stage = Stage::WaitingForLink;
     VC->SetConnected(true);
-    while (VC->ConnectState() == 1) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-    // B8. The preferences the meter mirrors.
+    FinishStartupWhenLinked();
+}
+
+void GlimoraApp::FinishStartupWhenLinked()
+{
+    if ((m_stage != Stage::WaitingForLink && m_stage != Stage::Relinking) || VC->ConnectState() == VantrelCntl::Connecting)
+        return;
+    const bool firstLink = m_stage == Stage::WaitingForLink;
+    m_stage = Stage::Running;
+    // The meter mirrors these preferences; its own values come back at shutdown.
     VC->SetCalIndex(Prefs.CalIndex);
     VC->SetKeepAlive(Prefs.KeepAlive);
     VC->SetEnableButton(Prefs.EnableButton);
     VC->SetConstDC(Prefs.CalConst);
-    // B9-B12.
     ShowMeterStatus();
+    if (!firstLink) {
+        UpdateCommands();
+        return;
+    }
+    // No data file is open at start: the plain title, and the commands updated again.
     CloseFile();
     UpdateSummary();
-    HTMLHelp::SetHelpFile(this, ProgramFolder);
+    m_help->SetHelpFile(ProgramFolder);
 }
 
 void GlimoraApp::Unload()
 {
-    if (m_unloaded) return;
-    m_unloaded = true;
-    // C1. The data file first.
+    // A window never loaded has nothing of its own to save (and must not overwrite the store).
+    if (m_stage == Stage::Created || m_stage == Stage::Unloaded) return;
+    const bool meterHasPreferences = m_stage == Stage::Running;
+    m_stage = Stage::Unloaded;
+    // The data file is closed before anything else is saved.
     CloseFile();
-    // C2. What changed on the meter side outlives the run.
-    Prefs.CalIndex = VC->CalIndex();
-    Prefs.KeepAlive = VC->KeepAlive();
-    // C3. Preferences.
-    SavePreferences(Prefs);
-    // C4. Fonts and tab stops.
-    m_headerFont->WriteProperties(QStringLiteral("Glimora"), QStringLiteral("HeaderFont"));
-    m_dataFont->WriteProperties(QStringLiteral("Glimora"), QStringLiteral("DataFont"));
-    m_printTabs->WriteProperties(QStringLiteral("Glimora"), QStringLiteral("Tabs"));
-    support::SettingsStore::Instance().Sync();
-    // C5. The link is closed last.
+    // Cal standard and keep-alive changed on the meter side outlive the run. A meter that never
+    // finished its handshake was never handed the preferences, so it has nothing to give back.
+    if (meterHasPreferences) {
+        Prefs.CalIndex = VC->CalIndex();
+        Prefs.KeepAlive = VC->KeepAlive();
+    }
+    SavePreferences(*m_store, Prefs);
+    m_headerFont->WriteProperties(*m_store, QStringLiteral("HeaderFont"));
+    m_dataFont->WriteProperties(*m_store, QStringLiteral("DataFont"));
+    m_printTabs->WriteProperties(*m_store, QStringLiteral("Tabs"));
+    m_store->Sync();
+    // The link is closed last.
     VC->SetConnected(false);
 }
 

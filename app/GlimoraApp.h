@@ -4,7 +4,6 @@
 // subsystem object, and runs the road of a reading in DoRead.
 #include <QMainWindow>
 #include <QMap>
-#include <functional>
 #include <memory>
 
 #include "settings/Preferences.h"
@@ -26,22 +25,46 @@ class DataFile;
 class RecentFiles;
 class FontClass;
 class TabClass;
+class HTMLHelp;
+class DataFileDialogs;
+namespace support {
+class SettingsStore;
+}
 
 class GlimoraApp : public QMainWindow {
     Q_OBJECT
 public:
-    // Creates the window around its meter control (the window takes ownership): step list A.
-    explicit GlimoraApp(VantrelCntl* meter, QWidget* parent = nullptr);
+    // Creates the window around its meter control and its settings store (the window takes
+    // ownership of both); defaults are set here, everything stored is read by Load().
+    GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStore> store, QWidget* parent = nullptr);
     ~GlimoraApp() override;
 
-    // Loads the window: step list B (preferences, recent files, comments, fonts and tabs,
-    // number format, link to the meter, status, commands, file, summary, help file).
+    // Loads the settings (preferences, recent files, comment headers, fonts and tab stops), shows
+    // the window and opens the link to the meter. Returns while the link's handshake runs; the
+    // rest of start-up follows from the event loop when the meter control reports its end.
     void Load();
-    // Unloads the window: step list C. Runs once; closing the window calls it.
+
+    // The second half of a reading, when the meter reports it ready: the road of a reading.
+    void DoRead();
+    // Opens or creates a data file (New, Open and the recent files end here).
+    bool OpenFile(const QString& path, bool exists);
+    // The settings store the window owns and hands to its subsystems.
+    support::SettingsStore& Settings() const { return *m_store; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Changing: one meter control is being closed and exchanged for another (what the old one
+    // reports meanwhile finishes nothing); Relinking: the new one's handshake runs.
+    enum class Stage { Created, WaitingForLink, Changing, Relinking, Running, Unloaded };
+
+    // The rest of start-up once the handshake has ended: the meter gets the preferences it
+    // mirrors; after the first link of the run, also the data file, summary and help.
+    void FinishStartupWhenLinked();
+    // Closing the window: data file, preferences, fonts and tab stops saved, the link closed last.
     void Unload();
 
-    // The road of a reading: event 12 -> list row -> averages -> summary -> data file -> panel 5.
-    void DoRead();
     // A finished scan: fetched and saved as a scan file.
     void DoSaveScan();
     void UpdateCommands();
@@ -51,36 +74,24 @@ public:
     void SetNumberFormat();
     void UpdateSummary();
     void SetDefaults();
-    // Clear Readings: the list emptied, the averages cleared, the summary and commands refreshed.
+    // Clear Readings: the list and its averages emptied, the summary and commands refreshed.
     void ClearReadings();
-    // Opens or creates a data file (New, Open and the recent files end here).
-    bool OpenFile(const QString& path, bool exists);
     void CloseFile();
     // A toolbar click by key ("Exit", "Open", ...); any other key does nothing.
     void ToolbarClick(const QString& key);
 
-    // State read by tests and by the subsystems' hosts.
     VantrelCntl* VC = nullptr;
     Preferences Prefs;
     QString NumberFormat;
     MeterReading CurrentReading;
-    MeterReading Averages;
     std::unique_ptr<ScanData> LastScan;
-    bool MeterBusy() const;
-    bool MeterOn() const;
-    QString PanelText(int panel) const;
     ReadingsModel* Readings() const { return m_readings; }
-    ReadingsView* ListView() const { return LV1; }
-    CommentColumns& Comments() const { return *m_comments; }
-    DataFile& Data() const { return *m_dataFile; }
     RecentFiles& Recent() const { return *m_recent; }
     FontClass& HeaderFont() const { return *m_headerFont; }
     FontClass& DataFont() const { return *m_dataFont; }
     TabClass& PrintTabs() const { return *m_printTabs; }
 
-    // Choosing a scan file name: tests replace it; by default the real save dialog.
-    std::function<QString(QWidget*)> ChooseScanFileHook;
-    // The folder that holds the help file (the program's own folder by default).
+    // The folder that holds the help file: the program's own.
     QString ProgramFolder;
 
     // Controls, by their names.
@@ -103,11 +114,8 @@ public:
     QAction *mnuDataTakeReading = nullptr, *mnuDataClearReadings = nullptr, *mnuDataDelete = nullptr,
             *mnuDataScanData = nullptr, *mnuDataNormalize = nullptr, *mnuDataSetParameters = nullptr;
     QAction *mnuHelpContents = nullptr, *mnuHelpSearch = nullptr, *mnuHelpContactKALDEX = nullptr, *mnuHelpAbout = nullptr;
+    QAction *mnuDataScanProfile = nullptr, *mnuDataStatistics = nullptr;
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
     void CreateControls();
     void CreateMenus();
     void CreateToolbar();
@@ -144,15 +152,26 @@ private:
     void HelpContactCommand();
     void AboutCommand();
     void WriteDataToFile();
+    // The data file's announcement: the title and the commands follow the file now open.
+    void DataFileChanged(const QString& path);
+    // The two data views: opened once, then shown and raised again; they live beside this window.
+    void ScanProfileCommand();
+    void StatisticsCommand();
 
+    // Declared first, destroyed last: every subsystem below may use it until it goes.
+    std::unique_ptr<support::SettingsStore> m_store;
     ReadingsModel* m_readings = nullptr;
     StatusDisplay* m_status = nullptr;
     std::unique_ptr<CommentColumns> m_comments;
+    std::unique_ptr<DataFileDialogs> m_dataPrompts;
     std::unique_ptr<DataFile> m_dataFile;
     std::unique_ptr<RecentFiles> m_recent;
     std::unique_ptr<FontClass> m_headerFont, m_dataFont;
     std::unique_ptr<TabClass> m_printTabs;
-    std::unique_ptr<class AppDataFileHost> m_dataHost;
-    bool m_loaded = false;
-    bool m_unloaded = false;
+    // The help commands know the help file from the start: they work while the meter links.
+    std::unique_ptr<HTMLHelp> m_help;
+    Stage m_stage = Stage::Created;
+    class ScanProfileWindow* m_scanProfile = nullptr;
+    class ReadingStatisticsWindow* m_statistics = nullptr;
+    QDateTime m_lastScanTime;
 };

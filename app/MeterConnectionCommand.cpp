@@ -1,7 +1,6 @@
 // Meter > Connection...: choose the meter control (and its serial port) and change over to it
-// without restarting: the present link closes as at shutdown, the new one opens as at start-up.
-#include <QCoreApplication>
-
+// without restarting: the present link closes as at shutdown, the new one opens as at start-up,
+// and the window waits for its handshake through the meter's events.
 #include "app/GlimoraApp.h"
 #include "meter/StatusDisplay.h"
 #include "metercontrols/MeterControlLoader.h"
@@ -12,7 +11,8 @@
 
 void GlimoraApp::MeterConnectionCommand()
 {
-    support::SettingsStore& store = support::SettingsStore::Instance();
+    if (m_stage == Stage::Created || m_stage == Stage::Unloaded) return;
+    support::SettingsStore& store = *m_store;
     const QString section = QStringLiteral("MeterControl");
     MeterControlLoader loader;
     dlgMeterConnection dialog(this);
@@ -25,7 +25,7 @@ void GlimoraApp::MeterConnectionCommand()
     const int baud = store.GetSetting(section, QStringLiteral("BaudRate")).toInt(&ok);
     if (ok && baud > 0) dialog.mBaudRate = baud;
     dialog.exec();
-    if (!dialog.DoChange) return;
+    if (!dialog.DoChange || m_stage == Stage::Unloaded) return;   // closed meanwhile (a signal): nothing to change
 
     store.SaveSetting(section, QStringLiteral("Name"), dialog.mName);
     if (dialog.mSerialControls.contains(dialog.mName)) {
@@ -36,23 +36,24 @@ void GlimoraApp::MeterConnectionCommand()
     auto* slot = qobject_cast<MeterSlot*>(VC);
     if (!slot) return;   // a window built around a fixed meter control: the choice counts from the next start
 
-    // Closed as at shutdown: what the meter mirrors of the preferences is read back first.
-    Prefs.CalIndex = VC->CalIndex();
-    Prefs.KeepAlive = VC->KeepAlive();
+    // Closed as at shutdown: what a linked meter mirrors of the preferences is read back first.
+    // A change during the first handshake still finishes the whole start-up on the new meter.
+    const Stage next = m_stage == Stage::Running ? Stage::Relinking : Stage::WaitingForLink;
+    if (m_stage == Stage::Running) {
+        Prefs.CalIndex = VC->CalIndex();
+        Prefs.KeepAlive = VC->KeepAlive();
+    }
+    m_stage = Stage::Changing;
     VC->SetConnected(false);
     QMap<QString, QString> settings;
     for (const QString& key : store.Keys(section)) settings.insert(key, store.GetSetting(section, key));
     slot->Replace(loader.Create(dialog.mName, settings, nullptr));
 
-    // Opened as at start-up.
-    m_status->MeterBusy = false;
+    // Opened as at start-up: the rest runs when the new control reports the end of its handshake.
+    m_stage = next;
+    m_status->SetMeterBusy(false);
     UpdateCommands();
     VC->SetConnected(true);
-    while (VC->ConnectState() == 1) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-    VC->SetCalIndex(Prefs.CalIndex);
-    VC->SetKeepAlive(Prefs.KeepAlive);
-    VC->SetEnableButton(Prefs.EnableButton);
-    VC->SetConstDC(Prefs.CalConst);
-    ShowMeterStatus();
     if (MeterControlPlugin* plugin = loader.Plugin(dialog.mName)) plugin->ShowWindows(slot->Control(), this);
+    FinishStartupWhenLinked();
 }

@@ -10,25 +10,27 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "app/GlimoraApp.h"
 #include "metercontrols/serial/SerialMeter.h"
 #include "readings/ReadingsModel.h"
+#include "readings/ReadingsView.h"
 #include "simulator/SimulatedMeter.h"
 #include "support/SettingsStore.h"
 #include "support/Sounds.h"
+#include "tests/common/RecordingSoundSink.h"
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    Q_INIT_RESOURCE(dialogs);
+    Q_INIT_RESOURCE(glimora);
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     QTemporaryDir dir;
-    support::SettingsStore store(dir.filePath(QStringLiteral("Glimora.ini")));
-    store.SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
-    support::SettingsStore::SetInstance(&store);
-    support::RecordingSoundSink sounds;
+    auto store = std::make_unique<support::SettingsStore>(dir.filePath(QStringLiteral("Glimora.ini")));
+    store->SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
+    RecordingSoundSink sounds;
     support::SetSounds(&sounds);
 
     VantrelCntl* meter = nullptr;
@@ -49,9 +51,10 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: bench_meter_latency simulated | serial <port>\n");
         return 2;
     }
-    GlimoraApp window(meter);
+    GlimoraApp window(meter, std::move(store));
     window.Load();
     auto* take = window.findChild<QAction*>(QStringLiteral("mnuDataTakeReading"));
+    auto* list = qobject_cast<ReadingsModel*>(window.findChild<ReadingsView*>(QStringLiteral("LV1"))->model());
     const auto waitFor = [](auto done) {
         QElapsedTimer t;
         t.start();
@@ -64,11 +67,11 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "the meter is not ready\n");
             return 1;
         }
-        const int rows = window.Readings()->rowCount();
+        const int rows = list->RowCount();
         QElapsedTimer t;
         t.start();
         take->trigger();
-        if (!waitFor([&] { return window.Readings()->rowCount() > rows || !meter->Connected(); }) || !meter->Connected()) {
+        if (!waitFor([&] { return list->RowCount() > rows || !meter->Connected(); }) || !meter->Connected()) {
             std::fprintf(stderr, "no row\n");
             return 1;
         }
@@ -79,6 +82,5 @@ int main(int argc, char* argv[])
     std::printf("%s: median %.2f ms, lowest %.2f ms, highest %.2f ms over %zu readings\n", qPrintable(mode),
                 (ms[24] + ms[25]) / 2, ms.front(), ms.back(), ms.size());
     support::SetSounds(nullptr);
-    support::SettingsStore::SetInstance(nullptr);
     return 0;
 }

@@ -16,7 +16,7 @@
 #include "app/GlimoraApp.h"
 #include "simulator/SimulatedMeter.h"
 #include "support/SettingsStore.h"
-#include "support/Sounds.h"
+#include "tests/common/RecordingSoundSink.h"
 #include "tests/common/TestMeter.h"
 
 namespace {
@@ -37,8 +37,8 @@ long ResidentKb()
     return -1;
 }
 
-// Prints the moment the window is first exposed (even while start-up still runs its own event
-// loop), then quits once the event loop of the program runs.
+// Prints the moment the window is first exposed (start-up may still wait for the meter's link
+// then), and lets the caller stop there.
 class ShownReporter : public QObject {
 public:
     bool done = false;
@@ -73,7 +73,7 @@ private:
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    Q_INIT_RESOURCE(dialogs);
+    Q_INIT_RESOURCE(glimora);
     QCoreApplication::setOrganizationName(QStringLiteral("Glimora"));
     QCoreApplication::setApplicationName(QStringLiteral("Glimora"));
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("glimora");
@@ -93,7 +93,7 @@ int main(int argc, char* argv[])
         SimulatedMeterOptions options;
         options.showPanel = false;  // as the program starts it: the panel follows the window
         auto* meter = new SimulatedMeter(options);
-        GlimoraApp window(meter);
+        GlimoraApp window(meter, std::make_unique<support::SettingsStore>(support::SettingsStore::DefaultPath()));
         ShownReporter reporter(app, window);
         window.Load();
         reporter.Wait();
@@ -102,20 +102,20 @@ int main(int argc, char* argv[])
     if (mode == QLatin1String("memory")) {
         const int rows = argc > 2 ? std::atoi(argv[2]) : 100000;
         QTemporaryDir dir;
-        support::SettingsStore store(dir.filePath(QStringLiteral("Glimora.ini")));
-        store.SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
-        support::SettingsStore::SetInstance(&store);
-        support::RecordingSoundSink sounds;
+        auto store = std::make_unique<support::SettingsStore>(dir.filePath(QStringLiteral("Glimora.ini")));
+        store->SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
+        RecordingSoundSink sounds;
         support::SetSounds(&sounds);
         auto* meter = new TestMeter;
         meter->logReads = false;
-        GlimoraApp window(meter);
+        GlimoraApp window(meter, std::move(store));
         window.Load();
+        auto* comment = window.findChild<QLineEdit*>(QStringLiteral("UserCommentBox"));
         const long before = ResidentKb();
         const QDateTime start(QDate(2026, 1, 1), QTime(8, 0, 0));
         for (int i = 0; i < rows; ++i) {
             meter->SetNextReading(80 + (i % 200) * 0.1, 90 + (i % 70) * 0.1, 1.2, 3.4, QStringLiteral("Black Glass"), start.addSecs(i));
-            window.UserCommentBox->setText(QStringLiteral("Panel %1").arg(i % 50));
+            comment->setText(QStringLiteral("Panel %1").arg(i % 50));
             meter->Emit(12);
             if (i % 1000 == 0) {
                 meter->log.clear();
@@ -124,9 +124,8 @@ int main(int argc, char* argv[])
             }
         }
         QCoreApplication::processEvents();
-        std::printf("rows %d rss_before_kb %ld rss_after_kb %ld\n", window.Readings() ? rows : 0, before, ResidentKb());
+        std::printf("rows %d rss_before_kb %ld rss_after_kb %ld\n", rows, before, ResidentKb());
         support::SetSounds(nullptr);
-        support::SettingsStore::SetInstance(nullptr);
         return 0;
     }
     std::fprintf(stderr, "usage: bench_process bare|glimora|memory [rows]\n");

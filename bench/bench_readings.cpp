@@ -1,33 +1,35 @@
-// The road of one reading with many rows listed, sorting and deleting a long list.
+// The road of one reading with many rows listed, the durable road with a data file open, sorting
+// and deleting a long list.
 // Run: QT_QPA_PLATFORM=offscreen build/bench/bench_readings
 #include <QApplication>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "app/GlimoraApp.h"
 #include "readings/ReadingsModel.h"
 #include "readings/ReadingsView.h"
 #include "support/SettingsStore.h"
-#include "support/Sounds.h"
+#include "tests/common/RecordingSoundSink.h"
 #include "tests/common/TestMeter.h"
 
 namespace {
 
 struct Window {
     QTemporaryDir dir;
-    support::SettingsStore store{dir.filePath(QStringLiteral("Glimora.ini"))};
-    support::RecordingSoundSink sounds;
+    RecordingSoundSink sounds;
     TestMeter* meter = new TestMeter;
     std::unique_ptr<GlimoraApp> app;
 
     Window()
     {
-        store.SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
-        support::SettingsStore::SetInstance(&store);
+        auto store = std::make_unique<support::SettingsStore>(dir.filePath(QStringLiteral("Glimora.ini")));
+        store->SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
         support::SetSounds(&sounds);
         meter->logReads = false;
-        app = std::make_unique<GlimoraApp>(meter);
+        app = std::make_unique<GlimoraApp>(meter, std::move(store));
         app->Load();
         app->show();
     }
@@ -35,8 +37,9 @@ struct Window {
     {
         app.reset();
         support::SetSounds(nullptr);
-        support::SettingsStore::SetInstance(nullptr);
     }
+    ReadingsView* List() const { return app->findChild<ReadingsView*>(QStringLiteral("LV1")); }
+    ReadingsModel* Rows() const { return qobject_cast<ReadingsModel*>(List()->model()); }
     void Fill(int rows)
     {
         QDateTime t(QDate(2026, 1, 1), QTime(8, 0, 0));
@@ -51,10 +54,11 @@ struct Window {
 // Event 12 to list row, averages, summary labels, file check and status panel. With `painted`
 // the window's repaint that follows is timed too (Qt coalesces repaints, so with readings a
 // second apart each one gets its own).
-void Road(benchmark::State& state, bool painted)
+void Road(benchmark::State& state, bool painted, bool statistics = false)
 {
     Window w;
     w.Fill(static_cast<int>(state.range(0)));
+    if (statistics) w.app->findChild<QAction*>(QStringLiteral("mnuDataStatistics"))->trigger();  // the statistics window open beside
     QCoreApplication::processEvents();
     QDateTime t(QDate(2027, 1, 1), QTime(8, 0, 0));
     int i = 0;
@@ -73,6 +77,50 @@ void ReadingRoad(benchmark::State& state) { Road(state, false); }
 void ReadingRoadPainted(benchmark::State& state) { Road(state, true); }
 BENCHMARK(ReadingRoad)->Arg(0)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(ReadingRoadPainted)->Arg(0)->Arg(100000)->Unit(benchmark::kMicrosecond);
+void ReadingRoadWithStatistics(benchmark::State& state) { Road(state, false, true); }
+void ReadingRoadWithStatisticsPainted(benchmark::State& state) { Road(state, true, true); }
+BENCHMARK(ReadingRoadWithStatistics)->Arg(100000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ReadingRoadWithStatisticsPainted)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+// The durable road: one reading with a data file open, its line written whole and synced to the
+// disk before DoRead returns. BarePosixLine writes and syncs a line of the same length with bare
+// POSIX calls on the same disk; the ratio of the two is the program's cost over the disk's.
+void DurableReading(benchmark::State& state)
+{
+    Window w;
+    if (!w.app->OpenFile(w.dir.filePath(QStringLiteral("durable.csv")), false)) {
+        state.SkipWithError("the data file could not be created");
+        return;
+    }
+    QDateTime t(QDate(2027, 1, 1), QTime(8, 0, 0));
+    int i = 0;
+    for (auto _ : state) {
+        w.meter->SetNextReading(85.3, 92.1, 1.25, 3.4, QStringLiteral("Black Glass"), t.addSecs(i++));
+        w.meter->Emit(12);
+        state.PauseTiming();
+        QCoreApplication::processEvents();
+        w.meter->log.clear();
+        w.sounds.sounds.clear();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(DurableReading)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+
+void BarePosixLine(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QByteArray path = dir.filePath(QStringLiteral("bare.csv")).toLocal8Bit();
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const QByteArray line = "01/01/2027 08:00:00,85.30,92.10,1.25,3.40,\"Black Glass\",\"01/01/2026 08:00:00\",\"HZ4120\",\"\"\r\n";
+    for (auto _ : state) {
+        if (::write(fd, line.constData(), size_t(line.size())) != line.size() || ::fdatasync(fd) != 0) {
+            state.SkipWithError("write or fdatasync failed");
+            break;
+        }
+    }
+    ::close(fd);
+}
+BENCHMARK(BarePosixLine)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 
 void SortByColumn(benchmark::State& state)
 {
@@ -80,7 +128,7 @@ void SortByColumn(benchmark::State& state)
     w.Fill(100000);
     int n = 0;
     for (auto _ : state) {
-        w.app->Readings()->HeaderClicked(2 + (n++ % 2) * 2);  // Specular, then 2 Degree: each a full sort
+        w.Rows()->HeaderClicked(2 + (n++ % 2) * 2);  // Specular, then 2 Degree: each a full sort
         QCoreApplication::processEvents();
     }
 }
@@ -96,11 +144,9 @@ void DeleteHalf(benchmark::State& state)
         w.reset();
         w = std::make_unique<Window>();
         w->Fill(100000);
-        w->app->ListView()->selectAll();
+        w->List()->selectAll();
         state.ResumeTiming();
-        w->app->Readings()->DeleteRows(mask, w->app->Averages);
-        w->app->UpdateSummary();
-        w->app->UpdateCommands();
+        w->Rows()->DeleteRows(mask);
         QCoreApplication::processEvents();
     }
     w.reset();

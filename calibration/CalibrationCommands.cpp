@@ -13,13 +13,13 @@ const QString kContinue = QStringLiteral(" Do you wish to continue?");
 void CalibrateCommand(VantrelCntl& VC, const Preferences& prefs, QWidget* parent)
 {
     if (!AuthorizeCommand(VC, prefs, parent)) return;
-    if (!VC.Calibrate()) support::Sounds().MessageBeep(48);
+    if (!VC.Calibrate()) support::Sounds().MessageBeep(support::MessageSound::Warning);
 }
 
 void CorrectionCommand(VantrelCntl& VC, const Preferences& prefs, QWidget* parent)
 {
     if (!AuthorizeCommand(VC, prefs, parent)) return;
-    if (!VC.AdvancedCorrection()) support::Sounds().MessageBeep(48);
+    if (!VC.AdvancedCorrection()) support::Sounds().MessageBeep(support::MessageSound::Warning);
 }
 
 void ClearConfigurationsCommand(VantrelCntl& VC, const Preferences& prefs, QWidget* parent)

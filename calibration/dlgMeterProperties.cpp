@@ -64,7 +64,6 @@ dlgMeterProperties::dlgMeterProperties(QWidget* parent)
 
     ForceDefaults = new QPushButton(QStringLiteral("Defaults"), this);
     ForceDefaults->setObjectName(QStringLiteral("ForceDefaults"));
-    ForceDefaults->setAutoDefault(false);
     btnOK = new QPushButton(QStringLiteral("Ok"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnOK->setDefault(true);

@@ -21,7 +21,8 @@ bool InRange(int column)
 }
 }  // namespace
 
-CommentColumns::CommentColumns()
+CommentColumns::CommentColumns(support::SettingsStore& store)
+    : m_store(store)
 {
     m_headers[1] = QStringLiteral("Comment");
     CountCommentHeaders();
@@ -72,9 +73,8 @@ void CommentColumns::ClearCommentTexts()
 
 void CommentColumns::LoadCommentHeaders()
 {
-    auto& store = support::SettingsStore::Instance();
     for (int k = 1; k <= Columns; ++k)
-        m_headers[k] = store.GetSetting(comments::HeaderSection(), comments::HeaderKey(k),
+        m_headers[k] = m_store.GetSetting(comments::HeaderSection(), comments::HeaderKey(k),
                                         k == 1 ? QStringLiteral("Comment") : QString());
     CountCommentHeaders();
 }
@@ -105,12 +105,11 @@ void CommentColumns::CommentBtnCommand(QWidget* parent)
         CountCommentTexts();
     }
     if (dialog.HeadersChanged) {
-        auto& store = support::SettingsStore::Instance();
         for (int k = 1; k <= Columns; ++k) {
             m_headers[k] = dialog.CHdrText(k);
-            store.SaveSetting(comments::HeaderSection(), comments::HeaderKey(k), m_headers[k]);
+            m_store.SaveSetting(comments::HeaderSection(), comments::HeaderKey(k), m_headers[k]);
         }
-        store.Sync();
+        m_store.Sync();
         CountCommentHeaders();
     }
 }

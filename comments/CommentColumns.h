@@ -7,12 +7,16 @@
 #include <cstdint>
 
 class QWidget;
+namespace support {
+class SettingsStore;
+}
 
 class CommentColumns {
 public:
     static constexpr int Columns = 7;
 
-    CommentColumns();
+    // The header texts are loaded from and saved to `store`.
+    explicit CommentColumns(support::SettingsStore& store);
 
     // Columns are numbered 1 to 7; a number outside that range reads as empty text and is
     // ignored when written.
@@ -47,6 +51,7 @@ public:
     static int16_t CountOf(const std::array<QString, Columns + 1>& texts);
 
 private:
+    support::SettingsStore& m_store;
     std::array<QString, Columns + 1> m_headers;  // element 0 unused
     std::array<QString, Columns + 1> m_texts;    // element 0 unused
 };

@@ -69,13 +69,11 @@ dlgAdditionalComments::dlgAdditionalComments(QWidget* parent)
     auto* buttons = new QHBoxLayout;
     HeaderBtn = new QPushButton(QStringLiteral("Change Headers"), this);
     HeaderBtn->setObjectName(QStringLiteral("HeaderBtn"));
-    HeaderBtn->setAutoDefault(false);
     OKButton = new QPushButton(QStringLiteral("OK"), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setDefault(true);
     CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
-    CancelButton->setAutoDefault(false);
     buttons->addWidget(HeaderBtn);
     buttons->addStretch(1);
     buttons->addWidget(OKButton);

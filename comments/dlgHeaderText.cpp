@@ -50,7 +50,6 @@ dlgHeaderText::dlgHeaderText(QWidget* parent)
     OKButton->setDefault(true);
     CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
-    CancelButton->setAutoDefault(false);
     buttons->addWidget(OKButton);
     buttons->addWidget(CancelButton);
     outer->addLayout(buttons);

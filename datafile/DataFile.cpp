@@ -1,64 +1,40 @@
 #include "datafile/DataFile.h"
 
-#include "comments/CommentColumns.h"
-#include "datafile/DataFileDialog.h"
+#include <QAbstractItemModel>
+
+#include "datafile/DataFilePrompts.h"
 #include "datafile/DataLines.h"
 #include "datafile/dlgOldDataToNew.h"
-#include "dialogs/dlgError.h"
-#include "dialogs/dlgYesNo.h"
 #include "vantrel/MeterReading.h"
 
 namespace {
-const QString kFileError = QStringLiteral("File Error");
 const QString kErrorOpening = QStringLiteral("Error Opening File");
 const QString kAlreadyExists = QStringLiteral("File Already Exists!");
 const QString kErrorOldData = QStringLiteral("Error Writing Old Data");
 const QString kWriteError = QStringLiteral("Data Write Error");
 }  // namespace
 
-std::function<QString(QWidget*, bool)> DataFile::ChooseFileHook;
-
-DataFile::DataFile(DataFileHost& host, const CommentColumns& comments)
-    : m_host(host), m_comments(comments)
+DataFile::DataFile(DataFilePrompts& prompts, const QAbstractItemModel& listedReadings, const MeterReading& lastReading,
+                   QObject* parent)
+    : QObject(parent), m_prompts(prompts), m_list(listedReadings), m_lastReading(lastReading)
 {
-}
-
-QString DataFile::ChooseFile(QWidget* parent, bool forNew)
-{
-    if (ChooseFileHook) return ChooseFileHook(parent, forNew);
-    return datafile::RunDataFileDialog(parent, forNew);
-}
-
-void DataFile::FileNewCommand()
-{
-    const QString name = ChooseFile(m_host.DialogParent(), true);
-    if (!name.isEmpty()) OpenFile(name, false);
-}
-
-void DataFile::FileOpenCommand()
-{
-    const QString name = ChooseFile(m_host.DialogParent(), false);
-    if (!name.isEmpty()) OpenFile(name, true);
 }
 
 void DataFile::CloseFile()
 {
     m_file.Close();
-    m_host.ResetTitle();
-    m_host.UpdateCommands();
+    emit FileChanged(QString());
 }
 
-bool DataFile::OpenFile(const QString& name, bool Exists)
+bool DataFile::OpenFile(const QString& name, bool Exists, const QStringList& commentHeaders)
 {
     CloseFile();
 
     // The choice about the listed readings stands even when the file cannot be opened.
     int16_t handling = dlgOldDataToNew::SaveNewOnly;
-    if (m_host.ListRowCount() > 0) {
-        dlgOldDataToNew dialog(m_host.DialogParent());
-        dialog.exec();
-        handling = dialog.DataHandling;
-        if (handling == dlgOldDataToNew::DeleteOldData) m_host.ClearReadings();
+    if (m_list.rowCount() > 0) {
+        handling = m_prompts.AskDataHandling();
+        if (handling == dlgOldDataToNew::DeleteOldData) emit ListToBeCleared();
     }
 
     const bool exists = datafile::FileExists(name);
@@ -66,60 +42,54 @@ bool DataFile::OpenFile(const QString& name, bool Exists)
 
     if (exists != Exists) return Fail(exists ? kAlreadyExists : kErrorOpening);
 
-    bool writeHeader = !exists;
     if (exists) {
         QByteArray firstLine;
         if (!datafile::ReadFirstLine(name, &firstLine)) return Fail(kErrorOpening);
         const datafile::HeaderForm form = datafile::RecognizeHeader(firstLine);
-        if (form != datafile::HeaderForm::None) {
+        if (form != datafile::HeaderForm::None)
             m_commaSeparated = form == datafile::HeaderForm::Comma;
-        } else {
-            const int16_t answer = AskYesNo(m_host.DialogParent(), kFileError,
-                                            QStringLiteral("Unrecognized file structure.  Continue writing to file?"), false);
-            if (answer != dlgYesNo::Yes) return Fail(kErrorOpening);
-        }
+        else if (!m_prompts.AskContinueUnrecognized())
+            return Fail(kErrorOpening);
     }
 
     if (!m_file.Open(name)) return Fail(kErrorOpening);
-    if (writeHeader) {
+    if (!exists) {
         datafile::SyncFolderOf(name);
-        const QString header = datafile::HeaderLine(m_commaSeparated, m_comments.HeadersInUse());
+        const QString header = datafile::HeaderLine(m_commaSeparated, commentHeaders);
         if (!m_file.WriteAll(header.toUtf8()) || !m_file.Sync()) return Fail(kErrorOpening);
     }
+    if (handling == dlgOldDataToNew::SaveOldToFile && !WriteOldData()) return Fail(kErrorOldData);
 
-    if (handling == dlgOldDataToNew::SaveOldToFile) {
-        const QString serialNo = m_host.LastSerialNo();
-        const int rows = m_host.ListRowCount();
-        for (int row = 0; row < rows; ++row) {
-            const QString line = datafile::OldDataLine(m_host.ListRowTexts(row), serialNo, m_commaSeparated);
-            if (!m_file.WriteAll(line.toUtf8())) return Fail(kErrorOldData);
-        }
-        if (rows > 0 && !m_file.Sync()) return Fail(kErrorOldData);
-    }
-
-    m_host.AddRecentFile(name);
     m_fileName = name;
-    m_host.SetTitle(name);
-    m_host.UpdateCommands();
+    emit Opened(name);
+    emit FileChanged(name);
     return true;
+}
+
+bool DataFile::WriteOldData()
+{
+    const QString serialNo = m_lastReading.SerialNo;
+    const int rows = m_list.rowCount();
+    const int columns = m_list.columnCount();
+    for (int row = 0; row < rows; ++row) {
+        QStringList cells;
+        for (int column = 0; column < columns; ++column) cells.append(m_list.index(row, column).data(Qt::DisplayRole).toString());
+        if (!m_file.WriteAll(datafile::OldDataLine(cells, serialNo, m_commaSeparated).toUtf8())) return false;
+    }
+    return rows == 0 || m_file.Sync();
 }
 
 bool DataFile::Fail(const QString& message)
 {
     m_file.Close();
     m_fileName.clear();
-    m_host.ResetTitle();
-    ShowErrorDialog(m_host.DialogParent(), kFileError, message);
-    m_host.UpdateCommands();
+    emit FileChanged(QString());
+    m_prompts.ShowFileError(message);
     return false;
 }
 
-void DataFile::WriteDataToFile(const MeterReading& CurrentReading, const QString& userCommentBoxText, int digits,
-                               CommentColumns& comments)
+void DataFile::AppendLine(const QString& line)
 {
     if (!FileOpen()) return;
-    comments.SetCommentText(1, userCommentBoxText.trimmed());
-    comments.CountCommentTexts();
-    const QString line = datafile::ReadingLine(CurrentReading, digits, m_commaSeparated, comments.TextsInUse());
     if (!m_file.WriteAll(line.toUtf8()) || !m_file.Sync()) Fail(kWriteError);
 }

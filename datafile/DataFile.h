@@ -1,44 +1,26 @@
 #pragma once
 // The open data file: creating and opening it, appending one line per accepted reading, and
 // closing it. At most one file is open; every line is on the disk before the call returns.
+// The file announces each settled change of state through its signals and asks the operator
+// through its prompts; it never calls back into the window that owns it.
+#include <QObject>
 #include <QString>
 #include <QStringList>
-#include <functional>
 
 #include "datafile/AppendFile.h"
 
-class CommentColumns;
+class DataFilePrompts;
 class MeterReading;
-class QWidget;
+class QAbstractItemModel;
 
-// What the data file needs from the window that owns it.
-class DataFileHost {
+class DataFile : public QObject {
+    Q_OBJECT
 public:
-    virtual ~DataFileHost() = default;
-    // The parent of the file's dialogs.
-    virtual QWidget* DialogParent() = 0;
-    // Rows of the readings list, and the seven cell texts of one in display order
-    // (Date/Time, Specular, DOI, 2 Degree, 15 Degree, Cal STD, Comment).
-    virtual int ListRowCount() = 0;
-    virtual QStringList ListRowTexts(int row) = 0;
-    // Clear Readings: empties the list and the averages.
-    virtual void ClearReadings() = 0;
-    // SerialNo of the last reading taken.
-    virtual QString LastSerialNo() = 0;
-    // The window title with the open file's path, and without it.
-    virtual void SetTitle(const QString& path) = 0;
-    virtual void ResetTitle() = 0;
-    virtual void UpdateCommands() = 0;
-    // Puts path at the top of the recent-files list.
-    virtual void AddRecentFile(const QString& path) = 0;
-};
-
-class DataFile {
-public:
-    // The comment headers of `comments` go into the header line of every new file.
-    DataFile(DataFileHost& host, const CommentColumns& comments);
-    DataFile(const DataFile&) = delete;
-    DataFile& operator=(const DataFile&) = delete;
+    // listedReadings: the readings list (rows in the order shown, the seven cell texts as
+    // Qt::DisplayRole), copied as old data when the operator asks for it; lastReading: the
+    // reading last taken, whose SerialNo those lines carry. Both are read, never changed.
+    DataFile(DataFilePrompts& prompts, const QAbstractItemModel& listedReadings, const MeterReading& lastReading,
+             QObject* parent = nullptr);
 
     bool FileOpen() const { return m_file.IsOpen(); }
     // The path as handed to OpenFile; kept by CloseFile, emptied by a failure.
@@ -50,36 +32,35 @@ public:
 
     // Closes the current file, settles the readings already listed (asking the operator),
     // checks the file (Exists: the caller expects an existing file), writes the header of a
-    // new file and the old data when asked, and leaves the file open for appending. On
-    // failure no file is open and the operator has seen "File Error". True when open.
-    bool OpenFile(const QString& name, bool Exists);
+    // new file with commentHeaders and the old data when asked, and leaves the file open for
+    // appending. On failure no file is open and the operator has seen "File Error". True when open.
+    bool OpenFile(const QString& name, bool Exists, const QStringList& commentHeaders);
 
-    // Appends CurrentReading as one line with the comment texts in force; comment text 1 is
-    // the trimmed userCommentBoxText. Does nothing when no file is open. A write error closes
-    // and forgets the file and shows "File Error" / "Data Write Error".
-    void WriteDataToFile(const MeterReading& CurrentReading, const QString& userCommentBoxText, int digits,
-                         CommentColumns& comments);
+    // Appends one complete line (CR LF included) and pushes it to the disk. Does nothing when no
+    // file is open. A write error closes and forgets the file and shows "Data Write Error".
+    void AppendLine(const QString& line);
 
-    // Closes the file (if any), resets the title and updates the commands. Never reports.
+    // Closes the file (if any). Never reports.
     void CloseFile();
 
-    // File > New and File > Open: choose a file (nothing happens when the operator cancels),
-    // then OpenFile(name, False / True).
-    void FileNewCommand();
-    void FileOpenCommand();
-
-    // The file chooser of both commands: returns the chosen path or empty text. Tests set
-    // this hook; when it is empty the real file dialog is shown.
-    static std::function<QString(QWidget* parent, bool forNew)> ChooseFileHook;
-    static QString ChooseFile(QWidget* parent, bool forNew);
+signals:
+    // The file now open (its path), or none (empty text): after every close, failure and open.
+    void FileChanged(const QString& path);
+    // A file was opened or created successfully.
+    void Opened(const QString& path);
+    // The operator chose to delete the listed readings before the file is opened.
+    void ListToBeCleared();
 
 private:
-    // Closes and forgets the file, resets the title, shows "File Error" with the message and
-    // updates the commands. Always false.
+    // Closes and forgets the file, announces it and shows "File Error" with the message.
+    // Always false.
     bool Fail(const QString& message);
+    // Writes the listed rows as old-data lines; false on a write error.
+    bool WriteOldData();
 
-    DataFileHost& m_host;
-    const CommentColumns& m_comments;
+    DataFilePrompts& m_prompts;
+    const QAbstractItemModel& m_list;
+    const MeterReading& m_lastReading;
     datafile::AppendFile m_file;
     QString m_fileName;
     bool m_commaSeparated = false;

@@ -3,43 +3,31 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
 
-#include <unistd.h>
+#include "dialogs/FileChooser.h"
+
+#include "datafile/dlgOldDataToNew.h"
+#include "dialogs/dlgError.h"
+#include "dialogs/dlgYesNo.h"
 
 namespace datafile {
 
 namespace {
-QString g_lastFilter;  // the filter the operator last confirmed, for the rest of the run
-
-class DataFileDialog : public QFileDialog {
+// Refuses, before the open data file is closed, a name the data could not be written to.
+class DataFileDialog : public FileChooser {
 public:
     DataFileDialog(QWidget* parent, bool forNew)
-        : QFileDialog(parent), m_forNew(forNew)
+        : FileChooser(parent), m_forNew(forNew)
     {
     }
 
-    void accept() override
+protected:
+    QString Refusal(const QString& path) const override
     {
-        const QStringList files = selectedFiles();
-        if (!files.isEmpty()) {
-            const QFileInfo info(files.first());
-            if (!info.isDir()) {
-                if (m_forNew && !info.absoluteDir().exists()) {
-                    QMessageBox::warning(this, windowTitle(),
-                                         QStringLiteral("%1\nPath does not exist.\nCheck the path and try again.")
-                                             .arg(QDir::toNativeSeparators(info.absolutePath())));
-                    return;
-                }
-                if (info.exists() && ::access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK) != 0) {
-                    QMessageBox::warning(this, windowTitle(),
-                                         QStringLiteral("%1\nThis file is set to read-only.\nTry again with a different file name.")
-                                             .arg(info.fileName()));
-                    return;
-                }
-            }
-        }
-        QFileDialog::accept();
+        const QFileInfo info(path);
+        if (m_forNew && !info.absoluteDir().exists())
+            return QStringLiteral("%1\nPath does not exist.\nCheck the path and try again.").arg(QDir::toNativeSeparators(info.absolutePath()));
+        return FileChooser::Refusal(path);
     }
 
 private:
@@ -68,7 +56,7 @@ QStringList NameFiltersFromText(const QString& barText)
     return filters;
 }
 
-std::unique_ptr<QFileDialog> MakeDataFileDialog(QWidget* parent, bool forNew)
+std::unique_ptr<QFileDialog> MakeDataFileDialog(QWidget* parent, bool forNew, const QString& lastFilter)
 {
     auto dialog = std::make_unique<DataFileDialog>(parent, forNew);
     dialog->setObjectName(forNew ? QStringLiteral("NewFileDialog") : QStringLiteral("OpenFileDialog"));
@@ -79,21 +67,41 @@ std::unique_ptr<QFileDialog> MakeDataFileDialog(QWidget* parent, bool forNew)
     const QStringList filters = NameFiltersFromText(DataFileFilterText());
     dialog->setNameFilters(filters);
     dialog->setDefaultSuffix(QStringLiteral("csv"));
-    if (forNew || g_lastFilter.isEmpty() || !filters.contains(g_lastFilter))
+    if (forNew || !filters.contains(lastFilter))
         dialog->selectNameFilter(filters.first());
     else
-        dialog->selectNameFilter(g_lastFilter);
+        dialog->selectNameFilter(lastFilter);
+    ListEveryFileForStarDotStar(*dialog);
     dialog->selectFile(QString());
     return dialog;
 }
 
-QString RunDataFileDialog(QWidget* parent, bool forNew)
+}  // namespace datafile
+
+QString DataFileDialogs::ChooseFile(bool forNew)
 {
-    std::unique_ptr<QFileDialog> dialog = MakeDataFileDialog(parent, forNew);
+    std::unique_ptr<QFileDialog> dialog = datafile::MakeDataFileDialog(m_parent, forNew, m_lastFilter);
     if (dialog->exec() != QDialog::Accepted) return QString();
-    g_lastFilter = dialog->selectedNameFilter();
+    m_lastFilter = dialog->selectedNameFilter();
     const QStringList files = dialog->selectedFiles();
     return files.isEmpty() ? QString() : files.first();
 }
 
-}  // namespace datafile
+int16_t DataFileDialogs::AskDataHandling()
+{
+    dlgOldDataToNew dialog(m_parent);
+    dialog.exec();
+    return dialog.DataHandling;
+}
+
+bool DataFileDialogs::AskContinueUnrecognized()
+{
+    return AskYesNo(m_parent, QStringLiteral("File Error"), QStringLiteral("Unrecognized file structure.  Continue writing to file?"),
+                    false)
+        == dlgYesNo::Yes;
+}
+
+void DataFileDialogs::ShowFileError(const QString& message)
+{
+    ShowErrorDialog(m_parent, QStringLiteral("File Error"), message);
+}

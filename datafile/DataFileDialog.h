@@ -1,9 +1,13 @@
 #pragma once
-// The file dialogs of File > New and File > Open.
+// The dialogs of the data file: the file dialogs of File > New and File > Open, the question
+// about the listed readings, the unrecognised-file question and the "File Error" notice.
 #include <QFileDialog>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <memory>
+
+#include "datafile/DataFilePrompts.h"
 
 namespace datafile {
 
@@ -13,11 +17,24 @@ QString DataFileFilterText();
 QStringList NameFiltersFromText(const QString& barText);
 
 // A configured (not yet shown) dialog. New: any name in an existing folder, first filter
-// selected. Open: an existing file, the filter chosen last time during this run. Both refuse
-// a file that cannot be written and add "csv" to a name typed without extension.
-std::unique_ptr<QFileDialog> MakeDataFileDialog(QWidget* parent, bool forNew);
-
-// Shows the dialog; the chosen full path, or empty text when the operator cancelled.
-QString RunDataFileDialog(QWidget* parent, bool forNew);
+// selected. Open: an existing file, with lastFilter selected when it is one of the filters.
+// Both refuse a file that cannot be written and add "csv" to a name typed without extension.
+std::unique_ptr<QFileDialog> MakeDataFileDialog(QWidget* parent, bool forNew, const QString& lastFilter);
 
 }  // namespace datafile
+
+// The real dialogs, modal to `parent`. The filter last confirmed in a file dialog is
+// remembered for the next File > Open for as long as this object lives.
+class DataFileDialogs : public DataFilePrompts {
+public:
+    explicit DataFileDialogs(QWidget* parent) : m_parent(parent) {}
+
+    QString ChooseFile(bool forNew) override;
+    int16_t AskDataHandling() override;
+    bool AskContinueUnrecognized() override;
+    void ShowFileError(const QString& message) override;
+
+private:
+    QPointer<QWidget> m_parent;
+    QString m_lastFilter;
+};

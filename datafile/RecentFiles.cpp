@@ -16,11 +16,12 @@ QString RecentKey(int position)
 }
 }  // namespace datafile
 
-RecentFiles::RecentFiles(QMenu* fileMenu, QObject* parent)
-    : QObject(parent)
+RecentFiles::RecentFiles(support::SettingsStore& store, QMenu* fileMenu, QObject* parent)
+    : QObject(parent), m_store(store)
 {
     for (int i = 0; i <= Entries; ++i) {
-        auto* action = new QAction(this);
+        // Owned by the menu they stand in, so that they are found among the window's controls.
+        auto* action = new QAction(fileMenu ? static_cast<QObject*>(fileMenu) : this);
         action->setObjectName(QStringLiteral("mnuFileRecent%1").arg(i));
         action->setSeparator(i == 0);
         action->setVisible(false);
@@ -55,7 +56,7 @@ void RecentFiles::LoadRecentFiles()
     mnuFileRecent[0]->setVisible(false);
     for (int i = 1; i <= Entries; ++i) SetCaption(i, QString());
 
-    const auto& store = support::SettingsStore::Instance();
+    const support::SettingsStore& store = m_store;
     const QString section = datafile::RecentSection();
     if (store.GetSetting(section, datafile::RecentKey(1)).isEmpty()) return;
 
@@ -77,7 +78,7 @@ int16_t RecentFiles::FindRecentFile(const QString& path) const
 
 void RecentFiles::AddRecentFile(const QString& path)
 {
-    auto& store = support::SettingsStore::Instance();
+    support::SettingsStore& store = m_store;
     const QString section = datafile::RecentSection();
     for (int k = FindRecentFile(path); k >= 1; --k) {
         const QString value = store.GetSetting(section, datafile::RecentKey(k));

@@ -9,14 +9,18 @@
 
 class QAction;
 class QMenu;
+namespace support {
+class SettingsStore;
+}
 
 class RecentFiles : public QObject {
     Q_OBJECT
 public:
     static constexpr int Entries = 4;
 
-    // Appends the five menu elements (hidden until LoadRecentFiles) to the end of fileMenu.
-    explicit RecentFiles(QMenu* fileMenu, QObject* parent = nullptr);
+    // Appends the five menu elements (hidden until LoadRecentFiles) to the end of fileMenu; the
+    // list is kept in `store`.
+    RecentFiles(support::SettingsStore& store, QMenu* fileMenu, QObject* parent = nullptr);
 
     // Element 0 is the separator, 1 to 4 the entries (objectNames "mnuFileRecent0" to "4").
     std::array<QAction*, Entries + 1> mnuFileRecent{};
@@ -38,6 +42,7 @@ signals:
 
 private:
     void SetCaption(int index, const QString& path);
+    support::SettingsStore& m_store;
     std::array<QString, Entries + 1> m_paths;
 };
 

@@ -35,8 +35,7 @@ dlgOldDataToNew::dlgOldDataToNew(QWidget* parent)
     btnSaveToFile->setObjectName(QStringLiteral("btnSaveToFile"));
     btnDeleteData = new QPushButton(QStringLiteral("Delete Old Data"), this);
     btnDeleteData->setObjectName(QStringLiteral("btnDeleteData"));
-    btnSaveToFile->setAutoDefault(false);
-    btnDeleteData->setAutoDefault(false);
+    // Enter presses the button that has the focus; "Save New Only" only when none has it.
     Cancel->setDefault(true);
     setTabOrder(Cancel, btnSaveToFile);
     setTabOrder(btnSaveToFile, btnDeleteData);

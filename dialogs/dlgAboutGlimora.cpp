@@ -7,17 +7,11 @@
 #include <QStringList>
 
 #include "dialogs/Twips.h"
+#include "resources/GlimoraIcon.h"
 
 #ifndef GLIMORA_VERSION
 #define GLIMORA_VERSION "0.0.0"
 #endif
-
-// The resources of the dialogs library must be registered by hand: nothing else in a static
-// library pulls them into the program.
-static void InitDialogResources()
-{
-    Q_INIT_RESOURCE(dialogs);
-}
 
 namespace {
 
@@ -46,15 +40,6 @@ void ParseVersion(const QString& text, int* major, int* minor, int* revision)
     const QStringList parts = text.split(QLatin1Char('.'));
     int* out[] = {major, minor, revision};
     for (int i = 0; i < 3; ++i) *out[i] = i < parts.size() ? LeadingWholeNumber(parts.at(i)) : 0;
-}
-
-QIcon GlimoraIcon()
-{
-    InitDialogResources();
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/glimora.png"));
-    icon.addFile(QStringLiteral(":/icons/glimora_64.png"));
-    return icon;
 }
 
 dlgAboutGlimora::dlgAboutGlimora(QWidget* parent)

@@ -2,7 +2,6 @@
 // The About box: the program's icon, its title line, its version and a one-line description,
 // with one OK button that Enter and Esc both press.
 #include <QDialog>
-#include <QIcon>
 
 class QLabel;
 class QPushButton;
@@ -24,7 +23,3 @@ QString VersionText(int major, int minor, int revision);
 // The program's version numbers read from a text such as "2.0.0" or "2.1.15-rc1": each missing or
 // unreadable part counts as 0.
 void ParseVersion(const QString& text, int* major, int* minor, int* revision);
-
-// The application's icon (":/icons/glimora.png"), for the About box, the main window and the
-// help window.
-QIcon GlimoraIcon();

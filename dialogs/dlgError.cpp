@@ -32,7 +32,7 @@ dlgError::dlgError(QWidget* parent)
     OKButton->setDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 
-    support::Sounds().MessageBeep(48);
+    support::Sounds().MessageBeep(support::MessageSound::Warning);
 }
 
 void ShowErrorDialog(QWidget* parent, const QString& title, const QString& message)

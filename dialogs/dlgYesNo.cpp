@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -30,7 +31,6 @@ dlgYesNo::dlgYesNo(QWidget* parent)
     auto makeButton = [this](const QString& text, const QString& name) {
         auto* b = new QPushButton(text, this);
         b->setObjectName(name);
-        b->setAutoDefault(false);
         return b;
     };
     YesButton = makeButton(QStringLiteral("Yes"), QStringLiteral("YesButton"));
@@ -53,13 +53,11 @@ void dlgYesNo::Load()
         CancelButton->setVisible(false);
         YesButton->setGeometry(TwipsRect(827, top, 1000, 375));
         NoButton->setGeometry(TwipsRect(2027, top, 1000, 375));
-        NoButton->setDefault(true);  // the safe answer when Cancel is not offered
     } else {
         CancelButton->setVisible(true);
         YesButton->setGeometry(TwipsRect(220, top, 1000, 375));
         NoButton->setGeometry(TwipsRect(1435, top, 1000, 375));
         CancelButton->setGeometry(TwipsRect(2635, top, 1000, 375));
-        CancelButton->setDefault(true);
     }
     UserSelection = Cancel;
 }
@@ -75,6 +73,18 @@ int dlgYesNo::exec()
     for (QPushButton* b : {YesButton, CancelButton, NoButton}) b->move(b->x(), b->y() + extra);
     setFixedSize(TwipsToPixels(3855), TwipsToPixels(1740) + extra);
     return QDialog::exec();
+}
+
+void dlgYesNo::keyPressEvent(QKeyEvent* event)
+{
+    // Enter with no button focused answers as the default button, Cancel, also while Cancel is
+    // hidden (the dialog itself passes Enter to visible default buttons only).
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !qobject_cast<QPushButton*>(focusWidget()) && CancelButton->isHidden()) {
+        Answer(Cancel);
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void dlgYesNo::Answer(int16_t value)

@@ -26,6 +26,9 @@ public:
 
     int exec() override;
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     // Places the buttons by HideCancel and sets the answer to Cancel.
     void Load();

@@ -1,9 +1,11 @@
 // Damaged help files: the input is written to a file and opened the way the help viewer opens
-// the program's help file; then the table of contents, every help context the program uses and
-// a few pages are looked up and read. A file that opens must answer consistently.
+// the program's help file (libmspack unpacks it under the reader); then the table of contents,
+// every help context the program uses and a few pages are looked up and read. A file that opens
+// must answer consistently.
 #include <QStringList>
 
-#include "dialogs/ChmFile.h"
+#include "help/ChmFile.h"
+#include "help/HelpContents.h"
 #include "fuzz/FuzzSupport.h"
 
 namespace {
@@ -27,27 +29,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!chm.Open(path)) {
         FUZZ_CHECK(!chm.IsOpen());
         FUZZ_CHECK(chm.Paths().isEmpty() && chm.Read(QStringLiteral("/welcome.htm")).isEmpty());
-        FUZZ_CHECK(chm.ContentsPath().isEmpty() && chm.ResolveContext(4).isEmpty());
+        FUZZ_CHECK(ContentsPath(chm).isEmpty() && ResolveContext(chm, 4).isEmpty());
         return 0;
     }
     FUZZ_CHECK(chm.IsOpen());
     const QStringList paths = chm.Paths();
     FUZZ_CHECK(!paths.isEmpty() && paths.size() <= ChmFile::kMaxObjects);
 
-    const QString contents = chm.ContentsPath();
+    const QString contents = ContentsPath(chm);
     CheckFound(chm, contents);
     const QByteArray toc = chm.Read(contents);
     FUZZ_CHECK(toc.size() <= ChmFile::kMaxContentSize);
+    ParseSitemap(toc);
 
     for (int32_t context = 0; context <= 10; ++context) {
-        const QString topic = chm.ResolveContext(context);
+        const QString topic = ResolveContext(chm, context);
         CheckFound(chm, topic);
         chm.Read(topic);
     }
-    CheckFound(chm, chm.DefaultTopic());
-    chm.Title();
+    CheckFound(chm, DefaultTopic(chm));
+    HelpTitle(chm);
 
     // Objects are found under their listed names, in any letter case and spelling of the path.
+    qint64 total = 0;
+    for (const QString& name : paths) total += chm.Read(name).size();
+    FUZZ_CHECK(total <= ChmFile::kMaxContentSize);
     for (qsizetype i = 0; i < paths.size() && i < 8; ++i) {
         const QString& name = paths.at(i);
         CheckFound(chm, name);

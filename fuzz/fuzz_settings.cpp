@@ -3,6 +3,7 @@
 // what is saved must load back to the same values.
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QMenu>
 
 #include "comments/CommentColumns.h"
@@ -15,8 +16,6 @@
 
 namespace {
 
-const QString kApp = QStringLiteral("Glimora");
-
 struct Loaded {
     Preferences prefs;
     FontClass headerFont;
@@ -27,20 +26,20 @@ struct Loaded {
     QStringList recent;
 };
 
-// Loads everything the program loads at start-up from the store that is installed.
-Loaded LoadAll(QMenu* menu)
+// Loads everything the program loads at start-up from store.
+Loaded LoadAll(support::SettingsStore& store, QMenu* menu)
 {
     Loaded l;
     SetPreferenceDefaults(l.prefs);
     int warnings = 0;
-    LoadPreferences(l.prefs, [&warnings] { ++warnings; });
+    LoadPreferences(store, l.prefs, [&warnings] { ++warnings; });
     FUZZ_CHECK(l.prefs.CalIndex >= 0 && l.prefs.CalIndex <= 3);
     FUZZ_CHECK(l.prefs.Digits >= 0 && l.prefs.Digits <= 3);
     FUZZ_CHECK(l.prefs.PasswordProtection == !l.prefs.Password.isEmpty());
     FUZZ_CHECK(warnings == (l.prefs.PasswordProtection ? 0 : 1));
 
-    l.headerFont.ReadProperties(kApp, QStringLiteral("HeaderFont"));
-    l.dataFont.ReadProperties(kApp, QStringLiteral("DataFont"));
+    l.headerFont.ReadProperties(store, QStringLiteral("HeaderFont"));
+    l.dataFont.ReadProperties(store, QStringLiteral("DataFont"));
     for (const FontClass* f : {&l.headerFont, &l.dataFont}) {
         FUZZ_CHECK(!f->FontName().isEmpty());
         FontClass copy;
@@ -49,13 +48,13 @@ Loaded LoadAll(QMenu* menu)
         FUZZ_CHECK(copy.IsEqual(f) == (f->Size() >= f->MinSize() && f->Size() <= f->MaxSize()));
     }
 
-    l.tabs.ReadProperties(kApp, QStringLiteral("Tabs"));
+    l.tabs.ReadProperties(store, QStringLiteral("Tabs"));
     FUZZ_CHECK(l.tabs.TabCount() >= 0 && l.tabs.TabCount() <= TabClass::kMaxTabs);
     for (int i = 1; i <= l.tabs.TabCount(); ++i)
         FUZZ_CHECK(l.tabs.Tabs(i) >= 0 && l.tabs.Tabs(i) <= TabClass::kMaxPosition);
     FUZZ_CHECK(l.tabs.Tabs(0) == 0 && l.tabs.Tabs(l.tabs.TabCount() + 1) == 0);
 
-    CommentColumns comments;
+    CommentColumns comments(store);
     comments.LoadCommentHeaders();
     l.headerCount = comments.CommentHeaderCount;
     FUZZ_CHECK(l.headerCount >= 0 && l.headerCount <= CommentColumns::Columns);
@@ -64,7 +63,7 @@ Loaded LoadAll(QMenu* menu)
     for (int k = l.headerCount + 1; k <= CommentColumns::Columns; ++k) FUZZ_CHECK(comments.CommentHeader(k).isEmpty());
     if (l.headerCount >= 1) FUZZ_CHECK(!comments.CommentHeader(l.headerCount).isEmpty());
 
-    RecentFiles recent(menu);
+    RecentFiles recent(store, menu);
     recent.LoadRecentFiles();
     int shown = 0;
     for (int i = 1; i <= RecentFiles::Entries; ++i) {
@@ -95,13 +94,6 @@ bool SamePreferences(const Preferences& a, const Preferences& b)
            a.PixelAvg == b.PixelAvg && a.Password == b.Password && a.PasswordProtection == b.PasswordProtection;
 }
 
-// Between inputs the program's store is an empty one that is never written.
-support::SettingsStore* IdleStore()
-{
-    static support::SettingsStore idle(fuzzing::ScratchDir() + QStringLiteral("/none/idle.ini"));
-    return &idle;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
@@ -110,7 +102,6 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     static int qtArgc = 1;
     static char* qtArgv[] = {(*argc > 0 ? (*argv)[0] : const_cast<char*>("fuzz_settings")), nullptr};
     static QApplication app(qtArgc, qtArgv);
-    support::SettingsStore::SetInstance(IdleStore());
     return 0;
 }
 
@@ -125,22 +116,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QMenu menu;
     {
         support::SettingsStore store(path);
-        support::SettingsStore::SetInstance(&store);
-        const Loaded first = LoadAll(&menu);
+        const Loaded first = LoadAll(store, &menu);
 
         // Shutdown writes preferences, fonts and tabs back into the same file.
-        bool saved = SavePreferences(first.prefs);
-        saved = first.headerFont.WriteProperties(kApp, QStringLiteral("HeaderFont")) && saved;
-        saved = first.dataFont.WriteProperties(kApp, QStringLiteral("DataFont")) && saved;
-        saved = first.tabs.WriteProperties(kApp, QStringLiteral("Tabs")) && saved;
+        bool saved = SavePreferences(store, first.prefs);
+        saved = first.headerFont.WriteProperties(store, QStringLiteral("HeaderFont")) && saved;
+        saved = first.dataFont.WriteProperties(store, QStringLiteral("DataFont")) && saved;
+        saved = first.tabs.WriteProperties(store, QStringLiteral("Tabs")) && saved;
 
-        // Whatever the file held, the program can save its settings again.
-        FUZZ_CHECK(saved);
-        {
+        // Whatever readable file it was, the program can save its settings again; a file it could
+        // not read at all stays as it was.
+        FUZZ_CHECK(saved == store.Readable());
+        if (!saved) {
+            QFile kept(path);
+            FUZZ_CHECK(kept.open(QIODevice::ReadOnly) && kept.readAll() == QByteArray(reinterpret_cast<const char*>(data), int(size)));
+        } else {
             FUZZ_CHECK(!store.Dirty());
             support::SettingsStore again(path);
-            support::SettingsStore::SetInstance(&again);
-            const Loaded second = LoadAll(&menu);
+            const Loaded second = LoadAll(again, &menu);
             FUZZ_CHECK(SamePreferences(first.prefs, second.prefs));
             FUZZ_CHECK(first.headerFont.IsEqual(&second.headerFont));
             FUZZ_CHECK(first.dataFont.IsEqual(&second.dataFont));
@@ -154,7 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             bool known = false;
             for (int i = 1; i <= RecentFiles::Entries; ++i)
                 known = known || again.GetSetting(datafile::RecentSection(), datafile::RecentKey(i)) == opened;
-            RecentFiles recent(&menu);
+            RecentFiles recent(again, &menu);
             recent.LoadRecentFiles();
             recent.AddRecentFile(opened);
             FUZZ_CHECK(recent.Caption(1) == opened);
@@ -162,9 +155,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (!known)
                 for (int i = 2; i <= RecentFiles::Entries; ++i) FUZZ_CHECK(recent.Caption(i) != opened);
         }
-        support::SettingsStore::SetInstance(IdleStore());
     }
     QFile::remove(path);
     QFile::remove(path + QStringLiteral(".new"));
+    QFile::remove(path + QStringLiteral(".damaged"));
     return 0;
 }

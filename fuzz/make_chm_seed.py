@@ -22,28 +22,37 @@ def system_records(records):
     return data
 
 
+GUID_1 = bytes.fromhex('10fd017caa7bd0119e0c00a0c922e6ec')
+GUID_2 = bytes.fromhex('11fd017caa7bd0119e0c00a0c922e6ec')
+
+
 def build(objects, chunk_size=512):
     content = b''
     entries = b''
     for name, data in objects:
         entries += encint(len(name)) + name + encint(0) + encint(len(content)) + encint(len(data))
         content += data
-    assert len(entries) + 20 <= chunk_size
+    assert len(entries) + 20 + 2 <= chunk_size
+    # A listing chunk: its entries, free space, and the number of entries in the last two bytes.
     chunk = b'PMGL' + struct.pack('<IIii', chunk_size - 20 - len(entries), 0, -1, -1) + entries
-    chunk += b'\0' * (chunk_size - len(chunk))
+    chunk += b'\0' * (chunk_size - 2 - len(chunk)) + struct.pack('<H', len(objects))
     dir_header = bytearray(0x54)
     dir_header[0:4] = b'ITSP'
     struct.pack_into('<III', dir_header, 4, 1, 0x54, 10)
-    struct.pack_into('<I', dir_header, 0x10, chunk_size)
-    struct.pack_into('<i', dir_header, 0x20, -1)
+    # chunk size, density, depth, index root (none), first and last listing chunk
+    struct.pack_into('<IIIiII', dir_header, 0x10, chunk_size, 2, 1, -1, 0, 0)
     struct.pack_into('<I', dir_header, 0x2C, 1)
     directory = bytes(dir_header) + chunk
     header = bytearray(0x60)
     header[0:4] = b'ITSF'
     struct.pack_into('<II', header, 4, 3, 0x60)
-    dir_offset = len(header)
-    struct.pack_into('<QQQ', header, 0x48, dir_offset, len(directory), dir_offset + len(directory))
-    return bytes(header) + directory + content
+    header[0x18:0x38] = GUID_1 + GUID_2
+    section0 = bytearray(0x18)  # the header section that holds the file's length
+    dir_offset = len(header) + len(section0)
+    content_offset = dir_offset + len(directory)
+    struct.pack_into('<IIQ', section0, 0, 0x1FE, 0, content_offset + len(content))
+    struct.pack_into('<QQQQQ', header, 0x38, len(header), len(section0), dir_offset, len(directory), content_offset)
+    return bytes(header) + bytes(section0) + directory + content
 
 
 def main(folder):

@@ -14,8 +14,17 @@ QByteArray ScanFileText(const ScanData& scan, const QDateTime& savedAt, const QS
 // Writes the file from scratch; false on any error (the file is closed either way).
 bool WriteScanFile(const QString& path, const ScanData& scan, const QDateTime& savedAt);
 
+// Reads back a text that WriteScanFile writes, and nothing else: the time stamp line, then the
+// indices 000 to 300 in order, each with one separator ("," or a tab, the same on every line) and
+// a value written exactly as the writer writes it, every line ended by CR LF. On success `scan`
+// holds the 301 values (HasData set) and `savedAt` the time stamp; otherwise both are left alone
+// and `error` says which line is wrong and how.
+bool ParseScanFileText(const QByteArray& text, ScanData& scan, QDateTime& savedAt, QString& error);
+// Reads and parses a scan file; a file too large to be one is refused unread.
+bool ReadScanFile(const QString& path, ScanData& scan, QDateTime& savedAt, QString& error);
+
 // The save dialog: no title, empty name, default extension csv, the three filters with the first
-// selected, confirmation before overwriting.
+// selected ("All Files (*.*)" lists every file), confirmation before overwriting.
 void PrepareScanSaveDialog(QFileDialog& dialog);
 // Shows the save dialog; the chosen path, or empty when cancelled.
 QString ChooseScanFile(QWidget* parent);

@@ -26,6 +26,7 @@ StatusDisplay::StatusDisplay(QStatusBar* SB, VantrelCntl& VC, std::function<void
         SB->addWidget(label, stretch[i]);
         m_panels[static_cast<std::size_t>(i)] = label;
     }
+    Timer1.setParent(this);
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setSingleShot(true);
     Timer1.setInterval(9000);
@@ -49,46 +50,46 @@ QString StatusDisplay::PanelText(int panel) const
 
 void StatusDisplay::ShowMeterStatus()
 {
-    MeterOn = true;
+    m_meterOn = true;
     QString activity;
     if (!m_vc.Connected()) {
-        MeterOn = false;
+        m_meterOn = false;
         activity = QStringLiteral("No haze meter found");
     } else {
         switch (m_vc.MeterState()) {
-        case 0:
+        case VantrelCntl::State::GettingParameters:
             activity = QStringLiteral("Getting parameters");
-            MeterBusy = true;
+            m_meterBusy = true;
             break;
-        case 1:
-            activity = MeterBusy ? QStringLiteral("Busy gathering data") : QStringLiteral("Waiting for commands");
+        case VantrelCntl::State::Waiting:
+            activity = m_meterBusy ? QStringLiteral("Busy gathering data") : QStringLiteral("Waiting for commands");
             break;
-        case 2:
+        case VantrelCntl::State::Off:
             activity = QStringLiteral("Haze meter is off");
-            MeterBusy = true;
-            MeterOn = false;
+            m_meterBusy = true;
+            m_meterOn = false;
             break;
-        case 3:
+        case VantrelCntl::State::Scanning:
             activity = QStringLiteral("Actively scanning");
-            MeterBusy = true;
+            m_meterBusy = true;
             break;
-        case 4:
+        case VantrelCntl::State::Correcting:
             activity = QStringLiteral("Running correction algorithms");
-            MeterBusy = true;
+            m_meterBusy = true;
             break;
         default:
             activity = QStringLiteral("Unknown");
-            MeterBusy = true;
+            m_meterBusy = true;
             break;
         }
     }
     SetPanel(4, activity);
 
     QString battery = QStringLiteral("Battery: ---");
-    if (MeterOn) {
-        const int state = m_vc.BatteryState();
-        if (state == 1) battery = QStringLiteral("Battery: Low");
-        else if (state == 2) battery = QStringLiteral("Battery: Ok");
+    if (m_meterOn) {
+        const int32_t state = m_vc.BatteryState();
+        if (state == VantrelCntl::Battery::Low) battery = QStringLiteral("Battery: Low");
+        else if (state == VantrelCntl::Battery::Ok) battery = QStringLiteral("Battery: Ok");
     }
     SetPanel(3, battery);
     SetPanel(2, QStringLiteral("Version: ") + m_vc.Version());

@@ -18,14 +18,14 @@ QString BoolText(bool value)
     return value ? QStringLiteral("True") : QStringLiteral("False");
 }
 
-// A stored whole number: the leading decimal number of the text (0 when there is none),
+// A stored whole number: the text read as a number (0 when it is not one),
 // rounded half to even. A number that does not fit the target type counts as 0, just like
 // text that is not a number: saturating would turn a damaged value into an extreme one
 // (a 32767-point size, or a colour of white), while 0 is the plain fallback of the store.
 template <typename T>
 T StoredWholeNumber(const QString& text)
 {
-    const double v = support::RoundHalfEven(support::LeadingNumber(text));
+    const double v = support::RoundHalfEven(support::StoredNumber(text));
     if (v < double(std::numeric_limits<T>::min()) || v > double(std::numeric_limits<T>::max())) return 0;
     return static_cast<T>(v);
 }
@@ -107,11 +107,9 @@ bool FontClass::IsEqual(const FontClass* fnt) const
         && m_strikeThru == fnt->m_strikeThru && m_underline == fnt->m_underline && m_size == fnt->m_size;
 }
 
-void FontClass::ReadProperties(const QString& thisApp, const QString& thisPref)
+void FontClass::ReadProperties(const support::SettingsStore& thisApp, const QString& thisPref)
 {
-    Q_UNUSED(thisApp);
-    const auto& store = support::SettingsStore::Instance();
-    auto get = [&](const char* key, const QString& current) { return store.GetSetting(thisPref, QLatin1String(key), current); };
+    auto get = [&](const char* key, const QString& current) { return thisApp.GetSetting(thisPref, QLatin1String(key), current); };
 
     SetFontName(get("FontName", m_fontName));
     // Size and colour are taken as stored, without the size bounds.
@@ -123,10 +121,9 @@ void FontClass::ReadProperties(const QString& thisApp, const QString& thisPref)
     m_strikeThru = get("FontStrikeThru", BoolText(m_strikeThru)) == QLatin1String("True");
 }
 
-bool FontClass::WriteProperties(const QString& thisApp, const QString& thisPref) const
+bool FontClass::WriteProperties(support::SettingsStore& thisApp, const QString& thisPref) const
 {
-    Q_UNUSED(thisApp);
-    auto& store = support::SettingsStore::Instance();
+    support::SettingsStore& store = thisApp;
     store.SaveSetting(thisPref, QStringLiteral("FontName"), m_fontName);
     store.SaveSetting(thisPref, QStringLiteral("FontSize"), QString::number(m_size));
     store.SaveSetting(thisPref, QStringLiteral("FontColor"), QString::number(m_color));

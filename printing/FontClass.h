@@ -5,6 +5,9 @@
 #include <cstdint>
 
 class QTextCursor;
+namespace support {
+class SettingsStore;
+}
 
 class FontClass {
 public:
@@ -35,12 +38,12 @@ public:
     // Same bounds, name (case-sensitive), colour, styles and size. Null: false.
     bool IsEqual(const FontClass* fnt) const;
 
-    // Loads the font from section thisPref of the settings store; a missing key keeps the value
-    // it has. The store is the program's own, so thisApp only names it.
-    void ReadProperties(const QString& thisApp, const QString& thisPref);
+    // Loads the font from section thisPref of the application's settings store thisApp; a
+    // missing key keeps the value it has.
+    void ReadProperties(const support::SettingsStore& thisApp, const QString& thisPref);
     // Saves "FontName", "FontSize", "FontColor", "FontBold", "FontItalic", "FontUnderline",
     // "FontStrikeThru" and writes the store to disk; false when the file could not be written.
-    bool WriteProperties(const QString& thisApp, const QString& thisPref) const;
+    bool WriteProperties(support::SettingsStore& thisApp, const QString& thisPref) const;
 
     // Sets this font on the box's selection, or at its insertion point for the text inserted
     // next. Null: nothing.

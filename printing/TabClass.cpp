@@ -22,17 +22,16 @@ QString SlotKey(int slot)
 // number reads as 0) gives 0.
 int32_t StoredInRange(const QString& text, int32_t low, int32_t high)
 {
-    const double v = support::LeadingNumber(text);
+    const double v = support::StoredNumber(text);
     if (v < low || v > high) return 0;
     return static_cast<int32_t>(support::RoundHalfEven(v));
 }
 
 }  // namespace
 
-void TabClass::ReadProperties(const QString& thisApp, const QString& thisPref)
+void TabClass::ReadProperties(const support::SettingsStore& thisApp, const QString& thisPref)
 {
-    Q_UNUSED(thisApp);
-    const auto& store = support::SettingsStore::Instance();
+    const support::SettingsStore& store = thisApp;
     const int count = StoredInRange(store.GetSetting(thisPref, QStringLiteral("TabCount"), QString::number(TabCount())), 0, kMaxTabs);
     // The positions already held stay in the slots that remain.
     m_tabs.resize(count, 0);
@@ -40,10 +39,9 @@ void TabClass::ReadProperties(const QString& thisApp, const QString& thisPref)
         m_tabs[i - 1] = StoredInRange(store.GetSetting(thisPref, SlotKey(i), QString::number(m_tabs[i - 1])), 0, kMaxPosition);
 }
 
-bool TabClass::WriteProperties(const QString& thisApp, const QString& thisPref) const
+bool TabClass::WriteProperties(support::SettingsStore& thisApp, const QString& thisPref) const
 {
-    Q_UNUSED(thisApp);
-    auto& store = support::SettingsStore::Instance();
+    support::SettingsStore& store = thisApp;
     store.SaveSetting(thisPref, QStringLiteral("TabCount"), QString::number(TabCount()));
     for (int i = 1; i <= TabCount(); ++i) store.SaveSetting(thisPref, SlotKey(i), QString::number(m_tabs[i - 1]));
     return store.Sync();

@@ -6,17 +6,20 @@
 #include <cstdint>
 
 class QTextCursor;
+namespace support {
+class SettingsStore;
+}
 
 class TabClass {
 public:
     static constexpr int kMaxTabs = 40;
     static constexpr int32_t kMaxPosition = 99999;
 
-    // Loads the list from section thisPref of the settings store (thisApp only names the store).
-    void ReadProperties(const QString& thisApp, const QString& thisPref);
+    // Loads the list from section thisPref of the application's settings store thisApp.
+    void ReadProperties(const support::SettingsStore& thisApp, const QString& thisPref);
     // Saves "TabCount" and "Tab1".."TabN" and writes the store to disk; false when the file
     // could not be written. Keys of higher slots from an earlier, longer list are left alone.
-    bool WriteProperties(const QString& thisApp, const QString& thisPref) const;
+    bool WriteProperties(support::SettingsStore& thisApp, const QString& thisPref) const;
 
     // Sets the stops on the paragraphs of the box's selection; with AllText the whole text is
     // selected first. An empty list removes every stop. A slot of 0 keeps the stop that the

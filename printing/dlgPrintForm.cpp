@@ -14,8 +14,6 @@
 #include <QVBoxLayout>
 #include <memory>
 
-std::function<bool(QPrintDialog&)> dlgPrintForm::DialogHook;
-
 namespace {
 // The window's client area: 5760 x 4170 twips at 15 twips a pixel.
 constexpr int kClientWidth = 5760 / 15;
@@ -99,8 +97,7 @@ void dlgPrintForm::PrintMe(QWidget* dialogParent)
     dialog.setOptions(QAbstractPrintDialog::PrintShowPageSize | QAbstractPrintDialog::PrintCollateCopies);
     dialog.setPrintRange(QAbstractPrintDialog::AllPages);
 
-    const bool accepted = DialogHook ? DialogHook(dialog) : dialog.exec() == QDialog::Accepted;
-    if (!accepted) return;
+    if (dialog.exec() != QDialog::Accepted) return;
 
     // A queue that is unknown makes QPrinter fall back to writing a PDF file without a name:
     // print only to a real queue that the system knows.

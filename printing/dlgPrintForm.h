@@ -3,13 +3,11 @@
 // report is composed in changing fonts and from which it is printed.
 #include <QTextCursor>
 #include <QWidget>
-#include <functional>
 
 #include "printing/FontClass.h"
 #include "printing/TabClass.h"
 
 class QPagedPaintDevice;
-class QPrintDialog;
 class QTextDocument;
 class QTextEdit;
 
@@ -43,9 +41,6 @@ public:
     QTextCursor& Selection() { return m_selection; }
     const FontClass& CurrentFont() const { return m_font; }
     const TabClass& CurrentTabs() const { return m_tabs; }
-
-    // When set, called instead of showing the print dialog: true means accepted.
-    static std::function<bool(QPrintDialog&)> DialogHook;
 
 private:
     QTextCursor m_selection;

@@ -21,6 +21,14 @@ const std::array<int, ReadingsModel::ColumnCount>& ReadingsModel::ColumnWidths()
 ReadingsModel::ReadingsModel(QObject* parent)
     : QAbstractTableModel(parent)
 {
+    m_averages.Clear();
+}
+
+int ReadingsModel::AddReading(const MeterReading& reading, int digits, const QString& comment)
+{
+    const int position = AddRow(MakeReading(reading, digits, comment));
+    m_averages.Add(reading);
+    return position;
 }
 
 Reading ReadingsModel::MakeReading(const MeterReading& reading, int digits, const QString& comment)
@@ -33,6 +41,7 @@ Reading ReadingsModel::MakeReading(const MeterReading& reading, int digits, cons
     row.Cells[4] = support::FormatValue(reading.Deg15(), digits);
     row.Cells[5] = reading.CalStd();
     row.Cells[6] = comment.trimmed();
+    row.Values = {reading.Specular(), reading.DOI(), reading.Deg2(), reading.Deg15()};
     return row;
 }
 
@@ -62,45 +71,56 @@ void ReadingsModel::ClearRows()
     beginResetModel();
     m_rows.clear();
     m_order.clear();
+    m_roundingTakenOut = {};
     endResetModel();
+    m_averages.Clear();
     SortBy(0, Qt::DescendingOrder);
 }
 
-void ReadingsModel::DeleteRows(const std::vector<bool>& selected, MeterReading& averages)
+void ReadingsModel::DeleteRows(const std::vector<bool>& selected)
 {
     const std::size_t n = m_order.size();
+    std::vector<bool> deleted(m_rows.size(), false);
     bool any = false;
     for (std::size_t pos = 0; pos < n && pos < selected.size(); ++pos) {
         if (!selected[pos]) continue;
         const Reading& r = m_rows[m_order[pos]];
-        averages.Remove(support::LeadingNumber(r.Cells[1]), support::LeadingNumber(r.Cells[2]),
-                        support::LeadingNumber(r.Cells[3]), support::LeadingNumber(r.Cells[4]));
+        const std::array<double, 4> shown = {support::LeadingNumber(r.Cells[1]), support::LeadingNumber(r.Cells[2]),
+                                             support::LeadingNumber(r.Cells[3]), support::LeadingNumber(r.Cells[4])};
+        m_averages.Remove(shown[0], shown[1], shown[2], shown[3]);
+        for (std::size_t c = 0; c < shown.size(); ++c) m_roundingTakenOut[c] += r.Values[c] - shown[c];
+        deleted[m_order[pos]] = true;
         any = true;
     }
     if (any) {
+        // The remaining rows keep both their order taken and their place in the sort.
         beginResetModel();
         std::vector<Reading> rows;
-        std::vector<uint32_t> order;
-        rows.reserve(n);
-        order.reserve(n);
-        for (std::size_t pos = 0; pos < n; ++pos) {
-            if (pos < selected.size() && selected[pos]) continue;
-            rows.push_back(std::move(m_rows[m_order[pos]]));
-            order.push_back(static_cast<uint32_t>(rows.size() - 1));
+        std::vector<uint32_t> newIndex(m_rows.size());
+        rows.reserve(m_rows.size());
+        for (std::size_t i = 0; i < m_rows.size(); ++i) {
+            if (deleted[i]) continue;
+            newIndex[i] = static_cast<uint32_t>(rows.size());
+            rows.push_back(std::move(m_rows[i]));
         }
+        std::vector<uint32_t> order;
+        order.reserve(rows.size());
+        for (uint32_t index : m_order)
+            if (!deleted[index]) order.push_back(newIndex[index]);
         m_rows = std::move(rows);
         m_order = std::move(order);
+        if (m_order.empty()) m_roundingTakenOut = {};
         endResetModel();
     }
 
     if (m_order.empty()) {
-        averages.Clear();
+        m_averages.Clear();
         return;
     }
-    const QString calStd = averages.CalStd();
+    const QString calStd = m_averages.CalStd();
     for (uint32_t index : m_order)
         if (m_rows[index].Cells[5] != calStd) return;
-    averages.ClearMessage();
+    m_averages.ClearMessage();
 }
 
 void ReadingsModel::HeaderClicked(int n)

@@ -1,6 +1,7 @@
 #pragma once
 // The readings list: one row of seven texts per accepted reading, kept in the order of the
-// current sort. Texts are formatted once, when the row is added, and compared as text.
+// current sort, and the running averages of the readings listed. Texts are formatted once,
+// when the row is added, and compared as text.
 #include <QAbstractTableModel>
 #include <QItemSelection>
 #include <array>
@@ -9,8 +10,11 @@
 #include "vantrel/MeterReading.h"
 
 // One row of the list: "Date/Time", "Specular", "DOI", "2 Degree", "15 Degree", "Cal STD", "Comment".
+// Beside its texts a row keeps the four values as the meter delivered them (Specular, DOI,
+// 2 Degree, 15 Degree), the values the averages were given, for the reading statistics.
 struct Reading {
     std::array<QString, 7> Cells;
+    std::array<double, 4> Values{};
 };
 
 class ReadingsModel : public QAbstractTableModel {
@@ -27,19 +31,30 @@ public:
     // format of `digits`, the cal standard as it comes, and the trimmed comment.
     static Reading MakeReading(const MeterReading& reading, int digits, const QString& comment);
 
-    // Adds a row where the current sort puts it; returns its position.
+    // An accepted reading: its row (as MakeReading builds it) where the current sort puts it,
+    // and its values added to the averages. Returns the row's position.
+    int AddReading(const MeterReading& reading, int digits, const QString& comment);
+    // Adds a row by its texts alone, the averages untouched; returns its position.
     int AddRow(const Reading& row);
+    // The running averages of the readings in the list (cleared: no reading yet).
+    const MeterReading& Averages() const { return m_averages; }
     int RowCount() const { return static_cast<int>(m_order.size()); }
     const Reading& Row(int position) const { return m_rows[m_order[static_cast<std::size_t>(position)]]; }
+    // The rows in the order they were taken, whatever the sort: 0 is the oldest still listed.
+    const Reading& RowTaken(int index) const { return m_rows[static_cast<std::size_t>(index)]; }
+    // Delete Selection takes the shown, rounded values out of the averages; this is what the
+    // deleted rows' delivered values differ from them by, per value, since the list was last
+    // empty. The averages the summary shows are the listed values' mean plus this over the count.
+    const std::array<double, 4>& RoundingTakenOut() const { return m_roundingTakenOut; }
     QString Text(int position, int column) const { return Row(position).Cells[static_cast<std::size_t>(column)]; }
 
-    // Clear Readings: every row removed, the sort set to Date/Time descending.
+    // Clear Readings: every row removed, the averages cleared, the sort set to Date/Time descending.
     void ClearRows();
 
     // Delete Selection: removes the selected rows from the first to the last, taking each
-    // row's values (parsed back from its texts) out of `averages`; then clears `averages` when the
-    // list is empty, or lowers its message when every remaining row shares its cal standard.
-    void DeleteRows(const std::vector<bool>& selected, MeterReading& averages);
+    // row's values (parsed back from its texts) out of the averages; then clears the averages when
+    // the list is empty, or lowers their message when every remaining row shares their cal standard.
+    void DeleteRows(const std::vector<bool>& selected);
 
     // A click on the header of column n (1 for "Date/Time"): ascending, then descending on the
     // next click of the same column, ascending again on the third.
@@ -63,7 +78,9 @@ signals:
 private:
     bool Before(uint32_t a, uint32_t b) const;
 
+    MeterReading m_averages;
     std::vector<Reading> m_rows;      // storage, in arrival order
+    std::array<double, 4> m_roundingTakenOut{};
     std::vector<uint32_t> m_order;    // display order: indices into m_rows
     int m_sortKey = 0;
     Qt::SortOrder m_order_dir = Qt::DescendingOrder;

@@ -5,29 +5,47 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins libgl-dev qt6-serialport-dev
+  qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins libgl-dev qt6-charts-dev libqt6opengl6-dev qt6-serialport-dev
   libcanberra-dev libcanberra0 libcanberra-pulse sound-theme-freedesktop
-  libchm-dev fp-utils
-  fonts-dejavu-core
+  libmspack-dev fp-utils
+  fonts-dejavu-core fonts-liberation2 locales
   libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils imagemagick
   cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils
-  python3 at-spi2-core desktop-file-utils
+  python3 python3-pyatspi dbus-daemon at-spi2-core desktop-file-utils
 )
+
+# A comma-decimal locale for the test suite's second run: numbers must read the same under it.
+TEST_LOCALE="de_DE.UTF-8"
+has_test_locale() { locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; }
 
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
+if [ ${#missing[@]} -eq 0 ] && has_test_locale; then
   exit 0
 fi
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-echo "Installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+if ! has_test_locale; then
+  echo "Generating the locale $TEST_LOCALE"
+  if ! grep -q "^${TEST_LOCALE} UTF-8" /etc/locale.gen 2>/dev/null; then
+    if grep -q "^# *${TEST_LOCALE} UTF-8" /etc/locale.gen 2>/dev/null; then
+      $SUDO sed -i "s/^# *\(${TEST_LOCALE} UTF-8\)/\1/" /etc/locale.gen
+    else
+      echo "${TEST_LOCALE} UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+    fi
+  fi
+  $SUDO locale-gen >/dev/null
+fi

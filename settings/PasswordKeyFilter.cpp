@@ -8,7 +8,8 @@
 
 namespace {
 
-// Removes every character outside the rule, keeping the cursor beside the same characters.
+// Removes every character outside the rule, keeping the cursor beside the same characters;
+// pasted or dropped text thus passes the same rule as typed keys, with the same beep.
 class PasswordValidator : public QValidator {
 public:
     using QValidator::QValidator;
@@ -23,6 +24,7 @@ public:
             else if (i < pos) --newPos;
         }
         if (kept.size() != input.size()) {
+            support::Sounds().Beep();
             input = kept;
             pos = qBound(0, newPos, static_cast<int>(input.size()));
         }
@@ -30,13 +32,13 @@ public:
     }
 };
 
-// A key that would put a character into the box: printable text, not a control code.
-bool TypesCharacters(const QString& text)
+// Keys that carry a character code the box must still receive: Backspace edits, Enter presses
+// the default button and Tab moves the focus. Delete is an editing key with no character of its
+// own, even where the keyboard layer reports one (127).
+bool PassesAsControlKey(int key)
 {
-    if (text.isEmpty()) return false;
-    for (QChar c : text)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f) return false;
-    return true;
+    return key == Qt::Key_Backspace || key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab
+        || key == Qt::Key_Backtab || key == Qt::Key_Delete;
 }
 
 }  // namespace
@@ -66,11 +68,12 @@ bool PasswordKeyFilter::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        // Backspace, editing and navigation keys, Enter, Esc and shortcuts such as Ctrl+V carry
-        // no printable text and pass; the validator cleans whatever a shortcut inserts.
+        // Every key with a character code outside the rule is discarded, Esc (27) and blanks
+        // included, so Esc does not close the prompt. Navigation keys carry no character code,
+        // and shortcuts such as Ctrl+V pass: the validator cleans what they insert.
         const bool shortcut = key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-        if (!shortcut && key->key() != Qt::Key_Backspace && TypesCharacters(key->text())
-            && Clean(key->text()).size() != key->text().size()) {
+        const QString text = key->text();
+        if (!shortcut && !PassesAsControlKey(key->key()) && !text.isEmpty() && Clean(text).size() != text.size()) {
             support::Sounds().Beep();
             return true;
         }

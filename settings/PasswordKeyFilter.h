@@ -1,7 +1,7 @@
 #pragma once
 // The password character rule: only the ASCII digits and letters (and Backspace) reach a password
-// box. Typed keys outside the rule are swallowed with the standard beep; pasted and input-method
-// text is cleaned of every other character.
+// box. Typed keys outside the rule, Esc included, are swallowed with the standard beep; pasted and
+// input-method text is cleaned of every other character, with the same beep.
 #include <QObject>
 #include <QString>
 

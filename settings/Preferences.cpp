@@ -44,9 +44,8 @@ QString ScramblePassword(const QString& text)
     return QString::fromLatin1(out);
 }
 
-void LoadPreferences(Preferences& prefs, const std::function<void()>& warnNoPassword)
+void LoadPreferences(const support::SettingsStore& store, Preferences& prefs, const std::function<void()>& warnNoPassword)
 {
-    const auto& store = support::SettingsStore::Instance();
     auto get = [&](const char* key, const char* def) { return store.GetSetting(kSection, QLatin1String(key), QLatin1String(def)); };
 
     prefs.CalIndex = ReadSmallInteger(get("CalIndex", "0"), 0, 3, 0);
@@ -64,9 +63,8 @@ void LoadPreferences(Preferences& prefs, const std::function<void()>& warnNoPass
     if (!prefs.PasswordProtection && warnNoPassword) warnNoPassword();
 }
 
-bool SavePreferences(const Preferences& prefs)
+bool SavePreferences(support::SettingsStore& store, const Preferences& prefs)
 {
-    auto& store = support::SettingsStore::Instance();
     auto put = [&](const char* key, const QString& value) { store.SaveSetting(kSection, QLatin1String(key), value); };
     put("CalIndex", QString::number(prefs.CalIndex));
     put("KeepAlive", BooleanText(prefs.KeepAlive));

@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <functional>
 
+namespace support {
+class SettingsStore;
+}
+
 struct Preferences {
     int16_t CalIndex = 0;
     bool KeepAlive = false;
@@ -22,12 +26,12 @@ struct Preferences {
 // The preference half of SetDefaults: the eight preferences, in their order; Password untouched.
 void SetPreferenceDefaults(Preferences& prefs);
 
-// Reads every key of "Preferences". When no password is stored, warnNoPassword is called
-// (the main window shows the "Password Protection Warning" box there).
-void LoadPreferences(Preferences& prefs, const std::function<void()>& warnNoPassword);
+// Reads every key of "Preferences" from store. When no password is stored, warnNoPassword is
+// called (the main window shows the "Password Protection Warning" box there).
+void LoadPreferences(const support::SettingsStore& store, Preferences& prefs, const std::function<void()>& warnNoPassword);
 // Writes every key of "Preferences" in their order and syncs the store. False when the store
 // could not be written (the old file stays whole).
-bool SavePreferences(const Preferences& prefs);
+bool SavePreferences(support::SettingsStore& store, const Preferences& prefs);
 
 // XOR with one mask for odd character codes and another for even ones; its own inverse.
 QString ScramblePassword(const QString& text);

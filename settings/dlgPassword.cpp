@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -51,6 +52,15 @@ void dlgPassword::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     edPassword->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void dlgPassword::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void dlgPassword::changeEvent(QEvent* event)

@@ -21,4 +21,6 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // Esc closes nothing: there is no Cancel button (in the password box it is a refused key).
+    void keyPressEvent(QKeyEvent* event) override;
 };

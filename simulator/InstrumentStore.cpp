@@ -33,6 +33,7 @@ const std::array<Entry, KeyCount>& Table()
         {"Instrument/Version", Type::Text, 0, 0, "2.14"},
         {"Instrument/Sample", Type::Int, 0, double(Samples().size() - 1), "0"},
         {"Instrument/AutoOffSeconds", Type::Int, 0, 86400, "300"},
+        {"Instrument/HandshakeMs", Type::Int, 0, 60000, "600"},
         {"Instrument/Authority", Type::Int, 0, 9, "2"},
         {"Instrument/Seed", Type::Int, 0, 4294967295.0, "0"},
         {"Instrument/OccasionalInvalidReadings", Type::Bool, 0, 0, "true"},

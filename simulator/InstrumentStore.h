@@ -13,7 +13,7 @@ namespace simulator {
 
 enum class Key {
     // [Instrument]: the instrument and the condition it starts in
-    Present, Plugged, PoweredOn, BatteryPercent, SerialNumber, Version, Sample, AutoOffSeconds, Authority,
+    Present, Plugged, PoweredOn, BatteryPercent, SerialNumber, Version, Sample, AutoOffSeconds, HandshakeMs, Authority,
     Seed, OccasionalInvalidReadings,
     // [Settings]: what the host sets
     Center, RefCenter, Intensity, DutyCycle, RefDutyCycle, BlackLevel, Deg2Distortion, DOIDistortion, CalIndex,

@@ -10,7 +10,6 @@ using simulator::Key;
 
 namespace {
 constexpr int kLowBattery = 15;   // percent below which the battery reads as low
-constexpr int kHandshakeMs = 600;
 }  // namespace
 
 SimulatedMeter::SimulatedMeter(const SimulatedMeterOptions& options, QObject* parent)
@@ -159,7 +158,7 @@ int32_t SimulatedMeter::ConnectState()
 void SimulatedMeter::startHandshake()
 {
     m_link = Link::Handshake;
-    m_linkTimer.start(delay(kHandshakeMs));
+    m_linkTimer.start(delay(int(m_store.Int(Key::HandshakeMs))));
     emit PanelChanged();
 }
 

@@ -1,12 +1,32 @@
 #include "support/Numbers.h"
 
 #include <QLocale>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <string>
 
 namespace support {
+
+namespace {
+// Reads a plain decimal number ("-12.5e3") with the point as the decimal separator whatever the
+// C library's locale says (Qt sets it from the environment at start). Not finite: nullopt.
+std::optional<double> ParseDecimal(const std::string& text)
+{
+    double v = 0.0;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (first < last && *first == '+') {  // from_chars takes no plus sign
+        ++first;
+        if (first < last && *first == '-') return std::nullopt;
+    }
+    const auto [ptr, ec] = std::from_chars(first, last, v, std::chars_format::general);
+    if (ec != std::errc() || ptr != last || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+}  // namespace
 
 double LeadingNumber(const QString& text)
 {
@@ -31,12 +51,20 @@ double LeadingNumber(const QString& text)
         bool expDigits = false;
         while (e < end && *e >= '0' && *e <= '9' && expo.size() < 8) { expo.push_back(*e++); expDigits = true; }
         if (expDigits) {
-            const double withExponent = std::strtod((num + expo).c_str(), nullptr);
-            if (std::isfinite(withExponent)) return withExponent;
+            if (const auto withExponent = ParseDecimal(num + expo)) return *withExponent;
         }
     }
-    const double v = std::strtod(num.c_str(), nullptr);
-    return std::isfinite(v) ? v : 0.0;
+    return ParseDecimal(num).value_or(0.0);
+}
+
+double StoredNumber(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    const std::string bytes = trimmed.toStdString();
+    // Only the forms a number is written in: sign, digits, point, exponent.
+    for (char c : bytes)
+        if (!((c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-' || c == 'e' || c == 'E')) return 0.0;
+    return ParseDecimal(bytes).value_or(0.0);
 }
 
 double RoundHalfEven(double value)

@@ -10,6 +10,10 @@ namespace support {
 // digits with an optional decimal point, an optional exponent. 0 when there is none.
 double LeadingNumber(const QString& text);
 
+// A stored number: the whole text (blanks around it aside) must be a decimal number as the
+// program writes one ("12", "-3.5", "1e3"); any other text, "12pt" included, is 0.
+double StoredNumber(const QString& text);
+
 // Nearest whole number, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
 double RoundHalfEven(double value);
 

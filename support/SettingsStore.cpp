@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStringDecoder>
+#include <QTemporaryFile>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,8 +15,6 @@
 namespace support {
 
 namespace {
-SettingsStore* g_store = nullptr;
-
 bool SyncPath(const QString& path, bool directory)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), directory ? (O_RDONLY | O_DIRECTORY) : O_RDONLY);
@@ -23,25 +23,45 @@ bool SyncPath(const QString& path, bool directory)
     ::close(fd);
     return ok;
 }
+
+// The lines of an INI text that can be read: blank lines, comments, "[Section]" lines and
+// "key=value" lines. A line of any other form is skipped, and so are the keys under a section
+// line that lacks its closing bracket: their section is unknown.
+QByteArray WellFormedLines(const QByteArray& raw, int* skipped)
+{
+    QByteArray out;
+    out.reserve(raw.size());
+    bool unknownSection = false;
+    for (const QByteArray& line : raw.split('\n')) {
+        const QByteArray t = line.trimmed();
+        bool keep = true;
+        if (t.isEmpty() || t.startsWith(';') || t.startsWith('#')) {
+            keep = true;
+        } else if (t.startsWith('[')) {
+            keep = t.indexOf(']') > 1;
+            unknownSection = !keep;
+        } else {
+            keep = !unknownSection && t.indexOf('=') > 0;
+        }
+        if (keep) {
+            out += line;
+            out += '\n';
+        } else {
+            ++*skipped;
+        }
+    }
+    return out;
+}
+
+QString NativePath(const QString& path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
 }  // namespace
 
 QString SettingsStore::DefaultPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Glimora/Glimora.ini");
-}
-
-SettingsStore& SettingsStore::Instance()
-{
-    if (!g_store) {
-        static SettingsStore store(DefaultPath());
-        g_store = &store;
-    }
-    return *g_store;
-}
-
-void SettingsStore::SetInstance(SettingsStore* store)
-{
-    g_store = store;
 }
 
 SettingsStore::SettingsStore(const QString& filePath)
@@ -54,21 +74,75 @@ void SettingsStore::Reload()
 {
     m_sections.clear();
     m_dirty = false;
-    if (!QFileInfo(m_path).isFile()) return;
-    QSettings ini(m_path, QSettings::IniFormat);
-    if (ini.status() != QSettings::NoError) return;
+    m_problem.clear();
+    m_unreadable = false;
+    m_damagedUnsaved = false;
+    if (!QFileInfo::exists(m_path)) return;
+
+    QFile file(m_path);
+    QByteArray raw;
+    QString why;
+    if (!QFileInfo(m_path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        why = file.errorString();
+    } else {
+        raw = file.readAll();
+        if (file.error() != QFileDevice::NoError) why = file.errorString();
+    }
+    if (why.isEmpty()) {
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString text = utf8.decode(raw);
+        Q_UNUSED(text);
+        if (raw.contains('\0') || utf8.hasError()) why = QStringLiteral("it is not a text file");
+    }
+    if (!why.isEmpty()) {
+        m_unreadable = true;
+        m_problem = QStringLiteral("The settings file %1 could not be read (%2). The program works with its default settings "
+                                   "and leaves the file as it is; settings changed now are not saved.")
+                        .arg(NativePath(m_path), why);
+        return;
+    }
+
+    int skipped = 0;
+    const QByteArray readable = WellFormedLines(raw, &skipped);
+    // Damaged lines are left out of a copy that is read instead of the file.
+    QTemporaryFile clean(QDir::tempPath() + QStringLiteral("/glimora-settings-XXXXXX.ini"));
+    QString source = m_path;
+    if (skipped > 0) {
+        if (!clean.open() || clean.write(readable) != readable.size() || !clean.flush()) {
+            m_unreadable = true;
+            m_problem = QStringLiteral("The settings file %1 could not be read (%2). The program works with its default "
+                                       "settings and leaves the file as it is; settings changed now are not saved.")
+                            .arg(NativePath(m_path), clean.errorString());
+            return;
+        }
+        source = clean.fileName();
+    }
+    QSettings ini(source, QSettings::IniFormat);
+    // A line QSettings still finds fault with costs that line only: every value it read is kept.
+    const bool faulty = skipped > 0 || ini.status() != QSettings::NoError;
     for (const QString& group : ini.childGroups()) {
         ini.beginGroup(group);
         auto& list = m_sections[group];
         for (const QString& key : ini.childKeys()) {
-            // A line with no key ("=x") can be neither asked for nor written back: kept, it would
-            // make every later Sync() fail.
             if (key.isEmpty()) continue;
             list.append({key, ini.value(key).toString()});
         }
         ini.endGroup();
     }
     // Keys outside any group sit in "General"; the program does not use them.
+    if (faulty) {
+        m_damagedUnsaved = true;
+        m_problem = QStringLiteral("The settings file %1 is damaged: lines that could not be read were skipped, every other "
+                                   "setting was kept. The damaged file will be kept as %2 when the settings are saved.")
+                        .arg(NativePath(m_path), NativePath(AsidePath()));
+    }
+}
+
+QString SettingsStore::AsidePath() const
+{
+    QString aside = m_path + QStringLiteral(".damaged");
+    for (int n = 1; QFileInfo::exists(aside); ++n) aside = m_path + QStringLiteral(".damaged.%1").arg(n);
+    return aside;
 }
 
 bool SettingsStore::Contains(const QString& section, const QString& key) const
@@ -129,6 +203,8 @@ void SettingsStore::DeleteSetting(const QString& section, const QString& key)
 
 bool SettingsStore::Sync()
 {
+    // A file that could not be read may hold what the program cannot see: it stays as it is.
+    if (m_unreadable) return false;
     const QFileInfo info(m_path);
     const QString dir = info.absolutePath();
     if (!QDir().mkpath(dir)) return false;
@@ -192,6 +268,15 @@ bool SettingsStore::Sync()
             return false;
         }
     }
+    // The damaged original goes aside, under a name not in use, before the new file replaces it.
+    if (m_damagedUnsaved && QFileInfo::exists(m_path)) {
+        const QString aside = AsidePath();
+        if (::link(QFile::encodeName(m_path).constData(), QFile::encodeName(aside).constData()) != 0 && !QFile::copy(m_path, aside)) {
+            QFile::remove(check);
+            return false;
+        }
+    }
+    m_damagedUnsaved = false;
     if (!SyncPath(check, false) || ::rename(QFile::encodeName(check).constData(), QFile::encodeName(m_path).constData()) != 0) {
         QFile::remove(check);
         return false;

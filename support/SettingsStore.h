@@ -11,17 +11,20 @@ namespace support {
 
 class SettingsStore {
 public:
-    // The store of the running program: $XDG_CONFIG_HOME/Glimora/Glimora.ini.
-    static SettingsStore& Instance();
+    // Where the running program keeps its store: $XDG_CONFIG_HOME/Glimora/Glimora.ini.
     static QString DefaultPath();
-    // Replaces the program's store (tests point it at a temporary file).
-    static void SetInstance(SettingsStore* store);
 
     explicit SettingsStore(const QString& filePath);
 
     QString FilePath() const { return m_path; }
-    // Re-reads the file; a missing or unreadable file gives an empty store.
+    // Re-reads the file; a missing or unreadable file gives an empty store. Of a damaged file
+    // every well-formed line is read and the others are skipped.
     void Reload();
+    // What the operator must be told about the file read last, with its path; empty when it
+    // was read whole (or did not exist).
+    QString Problem() const { return m_problem; }
+    // False when the file exists but could not be read at all: Sync() then leaves it alone.
+    bool Readable() const { return !m_unreadable; }
 
     bool Contains(const QString& section, const QString& key) const;
     QString GetSetting(const QString& section, const QString& key, const QString& defaultValue = QString()) const;
@@ -31,15 +34,23 @@ public:
     void DeleteSetting(const QString& section, const QString& key);
 
     // Writes the whole store to its file safely. False (and the old file whole) on any failure.
+    // A file that could not be read is never replaced; a damaged one is first copied beside
+    // itself (the path with ".damaged", then ".damaged.1", ...).
     bool Sync();
     // True when values changed since the last successful Sync().
     bool Dirty() const { return m_dirty; }
 
 private:
+    // Where a damaged file goes before it is replaced: the first free of ".damaged", ".damaged.1", ...
+    QString AsidePath() const;
+
     QString m_path;
     // section -> ordered list of (key, value)
     QMap<QString, QList<QPair<QString, QString>>> m_sections;
     bool m_dirty = false;
+    QString m_problem;
+    bool m_unreadable = false;         // kept as it is: never overwritten
+    bool m_damagedUnsaved = false;     // to be copied aside before the first save replaces it
 };
 
 }  // namespace support

@@ -12,13 +12,41 @@
 class VantrelCntl : public QObject {
     Q_OBJECT
 public:
+    // Codes carried by MeterEvent. A control may raise others; the program refreshes its status
+    // display for most of them.
+    struct Event {
+        enum Code : int {
+            StateChanged = 1,   // MeterState changed (getting parameters, woke up)
+            LinkChanged = 2,    // linked, lost, not found; also raised when a handshake ends
+            SwitchedOff = 3,    // the meter switched itself off
+            Warning = 6,        // something the operator must hear about (a low battery)
+            Busy = 9,           // a measurement, scan, calibration or correction began
+            Idle = 10,          // ... and has ended
+            ReadingReady = 12,  // GetReading has a reading
+            ScanReady = 21,     // GetScanData has a scan
+        };
+    };
+    // Values of MeterState.
+    struct State {
+        enum Code : int32_t { GettingParameters = 0, Waiting = 1, Off = 2, Scanning = 3, Correcting = 4 };
+    };
+    // Values of BatteryState.
+    struct Battery {
+        enum Code : int32_t { Low = 1, Ok = 2 };
+    };
+    // What ConnectState returns while the link is still being set up.
+    static constexpr int32_t Connecting = 1;
+
     using QObject::QObject;
     ~VantrelCntl() override = default;
 
     // True opens the link, False closes it; read: a meter is linked.
+    // SetConnected(true) starts the link handshake. Every control ends its handshake in bounded
+    // time, linked or not (a real transport by its own time-out), and then raises
+    // MeterEvent(Event::LinkChanged); a handshake may also end at once, inside SetConnected.
     virtual bool Connected() const = 0;
     virtual void SetConnected(bool value) = 0;
-    // 1 while the link is still being set up.
+    // Connecting while the link is still being set up.
     virtual int32_t ConnectState() = 0;
 
     virtual int32_t MeterState() const = 0;
@@ -72,6 +100,6 @@ public:
     virtual int16_t Authority() const = 0;
 
 signals:
-    // 12 reading ready, 21 scan ready, 9 busy, 10 idle, 6 warning, others: state changed.
+    // One of Event::Code, or a code of the control's own.
     void MeterEvent(int code);
 };

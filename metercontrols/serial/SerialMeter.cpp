@@ -248,7 +248,7 @@ void SerialMeter::startHandshake()
         m_failuresInARow = 0;
         m_retryTimer.stop();
         m_pollTimer.start();
-        raise(2);
+        raise(Event::LinkChanged);
         return true;
     }, onFail);
 }
@@ -331,8 +331,8 @@ void SerialMeter::poll()
         if (!m_events.empty() || m_eventWaits) return true;
         const Status before = m_status;
         m_status = *status;
-        if (before.busy && !status->busy) raise(10);   // its idle event was lost on the line
-        else if (before.state != status->state || before.battery != status->battery || before.busy != status->busy) raise(1);
+        if (before.busy && !status->busy) raise(Event::Idle);   // its idle event was lost on the line
+        else if (before.state != status->state || before.battery != status->battery || before.busy != status->busy) raise(Event::StateChanged);
         return true;
     }, {}, 1);
 }
@@ -363,7 +363,7 @@ void SerialMeter::runEvents()
             runEvents();
         };
         switch (event.event) {
-        case Event::ReadingReady: {
+        case serialmeter::Event::ReadingReady: {
             m_eventWaits = true;
             const int16_t index = m_calIndex;
             queue(Command::FetchReading, true, QByteArray::number(index), [this, index](const MeterLine& line) {
@@ -386,13 +386,13 @@ void SerialMeter::runEvents()
                 r.message = f.at(10);
                 m_reading = r;
                 m_eventWaits = false;
-                raise(12);
+                raise(Event::ReadingReady);
                 runEvents();
                 return true;
             }, resume, 0, true);
             return;
         }
-        case Event::ScanReady: {
+        case serialmeter::Event::ScanReady: {
             m_eventWaits = true;
             queue(Command::FetchScan, true, {}, [this](const MeterLine& line) {
                 if (line.kind != MeterLine::Values || line.fields.size() != 1 + ScanData::PointCount) return false;
@@ -407,7 +407,7 @@ void SerialMeter::runEvents()
                 }
                 m_scan = scan;
                 m_eventWaits = false;
-                raise(21);
+                raise(Event::ScanReady);
                 runEvents();
                 return true;
             }, resume, 0, true);

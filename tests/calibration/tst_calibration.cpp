@@ -11,7 +11,7 @@
 #include "calibration/CalibrationCommands.h"
 #include "calibration/dlgMeterProperties.h"
 #include "calibration/dlgSettings.h"
-#include "support/Sounds.h"
+#include "tests/common/RecordingSoundSink.h"
 #include "tests/common/ModalHelper.h"
 #include "tests/common/TestMeter.h"
 
@@ -93,7 +93,7 @@ class TestCalibration : public QObject {
     Q_OBJECT
 
 private:
-    support::RecordingSoundSink m_sounds;
+    RecordingSoundSink m_sounds;
 
 private slots:
     void initTestCase() { support::SetSounds(&m_sounds); }

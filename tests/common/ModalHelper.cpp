@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QPointer>
 #include <QQueue>
@@ -36,8 +37,13 @@ void Poll()
     Pending next = g_queue.dequeue();
     g_answered.append(modal);
     g_titles.append(modal->windowTitle());
-    if (!next.title.isNull() && modal->windowTitle() != next.title)
-        qWarning("modal dialog titled '%s', expected '%s'", qPrintable(modal->windowTitle()), qPrintable(next.title));
+    if (!next.title.isNull() && modal->windowTitle() != next.title) {
+        // The wrong dialog: fail the test and close it unanswered, so that nothing waits on it.
+        const QByteArray message = "modal dialog titled '" + modal->windowTitle().toUtf8() + "', expected '" + next.title.toUtf8() + "'";
+        QTest::qFail(message.constData(), __FILE__, __LINE__);
+        modal->close();
+        return;
+    }
     next.action(modal);
 }
 
@@ -55,6 +61,27 @@ void WhenModal(std::function<void(QWidget*)> action, const QString& expectedTitl
 {
     EnsureTimer();
     g_queue.enqueue({std::move(action), expectedTitle});
+}
+
+void AnswerFileDialog(const QString& path, const QString& expectedTitle)
+{
+    WhenModal(
+        [path](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            auto* name = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+            if (!name) {
+                QTest::qFail("no file dialog with a file name box", __FILE__, __LINE__);
+                w->close();
+                return;
+            }
+            if (path.isEmpty()) {
+                dialog->reject();
+                return;
+            }
+            name->setText(path);
+            static_cast<QDialog*>(dialog)->accept();  // QFileDialog's own accept() is protected
+        },
+        expectedTitle);
 }
 
 int PendingModals()
@@ -85,7 +112,8 @@ void Click(QWidget* parent, const QString& objectName)
 {
     auto* button = parent->findChild<QAbstractButton*>(objectName);
     if (!button) {
-        qWarning("no button named %s", qPrintable(objectName));
+        QTest::qFail(QByteArray("no button named " + objectName.toUtf8()).constData(), __FILE__, __LINE__);
+        parent->close();
         return;
     }
     button->click();
@@ -95,7 +123,7 @@ void TypeInto(QWidget* parent, const QString& objectName, const QString& text)
 {
     auto* edit = parent->findChild<QLineEdit*>(objectName);
     if (!edit) {
-        qWarning("no line edit named %s", qPrintable(objectName));
+        QTest::qFail(QByteArray("no line edit named " + objectName.toUtf8()).constData(), __FILE__, __LINE__);
         return;
     }
     edit->selectAll();

@@ -22,6 +22,7 @@ void TestMeter::SetConnected(bool value)
 int32_t TestMeter::ConnectState()
 {
     log << QStringLiteral("ConnectState");
+    if (holdLink) return 1;
     if (!connectStates.isEmpty()) return connectStates.dequeue();
     return connected ? 2 : 0;
 }
@@ -31,6 +32,7 @@ void TestMeter::GetReading(MeterReading& reading, int16_t idx)
     log << QStringLiteral("GetReading(%1)").arg(idx);
     lastCalIndexAsked = idx;
     const bool pixelAvg = reading.PixelAvg;
+    lastPixelAvgAsked = pixelAvg;
     reading = nextReading;
     reading.PixelAvg = pixelAvg;
 }

@@ -19,6 +19,7 @@ public:
     bool connected = false;
     bool linkOnConnect = true;      // Connected := True links the meter
     QQueue<int> connectStates;      // answers of ConnectState before the final one
+    bool holdLink = false;          // while set, ConnectState answers 1: the handshake goes on
     int meterState = 1;
     int batteryState = 2;
     QString version = QStringLiteral("3.1");
@@ -39,6 +40,7 @@ public:
     MeterReading nextReading;
     ScanData nextScan;
     int16_t lastCalIndexAsked = -1;
+    bool lastPixelAvgAsked = false;
 
     // Raises MeterEvent(code).
     void Emit(int code) { emit MeterEvent(code); }
@@ -47,7 +49,8 @@ public:
                         const QDateTime& when = QDateTime(QDate(2002, 7, 4), QTime(14, 5, 9)), bool valid = true,
                         const QString& message = QString());
 
-    bool Connected() const override { note(QStringLiteral("Connected?")); return connected; }
+    // Not linked while the handshake still has answers of 1 to give.
+    bool Connected() const override { note(QStringLiteral("Connected?")); return connected && connectStates.isEmpty(); }
     void SetConnected(bool value) override;
     int32_t ConnectState() override;
     int32_t MeterState() const override { note(QStringLiteral("MeterState?")); return meterState; }

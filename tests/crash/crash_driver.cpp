@@ -23,9 +23,8 @@
 #include <memory>
 
 #include "app/GlimoraApp.h"
-#include "datafile/DataFile.h"
 #include "support/SettingsStore.h"
-#include "support/Sounds.h"
+#include "tests/common/RecordingSoundSink.h"
 #include "tests/common/TestMeter.h"
 
 namespace {
@@ -57,9 +56,7 @@ int Readings(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QString dataPath = QString::fromLocal8Bit(argv[2]);
-    support::SettingsStore store(QString::fromLocal8Bit(argv[3]));
-    support::SettingsStore::SetInstance(&store);
-    support::RecordingSoundSink sounds;
+    RecordingSoundSink sounds;
     support::SetSounds(&sounds);
     const QByteArray round = argv[4];
     const int maxReadings = argc == 6 ? QByteArray(argv[5]).toInt() : 1 << 30;
@@ -76,16 +73,19 @@ int Readings(int argc, char* argv[])
 
     auto* meter = new TestMeter;
     meter->logReads = false;
-    auto window = std::make_unique<GlimoraApp>(meter);
+    auto window = std::make_unique<GlimoraApp>(meter, std::make_unique<support::SettingsStore>(QString::fromLocal8Bit(argv[3])));
+    support::SettingsStore& store = window->Settings();
     window->Load();
     if (!window->OpenFile(dataPath, QFileInfo::exists(dataPath))) return 4;
     Say("opened");
+    auto* comment = window->findChild<QLineEdit*>(QStringLiteral("UserCommentBox"));
 
     for (int n = 1; n <= maxReadings; ++n) {
-        window->UserCommentBox->setText(QStringLiteral("r%1-%2").arg(QString::fromLatin1(round)).arg(n));
+        comment->setText(QStringLiteral("r%1-%2").arg(QString::fromLatin1(round)).arg(n));
         meter->SetNextReading(40 + (n % 50) * 1.25, 60 + (n % 7), 0.5 + (n % 3) * 0.25, 1.75);
         meter->Emit(12);
-        if (!window->Data().FileOpen()) return 5;
+        // A failed write closes the file, and the title no longer names it.
+        if (window->windowTitle() != QStringLiteral("DOI/Haze Meter - ") + dataPath) return 5;
         Say("accepted " + QByteArray::number(n));
         store.SaveSetting(QStringLiteral("UserComments"), QStringLiteral("UserComment2"),
                           QStringLiteral("Batch %1-%2").arg(QString::fromLatin1(round)).arg(n));
@@ -94,7 +94,7 @@ int Readings(int argc, char* argv[])
         sounds.sounds.clear();
         QCoreApplication::processEvents();
     }
-    window->Unload();
+    window->close();
     Say("done");
     return 0;
 }

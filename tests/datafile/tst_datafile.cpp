@@ -7,9 +7,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -33,8 +35,9 @@
 #include "dialogs/dlgError.h"
 #include "dialogs/dlgYesNo.h"
 #include "support/SettingsStore.h"
-#include "support/Sounds.h"
+#include "tests/common/RecordingSoundSink.h"
 #include "tests/common/ModalHelper.h"
+#include "tests/common/Unwritable.h"
 #include "vantrel/MeterReading.h"
 
 namespace {
@@ -43,23 +46,56 @@ const QString kBaseTitle = QStringLiteral("DOI/Haze Meter");
 const QString kCommaHeader = QStringLiteral("DateTime,Specular,DOI,Deg2,Deg15,CalName,CalDtTm,SerNum");
 const QString kTabHeader = QStringLiteral("DateTime\tSpecular\tDOI\tDeg2\tDeg15\tCalName\tCalDtTm\tSerNum");
 
-class FakeHost : public DataFileHost {
-public:
-    QList<QStringList> rows;
-    QString serial = QStringLiteral("HZ001234");
+// Stands in for the main window: owns the readings list and the last reading, reacts to the
+// data file's signals as the window does (title, commands, recent files, clearing the list)
+// and answers its questions through the real dialogs.
+struct Window {
+    QStandardItemModel list;
+    MeterReading last;
+    DataFileDialogs prompts{nullptr};
+    DataFile file{prompts, list, last};
     QString title = kBaseTitle;
     int updates = 0;
     QStringList recent;
 
-    QWidget* DialogParent() override { return nullptr; }
-    int ListRowCount() override { return int(rows.size()); }
-    QStringList ListRowTexts(int row) override { return rows.value(row); }
-    void ClearReadings() override { rows.clear(); }
-    QString LastSerialNo() override { return serial; }
-    void SetTitle(const QString& path) override { title = kBaseTitle + QStringLiteral(" - ") + path; }
-    void ResetTitle() override { title = kBaseTitle; }
-    void UpdateCommands() override { ++updates; }
-    void AddRecentFile(const QString& path) override { recent.append(path); }
+    Window()
+    {
+        last.SerialNo = QStringLiteral("HZ001234");
+        QObject::connect(&file, &DataFile::FileChanged, [this](const QString& path) {
+            title = path.isEmpty() ? kBaseTitle : kBaseTitle + QStringLiteral(" - ") + path;
+            ++updates;
+        });
+        QObject::connect(&file, &DataFile::Opened, [this](const QString& path) { recent.append(path); });
+        QObject::connect(&file, &DataFile::ListToBeCleared, [this] { list.removeRows(0, list.rowCount()); });
+    }
+    void SetRows(const QList<QStringList>& rows)
+    {
+        list.clear();
+        for (const QStringList& row : rows) {
+            QList<QStandardItem*> items;
+            for (const QString& cell : row) items.append(new QStandardItem(cell));
+            list.appendRow(items);
+        }
+    }
+    QList<QStringList> Rows() const
+    {
+        QList<QStringList> rows;
+        for (int r = 0; r < list.rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < list.columnCount(); ++c) cells.append(list.item(r, c)->text());
+            rows.append(cells);
+        }
+        return rows;
+    }
+    bool Open(const QString& path, bool exists, const QStringList& headers = {QStringLiteral("Comment")})
+    {
+        return file.OpenFile(path, exists, headers);
+    }
+    // One reading line with one comment column, as the window builds it.
+    void Write(const MeterReading& reading, const QString& comment, int digits = 2)
+    {
+        file.AppendLine(datafile::ReadingLine(reading, digits, file.CommaSeparated(), {comment}));
+    }
 };
 
 MeterReading MakeReading(double specular = 85.3, const QString& calStd = QStringLiteral("Gloss 90"))
@@ -143,21 +179,21 @@ int RunLimitedChild(const QString& mode, const QString& path)
     });
     answer.start(5);
 
-    FakeHost host;
-    CommentColumns comments;
+    Window w;
+    QList<QStringList> rows;
     if (mode == QLatin1String("olddata"))
-        for (int i = 0; i < 40; ++i) host.rows.append(Row(QString::number(i)));
-    DataFile file(host, comments);
-    const bool opened = file.OpenFile(path, false);
+        for (int i = 0; i < 40; ++i) rows.append(Row(QString::number(i)));
+    w.SetRows(rows);
+    const bool opened = w.Open(path, false);
     int written = 0;
     if (opened && mode == QLatin1String("readings")) {
-        for (int i = 0; i < 100 && file.FileOpen(); ++i) {
-            file.WriteDataToFile(MakeReading(i), QStringLiteral("note %1").arg(i), 2, comments);
-            if (file.FileOpen()) ++written;
+        for (int i = 0; i < 100 && w.file.FileOpen(); ++i) {
+            w.Write(MakeReading(i), QStringLiteral("note %1").arg(i));
+            if (w.file.FileOpen()) ++written;
         }
     }
     std::printf("opened=%d\nwritten=%d\nopen=%d\nname=%s\ntitle=%s\nerrors=%s\n", opened ? 1 : 0, written,
-                file.FileOpen() ? 1 : 0, qPrintable(file.FileName()), qPrintable(host.title),
+                w.file.FileOpen() ? 1 : 0, qPrintable(w.file.FileName()), qPrintable(w.title),
                 qPrintable(errors.join(QLatin1Char('|'))));
     std::fflush(stdout);
     return 0;
@@ -171,7 +207,7 @@ class TestDataFile : public QObject {
 private:
     QTemporaryDir m_dir;
     std::unique_ptr<support::SettingsStore> m_store;
-    support::RecordingSoundSink m_sounds;
+    RecordingSoundSink m_sounds;
     int m_storeNumber = 0;
 
     QString PathOf(const QString& name) const { return m_dir.filePath(name); }
@@ -186,8 +222,6 @@ private slots:
     void init()
     {
         m_store = std::make_unique<support::SettingsStore>(PathOf(QStringLiteral("settings%1.ini").arg(++m_storeNumber)));
-        support::SettingsStore::SetInstance(m_store.get());
-        DataFile::ChooseFileHook = nullptr;
         m_sounds.sounds.clear();
     }
     void cleanup()
@@ -307,7 +341,7 @@ void TestDataFile::fileExtension()
 
 void TestDataFile::commentCounting()
 {
-    CommentColumns c;
+    CommentColumns c(*m_store);
     c.ClearCommentTexts();
     QCOMPARE(c.CommentTextCount, int16_t(1));
     c.CountCommentTexts();
@@ -341,7 +375,7 @@ void TestDataFile::commentCounting()
 
 void TestDataFile::commentHeadersFromStore()
 {
-    CommentColumns fresh;
+    CommentColumns fresh(*m_store);
     fresh.LoadCommentHeaders();
     QCOMPARE(fresh.CommentHeader(1), QStringLiteral("Comment"));
     QCOMPARE(fresh.CommentHeader(2), QString());
@@ -349,7 +383,7 @@ void TestDataFile::commentHeadersFromStore()
 
     m_store->SaveSetting(QStringLiteral("UserComments"), QStringLiteral("UserComment1"), QString());
     m_store->SaveSetting(QStringLiteral("UserComments"), QStringLiteral("UserComment3"), QStringLiteral("Batch"));
-    CommentColumns stored;
+    CommentColumns stored(*m_store);
     stored.LoadCommentHeaders();
     QCOMPARE(stored.CommentHeader(1), QString());  // present but empty: no default
     QCOMPARE(stored.HeadersInUse(), QStringList({QString(), QString(), QStringLiteral("Batch")}));
@@ -357,66 +391,48 @@ void TestDataFile::commentHeadersFromStore()
 
 void TestDataFile::newFileAndReadings()
 {
-    FakeHost host;
-    CommentColumns comments;
-    comments.LoadCommentHeaders();
-    comments.ClearCommentTexts();
-    DataFile file(host, comments);
+    Window w;
     const QString path = PathOf(QStringLiteral("new.csv"));
 
-    QVERIFY(file.OpenFile(path, false));
-    QVERIFY(file.FileOpen());
-    QVERIFY(file.FileNumber() != 0);
-    QVERIFY(file.CommaSeparated());
-    QCOMPARE(file.FileName(), path);
-    QCOMPARE(host.title, kBaseTitle + QStringLiteral(" - ") + path);
-    QCOMPARE(host.recent, QStringList({path}));
+    QVERIFY(w.Open(path, false));
+    QVERIFY(w.file.FileOpen());
+    QVERIFY(w.file.FileNumber() != 0);
+    QVERIFY(w.file.CommaSeparated());
+    QCOMPARE(w.file.FileName(), path);
+    QCOMPARE(w.title, kBaseTitle + QStringLiteral(" - ") + path);
+    QCOMPARE(w.recent, QStringList({path}));
     QCOMPARE(ReadAll(path), (kCommaHeader + QStringLiteral(",Comment\r\n")).toUtf8());
 
-    // Each line is in the file as soon as WriteDataToFile returns; comment text 1 is the box text trimmed.
-    const QByteArray header = ReadAll(path);
-    file.WriteDataToFile(MakeReading(), QStringLiteral("  Panel 7  "), 2, comments);
-    QCOMPARE(ReadAll(path), header + "03/14/2026 09:05:07,85.30,92.11,1.25,3.40,\"Gloss 90\",02/01/2026 16:20:00,\"HZ001234\",\"Panel 7\"\r\n");
-    QCOMPARE(comments.CommentText(1), QStringLiteral("Panel 7"));
+    // Each line is in the file as soon as AppendLine returns.
+    QByteArray expected = ReadAll(path);
+    for (const QString& comment : {QStringLiteral("Panel 7"), QString()}) {
+        w.Write(MakeReading(), comment);
+        expected += datafile::ReadingLine(MakeReading(), 2, true, {comment}).toUtf8();
+        QCOMPARE(ReadAll(path), expected);
+    }
 
-    // Comment texts 1 and 2 empty, 3 set: two empty quoted fields, then text 3.
-    comments.SetCommentText(3, QStringLiteral("Lot \"A\", ü"));
-    qint64 before = ReadAll(path).size();
-    file.WriteDataToFile(MakeReading(), QString(), 2, comments);
-    QVERIFY(ReadAll(path).endsWith("\"HZ001234\",\"\",\"\",\"Lot \"A\", \xC3\xBC\"\r\n"));
-
-    // All comment texts empty: the line ends with the serial number.
-    comments.SetCommentText(3, QString());
-    file.WriteDataToFile(MakeReading(), QStringLiteral("   "), 2, comments);
-    QVERIFY(ReadAll(path).endsWith(",\"HZ001234\"\r\n"));
-    QCOMPARE(comments.CommentTextCount, int16_t(0));
-    QCOMPARE(ReadAll(path).count("\r\n"), 4);
-
-    const int updates = host.updates;
-    file.CloseFile();
-    QVERIFY(!file.FileOpen());
-    QCOMPARE(file.FileNumber(), 0);
-    QCOMPARE(file.FileName(), path);  // kept after a close
-    QCOMPARE(host.title, kBaseTitle);
-    QCOMPARE(host.updates, updates + 1);
+    const int updates = w.updates;
+    w.file.CloseFile();
+    QVERIFY(!w.file.FileOpen());
+    QCOMPARE(w.file.FileNumber(), 0);
+    QCOMPARE(w.file.FileName(), path);  // kept after a close
+    QCOMPARE(w.title, kBaseTitle);
+    QCOMPARE(w.updates, updates + 1);
     // Nothing is written while no file is open, and closing again only resets title and commands.
-    before = ReadAll(path).size();
-    file.WriteDataToFile(MakeReading(), QStringLiteral("late"), 2, comments);
-    QCOMPARE(ReadAll(path).size(), before);
-    file.CloseFile();
-    QCOMPARE(host.updates, updates + 2);
+    w.Write(MakeReading(), QStringLiteral("late"));
+    QCOMPARE(ReadAll(path), expected);
+    w.file.CloseFile();
+    QCOMPARE(w.updates, updates + 2);
 }
 
 void TestDataFile::separatorFollowsExtension()
 {
-    FakeHost host;
-    CommentColumns comments;
-    DataFile file(host, comments);
+    Window w;
     for (const QString& name : {QStringLiteral("CAPS.CSV"), QStringLiteral("plain.txt"), QStringLiteral("noext")}) {
         const QString path = PathOf(name);
-        QVERIFY(file.OpenFile(path, false));
-        QVERIFY(!file.CommaSeparated());
-        file.WriteDataToFile(MakeReading(), QStringLiteral("x"), 1, comments);
+        QVERIFY(w.Open(path, false));
+        QVERIFY(!w.file.CommaSeparated());
+        w.Write(MakeReading(), QStringLiteral("x"), 1);
         const QList<QByteArray> lines = ReadAll(path).split('\n');
         QCOMPARE(lines.size(), 3);
         QCOMPARE(lines.at(0), (kTabHeader + QStringLiteral("\tComment\r")).toUtf8());
@@ -424,82 +440,74 @@ void TestDataFile::separatorFollowsExtension()
         QVERIFY(!lines.at(1).contains(','));
     }
     // With every header cleared a new file gets only the fixed header.
-    CommentColumns bare;
-    for (int k = 1; k <= 7; ++k) bare.SetCommentHeader(k, QString());
-    bare.CountCommentHeaders();
-    DataFile bareFile(host, bare);
-    QVERIFY(bareFile.OpenFile(PathOf(QStringLiteral("bare.csv")), false));
+    QVERIFY(w.Open(PathOf(QStringLiteral("bare.csv")), false, {}));
     QCOMPARE(ReadAll(PathOf(QStringLiteral("bare.csv"))), (kCommaHeader + QStringLiteral("\r\n")).toUtf8());
 }
 
 void TestDataFile::openFailures()
 {
-    FakeHost host;
-    CommentColumns comments;
-    DataFile file(host, comments);
+    Window w;
     ErrorCatcher errors;
     const QString kept = PathOf(QStringLiteral("kept.csv"));
     WriteFile(kept, "precious\r\n");
 
-    QVERIFY(file.OpenFile(PathOf(QStringLiteral("first.csv")), false));
-    const int recentBefore = int(host.recent.size());
+    QVERIFY(w.Open(PathOf(QStringLiteral("first.csv")), false));
+    const int recentBefore = int(w.recent.size());
 
     // New names an existing file: the earlier file is closed all the same.
     errors.Expect();
-    QVERIFY(!file.OpenFile(kept, false));
-    QVERIFY(!file.FileOpen());
-    QCOMPARE(file.FileName(), QString());
-    QCOMPARE(host.title, kBaseTitle);
+    QVERIFY(!w.Open(kept, false));
+    QVERIFY(!w.file.FileOpen());
+    QCOMPARE(w.file.FileName(), QString());
+    QCOMPARE(w.title, kBaseTitle);
     QCOMPARE(ReadAll(kept), QByteArray("precious\r\n"));
 
     // Open of a missing file creates nothing.
     const QString missing = PathOf(QStringLiteral("missing.csv"));
     errors.Expect();
-    QVERIFY(!file.OpenFile(missing, true));
+    QVERIFY(!w.Open(missing, true));
     QVERIFY(!QFile::exists(missing));
 
     // An empty existing file cannot be read.
     const QString empty = PathOf(QStringLiteral("empty.csv"));
     WriteFile(empty, QByteArray());
     errors.Expect();
-    QVERIFY(!file.OpenFile(empty, true));
+    QVERIFY(!w.Open(empty, true));
     QCOMPARE(QFileInfo(empty).size(), 0);
 
     // A folder is no data file, whether opened or named as a new one.
     QDir(m_dir.path()).mkdir(QStringLiteral("folder.csv"));
     errors.Expect();
-    QVERIFY(!file.OpenFile(PathOf(QStringLiteral("folder.csv")), true));
+    QVERIFY(!w.Open(PathOf(QStringLiteral("folder.csv")), true));
     errors.Expect();
-    QVERIFY(!file.OpenFile(PathOf(QStringLiteral("folder.csv")), false));
+    QVERIFY(!w.Open(PathOf(QStringLiteral("folder.csv")), false));
     // A new file in a folder that does not exist.
     errors.Expect();
-    QVERIFY(!file.OpenFile(PathOf(QStringLiteral("no/such/folder/x.csv")), false));
+    QVERIFY(!w.Open(PathOf(QStringLiteral("no/such/folder/x.csv")), false));
     errors.Expect();
-    QVERIFY(!file.OpenFile(QString(), false));
+    QVERIFY(!w.Open(QString(), false));
 
     QCOMPARE(errors.messages,
              QStringList({QStringLiteral("File Already Exists!"), QStringLiteral("Error Opening File"),
                           QStringLiteral("Error Opening File"), QStringLiteral("Error Opening File"),
                           QStringLiteral("Error Opening File"), QStringLiteral("Error Opening File"),
                           QStringLiteral("Error Opening File")}));
-    QVERIFY(!file.FileOpen());
-    QCOMPARE(host.recent.size(), recentBefore);  // failures never reach the recent files
-    QCOMPARE(host.title, kBaseTitle);
+    QVERIFY(!w.file.FileOpen());
+    QCOMPARE(w.recent.size(), recentBefore);  // failures never reach the recent files
+    QCOMPARE(w.title, kBaseTitle);
     QCOMPARE(m_sounds.sounds.count(48), errors.messages.size());
 }
 
 void TestDataFile::unreadableFile()
 {
     if (::geteuid() == 0) QSKIP("permissions do not stop reads for root");
-    FakeHost host;
-    CommentColumns comments;
-    DataFile file(host, comments);
+    Window w;
     const QString path = PathOf(QStringLiteral("locked.csv"));
     WriteFile(path, (kCommaHeader + QStringLiteral("\r\n")).toUtf8());
     QVERIFY(::chmod(QFile::encodeName(path).constData(), 0) == 0);
     ErrorCatcher errors;
     errors.Expect();
-    QVERIFY(!file.OpenFile(path, true));
+    QVERIFY(!w.Open(path, true));
     ::chmod(QFile::encodeName(path).constData(), 0644);
     QCOMPARE(errors.messages, QStringList({QStringLiteral("Error Opening File")}));
     QCOMPARE(ReadAll(path), (kCommaHeader + QStringLiteral("\r\n")).toUtf8());
@@ -507,9 +515,7 @@ void TestDataFile::unreadableFile()
 
 void TestDataFile::unrecognisedFile()
 {
-    FakeHost host;
-    CommentColumns comments;
-    DataFile file(host, comments);
+    Window w;
     const QString path = PathOf(QStringLiteral("foreign.txt"));
     const QByteArray foreign("Name;Value\r\nalpha;1\r\n");
     WriteFile(path, foreign);
@@ -528,8 +534,8 @@ void TestDataFile::unrecognisedFile()
             },
             QStringLiteral("File Error"));
         errors.Expect();
-        QVERIFY(!file.OpenFile(path, true));
-        QVERIFY(!file.FileOpen());
+        QVERIFY(!w.Open(path, true));
+        QVERIFY(!w.file.FileOpen());
     }
     QCOMPARE(asked, QStringList(3, question + QStringLiteral("+cancel")));
     QCOMPARE(errors.messages, QStringList(3, QStringLiteral("Error Opening File")));
@@ -537,10 +543,10 @@ void TestDataFile::unrecognisedFile()
 
     // Yes: appended to as it is, no header, separator from the extension (txt: tabs).
     Answer(QStringLiteral("YesButton"), QStringLiteral("File Error"));
-    QVERIFY(file.OpenFile(path, true));
+    QVERIFY(w.Open(path, true));
     QCOMPARE(ReadAll(path), foreign);
-    QVERIFY(!file.CommaSeparated());
-    file.WriteDataToFile(MakeReading(), QStringLiteral("x"), 2, comments);
+    QVERIFY(!w.file.CommaSeparated());
+    w.Write(MakeReading(), QStringLiteral("x"));
     const QByteArray after = ReadAll(path);
     QVERIFY(after.startsWith(foreign));
     QCOMPARE(after.mid(foreign.size()).count('\t'), 8);
@@ -549,45 +555,41 @@ void TestDataFile::unrecognisedFile()
 
 void TestDataFile::existingRecognisedFile()
 {
-    FakeHost host;
-    CommentColumns comments;
-    DataFile file(host, comments);
+    Window w;
 
     // The file's own header decides the separator, whatever the extension says.
     const QString tabCsv = PathOf(QStringLiteral("tabbed.csv"));
     const QByteArray tabContent = (kTabHeader.toUpper() + QStringLiteral("\tComment\r\nrow\r\n")).toUtf8();
     WriteFile(tabCsv, tabContent);
-    QVERIFY(file.OpenFile(tabCsv, true));
-    QVERIFY(!file.CommaSeparated());
+    QVERIFY(w.Open(tabCsv, true));
+    QVERIFY(!w.file.CommaSeparated());
     QCOMPARE(ReadAll(tabCsv), tabContent);  // nothing written on opening
-    file.WriteDataToFile(MakeReading(), QStringLiteral("x"), 2, comments);
+    w.Write(MakeReading(), QStringLiteral("x"));
     QCOMPARE(ReadAll(tabCsv).mid(tabContent.size()).count('\t'), 8);
 
     const QString commaTxt = PathOf(QStringLiteral("comma.txt"));
     const QByteArray commaContent = (kCommaHeader.toLower() + QStringLiteral(",Comment,Batch\r\n")).toUtf8();
     WriteFile(commaTxt, commaContent);
-    QVERIFY(file.OpenFile(commaTxt, true));
-    QVERIFY(file.CommaSeparated());
-    file.WriteDataToFile(MakeReading(), QStringLiteral("x"), 2, comments);
+    QVERIFY(w.Open(commaTxt, true));
+    QVERIFY(w.file.CommaSeparated());
+    w.Write(MakeReading(), QStringLiteral("x"));
     QCOMPARE(ReadAll(commaTxt).mid(commaContent.size()).count(','), 8);
-    QCOMPARE(host.recent, QStringList({tabCsv, commaTxt}));
+    QCOMPARE(w.recent, QStringList({tabCsv, commaTxt}));
 }
 
 void TestDataFile::listedReadingsOnOpen()
 {
-    FakeHost host;
-    CommentColumns comments;
-    DataFile file(host, comments);
+    Window w;
     const QList<QStringList> rows = {Row(QStringLiteral("10.00"), QStringLiteral("first")),
                                      Row(QStringLiteral("20.00"), QString()), Row(QStringLiteral("30.00"), QStringLiteral("a \"b\""))};
-    host.serial = QStringLiteral(" HZ777 ");
+    w.last.SerialNo = QStringLiteral(" HZ777 ");
 
     // Save Old To File on a new file: the header, then one line per row in list order.
-    host.rows = rows;
+    w.SetRows(rows);
     AnswerOldData(QStringLiteral("btnSaveToFile"));
     const QString saved = PathOf(QStringLiteral("saved.csv"));
-    QVERIFY(file.OpenFile(saved, false));
-    QCOMPARE(host.rows, rows);
+    QVERIFY(w.Open(saved, false));
+    QCOMPARE(w.Rows(), rows);
     QCOMPARE(ReadAll(saved),
              (kCommaHeader + QStringLiteral(",Comment\r\n") +
               QStringLiteral("03/14/2026 09:05:07,10.00,92.11,1.25,3.40,Gloss 90,,\"HZ777\",first\r\n"
@@ -598,49 +600,47 @@ void TestDataFile::listedReadingsOnOpen()
     // Save Old To File on an existing recognised file appends at its end.
     const QByteArray before = ReadAll(saved);
     AnswerOldData(QStringLiteral("btnSaveToFile"));
-    QVERIFY(file.OpenFile(saved, true));
+    QVERIFY(w.Open(saved, true));
     QVERIFY(ReadAll(saved).startsWith(before));
     QCOMPARE(ReadAll(saved).count("\r\n"), 7);
 
     // Save New Only: the rows stay listed and are not written.
     AnswerOldData(QStringLiteral("Cancel"));
     const QString newOnly = PathOf(QStringLiteral("newonly.csv"));
-    QVERIFY(file.OpenFile(newOnly, false));
-    QCOMPARE(host.rows, rows);
+    QVERIFY(w.Open(newOnly, false));
+    QCOMPARE(w.Rows(), rows);
     QCOMPARE(ReadAll(newOnly).count("\r\n"), 1);
 
     // Delete Old Data: the list is cleared before the file is opened.
     AnswerOldData(QStringLiteral("btnDeleteData"));
     const QString deleted = PathOf(QStringLiteral("deleted.csv"));
-    QVERIFY(file.OpenFile(deleted, false));
-    QVERIFY(host.rows.isEmpty());
+    QVERIFY(w.Open(deleted, false));
+    QVERIFY(w.Rows().isEmpty());
     QCOMPARE(ReadAll(deleted).count("\r\n"), 1);
 
     // Delete Old Data stands even when the open then fails.
-    host.rows = rows;
+    w.SetRows(rows);
     AnswerOldData(QStringLiteral("btnDeleteData"));
     ErrorCatcher errors;
     errors.Expect();
-    QVERIFY(!file.OpenFile(PathOf(QStringLiteral("absent.csv")), true));
-    QVERIFY(host.rows.isEmpty());
-    QVERIFY(!file.FileOpen());
+    QVERIFY(!w.Open(PathOf(QStringLiteral("absent.csv")), true));
+    QVERIFY(w.Rows().isEmpty());
+    QVERIFY(!w.file.FileOpen());
 
     // Save Old To File followed by a refused open writes nothing anywhere.
-    host.rows = rows;
+    w.SetRows(rows);
     AnswerOldData(QStringLiteral("btnSaveToFile"));
     errors.Expect();
-    QVERIFY(!file.OpenFile(deleted, false));
+    QVERIFY(!w.Open(deleted, false));
     QCOMPARE(ReadAll(deleted).count("\r\n"), 1);
-    QCOMPARE(host.rows, rows);
+    QCOMPARE(w.Rows(), rows);
     QCOMPARE(errors.messages, QStringList({QStringLiteral("Error Opening File"), QStringLiteral("File Already Exists!")}));
 }
 
 void TestDataFile::oldDataDialog()
 {
-    FakeHost host;
-    CommentColumns comments;
-    DataFile file(host, comments);
-    host.rows = {Row(QStringLiteral("1.00"))};
+    Window w;
+    w.SetRows({Row(QStringLiteral("1.00"))});
 
     // The safe choice is first in tab order and answers both Enter and Escape.
     QStringList seen;
@@ -658,8 +658,8 @@ void TestDataFile::oldDataDialog()
             },
             QStringLiteral("Save Old Data To New File"));
         const QString path = PathOf(QStringLiteral("key%1.csv").arg(key));
-        QVERIFY(file.OpenFile(path, false));
-        QCOMPARE(host.rows.size(), 1);
+        QVERIFY(w.Open(path, false));
+        QCOMPARE(w.Rows().size(), 1);
         QCOMPARE(ReadAll(path).count("\r\n"), 1);
     }
     QCOMPARE(seen.mid(0, 4),
@@ -671,42 +671,40 @@ void TestDataFile::oldDataDialog()
 
     // The close box keeps the list and writes none of it.
     testing::WhenModal([](QWidget* w) { w->close(); }, QStringLiteral("Save Old Data To New File"));
-    QVERIFY(file.OpenFile(PathOf(QStringLiteral("closed.csv")), false));
-    QCOMPARE(host.rows.size(), 1);
+    QVERIFY(w.Open(PathOf(QStringLiteral("closed.csv")), false));
+    QCOMPARE(w.Rows().size(), 1);
     QCOMPARE(ReadAll(PathOf(QStringLiteral("closed.csv"))).count("\r\n"), 1);
 }
 
 void TestDataFile::writeErrorOnFullDevice()
 {
     if (!QFileInfo::exists(QStringLiteral("/dev/full"))) QSKIP("no /dev/full here");
-    FakeHost host;
-    CommentColumns comments;
-    DataFile file(host, comments);
+    Window w;
     ErrorCatcher errors;
 
     // A reading that cannot be written closes and forgets the file.
     Answer(QStringLiteral("YesButton"), QStringLiteral("File Error"));
-    QVERIFY(file.OpenFile(QStringLiteral("/dev/full"), true));
-    QVERIFY(file.FileOpen());
-    const int updates = host.updates;
+    QVERIFY(w.Open(QStringLiteral("/dev/full"), true));
+    QVERIFY(w.file.FileOpen());
+    const int updates = w.updates;
     errors.Expect();
-    file.WriteDataToFile(MakeReading(), QStringLiteral("x"), 2, comments);
-    QVERIFY(!file.FileOpen());
-    QCOMPARE(file.FileName(), QString());
-    QCOMPARE(host.title, kBaseTitle);
-    QCOMPARE(host.updates, updates + 1);
+    w.Write(MakeReading(), QStringLiteral("x"));
+    QVERIFY(!w.file.FileOpen());
+    QCOMPARE(w.file.FileName(), QString());
+    QCOMPARE(w.title, kBaseTitle);
+    QCOMPARE(w.updates, updates + 1);
     // Later readings are not written and show nothing.
-    file.WriteDataToFile(MakeReading(), QStringLiteral("x"), 2, comments);
+    w.Write(MakeReading(), QStringLiteral("x"));
 
     // Old data that cannot be written.
-    host.rows = {Row(QStringLiteral("1.00")), Row(QStringLiteral("2.00"))};
+    w.SetRows({Row(QStringLiteral("1.00")), Row(QStringLiteral("2.00"))});
     AnswerOldData(QStringLiteral("btnSaveToFile"));
     Answer(QStringLiteral("YesButton"), QStringLiteral("File Error"));
     errors.Expect();
-    QVERIFY(!file.OpenFile(QStringLiteral("/dev/full"), true));
-    QVERIFY(!file.FileOpen());
-    QCOMPARE(host.rows.size(), 2);
-    QCOMPARE(host.recent, QStringList({QStringLiteral("/dev/full")}));
+    QVERIFY(!w.Open(QStringLiteral("/dev/full"), true));
+    QVERIFY(!w.file.FileOpen());
+    QCOMPARE(w.Rows().size(), 2);
+    QCOMPARE(w.recent, QStringList({QStringLiteral("/dev/full")}));
     QCOMPARE(errors.messages, QStringList({QStringLiteral("Data Write Error"), QStringLiteral("Error Writing Old Data")}));
 }
 
@@ -791,18 +789,18 @@ void TestDataFile::fileCommandsAndDialog()
     QCOMPARE(NameFiltersFromText(QStringLiteral("Scans|*.scn;*.txt")), QStringList({QStringLiteral("Scans (*.scn *.txt)")}));
 
     for (bool forNew : {true, false}) {
-        std::unique_ptr<QFileDialog> d = MakeDataFileDialog(nullptr, forNew);
+        std::unique_ptr<QFileDialog> d = MakeDataFileDialog(nullptr, forNew, filters.at(1));
         QCOMPARE(d->nameFilters(), filters);
-        QCOMPARE(d->selectedNameFilter(), filters.first());
+        QCOMPARE(d->selectedNameFilter(), forNew ? filters.first() : filters.at(1));
         QCOMPARE(d->defaultSuffix(), QStringLiteral("csv"));
         QCOMPARE(d->acceptMode(), QFileDialog::AcceptOpen);
         QCOMPARE(d->fileMode(), forNew ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
         QVERIFY(d->testOption(QFileDialog::DontUseNativeDialog));
     }
+    QCOMPARE(MakeDataFileDialog(nullptr, false, QString())->selectedNameFilter(), filters.first());
 
-    // A name typed without extension gets ".csv"; the Open dialog remembers the last filter.
-    const QString existing = PathOf(QStringLiteral("pick.txt"));
-    WriteFile(existing, "x");
+    // A name typed without extension gets ".csv"; the next Open dialog offers the filter chosen.
+    DataFileDialogs dialogs(nullptr);
     testing::WhenModal([this](QWidget* w) {
         auto* d = qobject_cast<QFileDialog*>(w);
         QVERIFY(d);
@@ -811,56 +809,58 @@ void TestDataFile::fileCommandsAndDialog()
         d->selectFile(QStringLiteral("typed"));
         static_cast<QDialog*>(d)->accept();
     }, QStringLiteral("New"));
-    QCOMPARE(RunDataFileDialog(nullptr, true), PathOf(QStringLiteral("typed.csv")));
-    QCOMPARE(MakeDataFileDialog(nullptr, false)->selectedNameFilter(), filters.at(1));
-    QCOMPARE(MakeDataFileDialog(nullptr, true)->selectedNameFilter(), filters.first());
+    QCOMPARE(dialogs.ChooseFile(true), PathOf(QStringLiteral("typed.csv")));
+    QString offered;
+    testing::WhenModal([&offered](QWidget* w) {
+        offered = static_cast<QFileDialog*>(w)->selectedNameFilter();
+        static_cast<QDialog*>(w)->reject();
+    }, QStringLiteral("Open"));
+    QCOMPARE(dialogs.ChooseFile(false), QString());
+    QCOMPARE(offered, filters.at(1));
 
-    // New refuses a folder that does not exist and stays open; cancelling returns nothing.
-    testing::WhenModal([this](QWidget* w) {
-        auto* d = qobject_cast<QFileDialog*>(w);
-        QVERIFY(d);
-        d->selectFile(PathOf(QStringLiteral("nowhere/x.csv")));
-        QTimer::singleShot(0, d, [d] { static_cast<QDialog*>(d)->accept(); });
-    }, QStringLiteral("New"));
-    QStringList refused;
-    testing::WhenModal([&refused](QWidget* w) {
-        refused << w->windowTitle();
-        w->close();
-        QTimer::singleShot(50, [] {
-            if (auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) fd->reject();
-        });
-    });
-    QCOMPARE(RunDataFileDialog(nullptr, true), QString());
-    QCOMPARE(refused, QStringList({QStringLiteral("New")}));
-
-    // The commands go through the chooser: a cancelled choice leaves the open file alone.
-    FakeHost host;
-    CommentColumns comments;
-    DataFile file(host, comments);
-    QList<bool> asked;
-    QString answer = PathOf(QStringLiteral("cmd.csv"));
-    DataFile::ChooseFileHook = [&](QWidget*, bool forNew) {
-        asked.append(forNew);
-        return answer;
+    // Names the data could not be written to are refused in the dialog, which stays open, before
+    // anything happens to the open data file; cancelling then returns nothing.
+    QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("closed")));
+    const QString locked = PathOf(QStringLiteral("locked.csv"));
+    WriteFile(locked, "x");
+    const testing::Unwritable closedFolder(PathOf(QStringLiteral("closed")));
+    const testing::Unwritable lockedFile(locked);
+    QVERIFY(closedFolder.Holds() && lockedFile.Holds());
+    const struct {
+        bool forNew;
+        QString name;
+        QString message;
+    } refusals[] = {
+        {true, PathOf(QStringLiteral("nowhere/x.csv")), QStringLiteral("Path does not exist.")},
+        {true, PathOf(QStringLiteral("closed/x.csv")), QStringLiteral("You do not have permission to create a file in this folder.")},
+        {false, locked, QStringLiteral("This file is set to read-only.")},
     };
-    file.FileNewCommand();
-    QVERIFY(file.FileOpen());
-    QCOMPARE(file.FileName(), PathOf(QStringLiteral("cmd.csv")));
-    answer.clear();
-    file.FileOpenCommand();
-    QVERIFY(file.FileOpen());
-    answer = existing;
-    Answer(QStringLiteral("YesButton"), QStringLiteral("File Error"));
-    file.FileOpenCommand();
-    QCOMPARE(file.FileName(), existing);
-    QCOMPARE(asked, QList<bool>({true, false, false}));
-    DataFile::ChooseFileHook = nullptr;
+    for (const auto& r : refusals) {
+        const QString title = r.forNew ? QStringLiteral("New") : QStringLiteral("Open");
+        testing::WhenModal([&r](QWidget* w) {
+            auto* d = qobject_cast<QFileDialog*>(w);
+            QVERIFY(d);
+            d->selectFile(r.name);
+            QTimer::singleShot(0, d, [d] { static_cast<QDialog*>(d)->accept(); });
+        }, title);
+        QStringList refused;
+        testing::WhenModal([&refused](QWidget* w) {
+            refused << w->windowTitle() << static_cast<QMessageBox*>(w)->text();
+            w->close();
+            QTimer::singleShot(50, [] {
+                if (auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) fd->reject();
+            });
+        });
+        QCOMPARE(dialogs.ChooseFile(r.forNew), QString());
+        QCOMPARE(refused.value(0), title);
+        QVERIFY2(refused.value(1).contains(r.message), qPrintable(refused.value(1)));
+    }
 }
 
 void TestDataFile::recentFilesOrder()
 {
     QMenu menu;
-    RecentFiles recent(&menu);
+    RecentFiles recent(*m_store, &menu);
     recent.LoadRecentFiles();
     auto shown = [&recent] {
         QStringList list;
@@ -925,7 +925,7 @@ void TestDataFile::recentFilesMenu()
 {
     QMenu menu;
     QAction* exitAction = menu.addAction(QStringLiteral("E&xit"));
-    RecentFiles recent(&menu);
+    RecentFiles recent(*m_store, &menu);
     const QList<QAction*> actions = menu.actions();
     QCOMPARE(actions.size(), 6);
     QCOMPARE(actions.first(), exitAction);
@@ -948,7 +948,7 @@ void TestDataFile::recentFilesMenu()
 
 void TestDataFile::commentDialogs()
 {
-    CommentColumns c;
+    CommentColumns c(*m_store);
     c.LoadCommentHeaders();
     c.ClearCommentTexts();
     c.SetCommentText(3, QStringLiteral("old three"));
@@ -1020,15 +1020,14 @@ void TestDataFile::commentDialogs()
     QCOMPARE(reread.GetSetting(QStringLiteral("UserComments"), QStringLiteral("UserComment2")), QString());
 
     // A new data file now carries the new headers.
-    FakeHost host;
-    DataFile file(host, c);
-    QVERIFY(file.OpenFile(PathOf(QStringLiteral("headers.csv")), false));
+    Window w;
+    QVERIFY(w.Open(PathOf(QStringLiteral("headers.csv")), false, c.HeadersInUse()));
     QCOMPARE(ReadAll(PathOf(QStringLiteral("headers.csv"))), (kCommaHeader + QStringLiteral(",Sample,,,Batch, lot\r\n")).toUtf8());
 }
 
 void TestDataFile::headerChangeWarning()
 {
-    CommentColumns c;
+    CommentColumns c(*m_store);
     c.LoadCommentHeaders();
     const QString warning = QStringLiteral("Changing the column headers does not modify the headers in an existing file. Data is "
                                            "only appended to existing files.  Do you wish to change the headers?");

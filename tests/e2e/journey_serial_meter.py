@@ -5,12 +5,12 @@ reading into the list and an open data file, saves a scan and calibrates; when t
 while linked, the meter commands go and the program keeps running."""
 import configparser
 import os
+import re
 import subprocess
 import sys
-import time
 
 import e2elib
-from e2elib import Failure, log
+from e2elib import MAIN, Failure, log
 
 SERIAL = "EMU00042"
 
@@ -47,36 +47,38 @@ def journey(d):
         scan = os.path.join(d.work, "scan.csv")
         d.start()
         d.answer_password_warning()
-        main = d.main_window()
-        d.new_file(main, path)
+        main = d.window(MAIN)
+        d.wait_ready(main)
+        if "S/N: " + SERIAL not in d.status(main):
+            raise Failure("the S/N panel does not show the emulator's serial number: %r" % d.status(main))
+        d.menu(main, "File", "New")
+        d.choose_file("New", path)
+        main = d.window(MAIN + " - " + re.escape(path))
         d.screenshot("linked.png")
-        d.take_reading(main, path)
+        d.take_reading(lambda: d.keys(MAIN, "ctrl+r"), path)
         rows = e2elib.read_data_file(path)
-        e2elib.check_reading_row(rows[1], rows[0], 0, "the reading over the serial line")
-        if SERIAL not in rows[1]:
+        e2elib.check_reading_row(rows[1], [], "the reading over the serial line")
+        if rows[1][7] != SERIAL:
             raise Failure("the reading does not carry the emulator's serial number: %r" % rows[1])
 
         d.wait_ready(main)
-        d.key(main, "ctrl+s")
-        dialog = d.wait_window(r"^Save As$", 30)
-        d.type(dialog, scan)
-        d.key(dialog, "Return")
-        e2elib.wait_for(lambda: e2elib.count_lines(scan) >= 302, 10, "the scan file")
+        d.keys(MAIN, "ctrl+s")
+        d.choose_file("Save As", scan, 30)
+        e2elib.wait_for(lambda: e2elib.count_lines(scan) >= 302, "the scan file")
 
         d.wait_ready(main)
         before = calibrated(store)
-        d.key(main, "ctrl+t")
-        e2elib.wait_for(lambda: calibrated(store) != before, 20, "the emulator to store a new calibration")
+        d.keys(MAIN, "ctrl+t")
+        e2elib.wait_for(lambda: calibrated(store) != before, "the emulator to store a new calibration")
         d.wait_ready(main)
 
-        # The emulator stops while linked: the commands go, nothing hangs, nothing more is written.
+        # The emulator stops while linked: the meter commands go, nothing hangs, nothing more is written.
+        lines = e2elib.count_lines(path)
         emulator.kill()
         emulator.wait(10)
-        e2elib.wait_for(lambda: d.expect_running() or not d.commands_ready(main), 15, "the meter commands to be disabled")
+        e2elib.wait_for(lambda: not d.enabled(main, "menu item", "Take Reading"), "the meter commands to be disabled", 15)
         d.screenshot("emulator-stopped.png")
-        lines = e2elib.count_lines(path)
-        d.key(main, "ctrl+r")
-        time.sleep(2)
+        d.keys(MAIN, "ctrl+r")
         d.expect_running()
         if e2elib.count_lines(path) != lines:
             raise Failure("a line reached the file with the emulator stopped")

@@ -2,6 +2,7 @@
 // serial meter control on glimora-meter-emulator's terminal, without a restart.
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -11,10 +12,12 @@
 #include "metercontrols/MeterSlot.h"
 #include "metercontrols/dlgMeterConnection.h"
 #include "readings/ReadingsModel.h"
+#include "readings/ReadingsView.h"
 #include "simulator/SimulatedMeter.h"
 #include "support/SettingsStore.h"
 #include "support/Sounds.h"
 #include "tests/common/ModalHelper.h"
+#include "tests/common/RecordingSoundSink.h"
 
 class TestMeterConnection : public QObject {
     Q_OBJECT
@@ -23,10 +26,10 @@ private slots:
     void changesOverToTheSerialMeter()
     {
         QTemporaryDir dir;
-        support::SettingsStore store(dir.filePath(QStringLiteral("Glimora.ini")));
+        auto owned = std::make_unique<support::SettingsStore>(dir.filePath(QStringLiteral("Glimora.ini")));
+        support::SettingsStore& store = *owned;
         store.SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
-        support::SettingsStore::SetInstance(&store);
-        support::RecordingSoundSink sounds;
+        RecordingSoundSink sounds;
         support::SetSounds(&sounds);
         const QString meterStore = dir.filePath(QStringLiteral("meter.ini"));
         QSettings(meterStore, QSettings::IniFormat).setValue(QStringLiteral("Instrument/OccasionalInvalidReadings"), false);
@@ -42,9 +45,10 @@ private slots:
         o.showPanel = false;
         auto* slot = new MeterSlot(new SimulatedMeter(o));
         {
-            GlimoraApp app(slot);
+            GlimoraApp app(slot, std::move(owned));
+            const auto panel = [&](int n) { return app.findChild<QLabel*>(QStringLiteral("SBPanel%1").arg(n))->text(); };
             app.Load();
-            QTRY_COMPARE(app.PanelText(4), QStringLiteral("Waiting for commands"));
+            QTRY_COMPARE(panel(4), QStringLiteral("Waiting for commands"));
             slot->SetCalIndex(2);   // changed on the meter side: carried over to the next meter
 
             testing::WhenModal([&](QWidget* w) {
@@ -63,21 +67,21 @@ private slots:
             connection->trigger();
             QCOMPARE(testing::PendingModals(), 0);
 
-            QVERIFY(app.VC->Connected());
-            QCOMPARE(app.PanelText(1), QStringLiteral("S/N: EMU00042"));
-            QTRY_COMPARE(app.PanelText(4), QStringLiteral("Waiting for commands"));
+            // The window is not held while the new link's handshake runs; its end finishes the change.
+            QTRY_COMPARE(panel(1), QStringLiteral("S/N: EMU00042"));
+            QTRY_COMPARE(panel(4), QStringLiteral("Waiting for commands"));
             QCOMPARE(store.GetSetting(QStringLiteral("MeterControl"), QStringLiteral("Name")), QStringLiteral("Serial"));
             QCOMPARE(store.GetSetting(QStringLiteral("MeterControl"), QStringLiteral("Port")), port);
             QCOMPARE(store.GetSetting(QStringLiteral("MeterControl"), QStringLiteral("BaudRate")), QStringLiteral("115200"));
             QTRY_COMPARE(slot->CalIndex(), int16_t(2));
 
             app.findChild<QAction*>(QStringLiteral("mnuDataTakeReading"))->trigger();
-            QTRY_COMPARE(app.Readings()->RowCount(), 1);
+            auto* rows = qobject_cast<ReadingsModel*>(app.findChild<ReadingsView*>(QStringLiteral("LV1"))->model());
+            QTRY_COMPARE(rows->RowCount(), 1);
             QTRY_VERIFY(connection->isEnabled());
             app.close();
         }
         support::SetSounds(nullptr);
-        support::SettingsStore::SetInstance(nullptr);
         emulator.kill();
         emulator.waitForFinished();
     }

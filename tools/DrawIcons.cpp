@@ -1,6 +1,6 @@
 // Draws the application icon and the pictures of the help file. Not part of the build: the PNGs
 // it writes are kept in the source tree. Run from the repository root after changing a drawing:
-//   g++ -std=c++20 -fPIC dialogs/icons/DrawIcons.cpp -o /tmp/DrawIcons \
+//   g++ -std=c++20 -fPIC tools/DrawIcons.cpp -o /tmp/DrawIcons \
 //       $(pkg-config --cflags --libs Qt6Gui) && QT_QPA_PLATFORM=offscreen /tmp/DrawIcons .
 #include <QGuiApplication>
 #include <QImage>
@@ -267,10 +267,10 @@ int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
     const QString root = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
-    bool ok = Save(DrawIcon(256), root + QStringLiteral("/dialogs/icons/glimora.png"));
-    ok = Save(DrawIcon(64), root + QStringLiteral("/dialogs/icons/glimora_64.png")) && ok;
-    ok = Save(DrawIcon(64), root + QStringLiteral("/help/images/glimora.png")) && ok;
-    ok = Save(DrawGeometry(), root + QStringLiteral("/help/images/geometry.png")) && ok;
-    ok = Save(DrawScanProfile(), root + QStringLiteral("/help/images/scan_profile.png")) && ok;
+    bool ok = Save(DrawIcon(256), root + QStringLiteral("/resources/icons/glimora.png"));
+    ok = Save(DrawIcon(64), root + QStringLiteral("/resources/icons/glimora_64.png")) && ok;
+    ok = Save(DrawIcon(64), root + QStringLiteral("/help/content/images/glimora.png")) && ok;
+    ok = Save(DrawGeometry(), root + QStringLiteral("/help/content/images/geometry.png")) && ok;
+    ok = Save(DrawScanProfile(), root + QStringLiteral("/help/content/images/scan_profile.png")) && ok;
     return ok ? 0 : 1;
 }

@@ -1,6 +1,4 @@
-#include "dialogs/HelpViewer.h"
-
-#include "dialogs/dlgAboutGlimora.h"
+#include "help/HelpViewer.h"
 
 #include <QDesktopServices>
 #include <QHBoxLayout>
@@ -17,150 +15,14 @@
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
+#include "help/HelpContents.h"
+#include "resources/GlimoraIcon.h"
+
 namespace {
 
 const QString kScheme = QStringLiteral("chm");
 
-QString DecodeEntities(const QString& text)
-{
-    if (!text.contains(QLatin1Char('&'))) return text;
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        const qsizetype semi = c == QLatin1Char('&') ? text.indexOf(QLatin1Char(';'), i + 1) : -1;
-        if (semi < 0 || semi - i > 10) {
-            out += c;
-            continue;
-        }
-        const QString name = text.mid(i + 1, semi - i - 1);
-        QString replacement;
-        if (name == QLatin1String("amp")) replacement = QStringLiteral("&");
-        else if (name == QLatin1String("lt")) replacement = QStringLiteral("<");
-        else if (name == QLatin1String("gt")) replacement = QStringLiteral(">");
-        else if (name == QLatin1String("quot")) replacement = QStringLiteral("\"");
-        else if (name == QLatin1String("apos")) replacement = QStringLiteral("'");
-        else if (name == QLatin1String("nbsp")) replacement = QString(QChar(0xa0));
-        else if (name.startsWith(QLatin1Char('#'))) {
-            bool ok = false;
-            const uint code = name.startsWith(QLatin1String("#x"), Qt::CaseInsensitive) ? name.mid(2).toUInt(&ok, 16)
-                                                                                        : name.mid(1).toUInt(&ok, 10);
-            if (ok && code > 0 && code <= 0x10ffff && (code < 0xd800 || code > 0xdfff)) {
-                const char32_t ch = code;
-                replacement = QString::fromUcs4(&ch, 1);
-            }
-        }
-        if (replacement.isEmpty()) {
-            out += c;
-            continue;
-        }
-        out += replacement;
-        i = semi;
-    }
-    return out;
-}
-
-// The attributes of one tag, names in lower case.
-QHash<QString, QString> TagAttributes(const QString& tag)
-{
-    QHash<QString, QString> attributes;
-    qsizetype i = 0;
-    const qsizetype n = tag.size();
-    while (i < n && !tag.at(i).isSpace()) ++i;  // the tag's name
-    while (i < n) {
-        while (i < n && (tag.at(i).isSpace() || tag.at(i) == QLatin1Char('/'))) ++i;
-        const qsizetype nameStart = i;
-        while (i < n && !tag.at(i).isSpace() && tag.at(i) != QLatin1Char('=')) ++i;
-        const QString name = tag.mid(nameStart, i - nameStart).toLower();
-        while (i < n && tag.at(i).isSpace()) ++i;
-        QString value;
-        if (i < n && tag.at(i) == QLatin1Char('=')) {
-            ++i;
-            while (i < n && tag.at(i).isSpace()) ++i;
-            if (i < n && (tag.at(i) == QLatin1Char('"') || tag.at(i) == QLatin1Char('\''))) {
-                const QChar quote = tag.at(i++);
-                const qsizetype end = tag.indexOf(quote, i);
-                const qsizetype stop = end < 0 ? n : end;
-                value = tag.mid(i, stop - i);
-                i = stop + 1;
-            } else {
-                const qsizetype valueStart = i;
-                while (i < n && !tag.at(i).isSpace()) ++i;
-                value = tag.mid(valueStart, i - valueStart);
-            }
-        }
-        if (!name.isEmpty() && !attributes.contains(name)) attributes.insert(name, DecodeEntities(value));
-    }
-    return attributes;
-}
-
 }  // namespace
-
-QList<ContentsEntry> ParseSitemap(const QByteArray& html)
-{
-    QStringDecoder decoder = QStringDecoder::decoderForHtml(html);
-    const QString text = decoder.isValid() ? decoder.decode(html) : QString::fromLatin1(html);
-
-    QList<ContentsEntry> entries;
-    int depth = 0;
-    bool inObject = false;
-    ContentsEntry current;
-    qsizetype pos = 0;
-    while (entries.size() < kMaxContentsEntries) {
-        const qsizetype open = text.indexOf(QLatin1Char('<'), pos);
-        if (open < 0) break;
-        if (text.mid(open, 4) == QLatin1String("<!--")) {
-            const qsizetype end = text.indexOf(QLatin1String("-->"), open + 4);
-            if (end < 0) break;
-            pos = end + 3;
-            continue;
-        }
-        // The tag ends at the first '>' outside quotes.
-        qsizetype close = open + 1;
-        QChar quote;
-        for (; close < text.size(); ++close) {
-            const QChar c = text.at(close);
-            if (!quote.isNull()) {
-                if (c == quote) quote = QChar();
-            } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
-                quote = c;
-            } else if (c == QLatin1Char('>')) {
-                break;
-            }
-        }
-        if (close >= text.size()) break;
-        const QString tag = text.mid(open + 1, close - open - 1).trimmed();
-        pos = close + 1;
-        qsizetype nameEnd = 0;
-        while (nameEnd < tag.size() && !tag.at(nameEnd).isSpace()) ++nameEnd;
-        const QString name = tag.left(nameEnd).toLower();
-
-        if (name == QLatin1String("ul")) {
-            ++depth;
-        } else if (name == QLatin1String("/ul")) {
-            if (depth > 0) --depth;
-        } else if (name == QLatin1String("object")) {
-            const auto attributes = TagAttributes(tag);
-            inObject = attributes.value(QStringLiteral("type")).compare(QLatin1String("text/sitemap"),
-                                                                        Qt::CaseInsensitive) == 0;
-            current = ContentsEntry();
-        } else if (name == QLatin1String("param") && inObject) {
-            const auto attributes = TagAttributes(tag);
-            const QString param = attributes.value(QStringLiteral("name")).toLower();
-            const QString value = attributes.value(QStringLiteral("value")).trimmed();
-            if (param == QLatin1String("name") && current.name.isEmpty()) current.name = value;
-            else if (param == QLatin1String("local") && current.local.isEmpty()) current.local = value;
-        } else if (name == QLatin1String("/object") && inObject) {
-            inObject = false;
-            if (current.name.isEmpty()) current.name = current.local;
-            if (!current.name.isEmpty()) {
-                current.level = qBound(0, depth - 1, kMaxContentsLevel - 1);
-                entries.append(current);
-            }
-        }
-    }
-    return entries;
-}
 
 // ---------------------------------------------------------------------------------------------
 
@@ -301,7 +163,7 @@ void HelpViewer::SetFile(std::unique_ptr<ChmFile> file)
     txtPage->SetFile(file.get());
     m_file = std::move(file);
     if (!samePath) txtPage->clearHistory();
-    const QString title = m_file ? m_file->Title() : QString();
+    const QString title = m_file ? HelpTitle(*m_file) : QString();
     setWindowTitle(title.isEmpty() ? QStringLiteral("Glimora Help") : title);
     BuildContents();
     if (txtPage->source().isValid()) txtPage->reload();
@@ -314,7 +176,7 @@ void HelpViewer::BuildContents()
     m_itemForPage.clear();
     m_firstPage.clear();
     const QList<ContentsEntry> entries =
-        m_file ? ParseSitemap(m_file->Read(m_file->ContentsPath())) : QList<ContentsEntry>();
+        m_file ? ParseSitemap(m_file->Read(ContentsPath(*m_file))) : QList<ContentsEntry>();
     const QIcon bookIcon = style()->standardIcon(QStyle::SP_DirIcon);
     const QIcon pageIcon = style()->standardIcon(QStyle::SP_FileIcon);
     QList<QTreeWidgetItem*> parents;  // the last item of each level
@@ -346,7 +208,7 @@ void HelpViewer::BuildContents()
 QString HelpViewer::HomeTopic() const
 {
     if (!m_file) return QString();
-    const QString topic = m_file->DefaultTopic();
+    const QString topic = DefaultTopic(*m_file);
     return topic.isEmpty() ? m_firstPage : topic;
 }
 
