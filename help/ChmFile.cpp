@@ -137,10 +137,10 @@ void CopyMemory(void* source, void* destination, size_t bytes)
 
 static_assert(sizeof(size_t) + sizeof(MemorySystem*) <= kBlockHeader);
 
-// Owns the decompressor and the opened file's headers.
-class Decompressor {
+// Owns libmspack's CHM reader and the opened file's headers.
+class MspackChm {
 public:
-    explicit Decompressor(const QByteArray& data)
+    explicit MspackChm(const QByteArray& data)
     {
         m_system.base = {OpenMemory, CloseMemory, ReadMemory, WriteMemory, SeekMemory, TellMemory,
                          IgnoreMessage, AllocMemory, FreeMemory, CopyMemory, nullptr};
@@ -149,14 +149,14 @@ public:
         m_chm = mspack_create_chm_decompressor(&m_system.base);
         if (m_chm) m_header = m_chm->open(m_chm, kInputName);
     }
-    ~Decompressor()
+    ~MspackChm()
     {
         if (m_header) m_chm->close(m_chm, m_header);
         if (m_chm) mspack_destroy_chm_decompressor(m_chm);
         t_system = m_previous;
     }
-    Decompressor(const Decompressor&) = delete;
-    Decompressor& operator=(const Decompressor&) = delete;
+    MspackChm(const MspackChm&) = delete;
+    MspackChm& operator=(const MspackChm&) = delete;
 
     mschmd_header* Header() const { return m_header; }
 
@@ -246,7 +246,7 @@ bool ChmFile::OpenData(const QByteArray& data)
     Close();
     if (data.size() > kMaxFileSize || !data.startsWith("ITSF") || !LibraryUsable()) return false;
     const QByteArray input = WithStandardHeaderIds(data);
-    Decompressor chm(input);
+    MspackChm chm(input);
     mschmd_header* header = chm.Header();
     if (!header) return false;
 
