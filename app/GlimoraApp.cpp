@@ -172,6 +172,8 @@ void GlimoraApp::CreateMenus()
     action(mnuMeter, mnuMeterTurnOff, "mnuMeterTurnOff", "&Turn Off", QKeySequence(Qt::CTRL | Qt::Key_Q), &GlimoraApp::TurnOffCommand);
     action(mnuMeter, mnuMeterUpdateInfo, "mnuMeterUpdateInfo", "&Update Information", QKeySequence(Qt::CTRL | Qt::Key_U),
            &GlimoraApp::UpdateInformationCommand);
+    separator(mnuMeter, "mnuMeterBar1");
+    action(mnuMeter, mnuMeterConnection, "mnuMeterConnection", "C&onnection...", {}, &GlimoraApp::MeterConnectionCommand);
 
     mnuCalibration = menuBar()->addMenu(QStringLiteral("&Calibration"));
     mnuCalibration->setObjectName(QStringLiteral("mnuCalibration"));
@@ -284,6 +286,8 @@ void GlimoraApp::UpdateCommands()
     mnuFileClose->setEnabled(fileOpen);
     mnuFilePrint->setEnabled(hasRows);
     mnuMeterCancel->setEnabled(linked);
+    // Another meter control can be chosen whenever the meter is not at work.
+    mnuMeterConnection->setEnabled(!linked || !m_status->MeterBusy());
     for (QAction* a : {mnuMeterTurnOff, mnuMeterUpdateInfo, mnuCalibrationCalibrate, mnuCalibrationAdvancedCorrection,
                        mnuCalibrationClear, mnuCalibrateChangeSettings, mnuDataTakeReading, mnuDataScanData, mnuDataNormalize,
                        mnuDataSetParameters})
@@ -534,7 +538,9 @@ void GlimoraApp::Load()
 
 void GlimoraApp::FinishStartupWhenLinked()
 {
-    if (m_stage != Stage::WaitingForLink || VC->ConnectState() == VantrelCntl::Connecting) return;
+    if ((m_stage != Stage::WaitingForLink && m_stage != Stage::Relinking) || VC->ConnectState() == VantrelCntl::Connecting)
+        return;
+    const bool firstLink = m_stage == Stage::WaitingForLink;
     m_stage = Stage::Running;
     // The meter mirrors these preferences; its own values come back at shutdown.
     VC->SetCalIndex(Prefs.CalIndex);
@@ -542,6 +548,10 @@ void GlimoraApp::FinishStartupWhenLinked()
     VC->SetEnableButton(Prefs.EnableButton);
     VC->SetConstDC(Prefs.CalConst);
     ShowMeterStatus();
+    if (!firstLink) {
+        UpdateCommands();
+        return;
+    }
     // No data file is open at start: the plain title, and the commands updated again.
     CloseFile();
     UpdateSummary();

@@ -55,9 +55,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    enum class Stage { Created, WaitingForLink, Running, Unloaded };
+    // Changing: one meter control is being closed and exchanged for another (what the old one
+    // reports meanwhile finishes nothing); Relinking: the new one's handshake runs.
+    enum class Stage { Created, WaitingForLink, Changing, Relinking, Running, Unloaded };
 
-    // The rest of start-up once the handshake has ended; runs once.
+    // The rest of start-up once the handshake has ended: the meter gets the preferences it
+    // mirrors; after the first link of the run, also the data file, summary and help.
     void FinishStartupWhenLinked();
     // Closing the window: data file, preferences, fonts and tab stops saved, the link closed last.
     void Unload();
@@ -105,6 +108,7 @@ private:
     QAction *mnuFileNew = nullptr, *mnuFileOpen = nullptr, *mnuFileClose = nullptr, *mnuFilePropProperties = nullptr,
             *mnuFilePropRestore = nullptr, *mnuFilePassword = nullptr, *mnuFilePrint = nullptr, *mnuFileExit = nullptr;
     QAction *mnuMeterCancel = nullptr, *mnuMeterTurnOff = nullptr, *mnuMeterUpdateInfo = nullptr;
+    QAction* mnuMeterConnection = nullptr;
     QAction *mnuCalibrationCalibrate = nullptr, *mnuCalibrationAdvancedCorrection = nullptr, *mnuCalibrationClear = nullptr,
             *mnuCalibrateChangeSettings = nullptr;
     QAction *mnuDataTakeReading = nullptr, *mnuDataClearReadings = nullptr, *mnuDataDelete = nullptr,
@@ -142,6 +146,7 @@ private:
     void ClearConfigurationsCommand();
     void ChangeMeterSettingsCommand();
     void SetParametersCommand();
+    void MeterConnectionCommand();
     void HelpContentsCommand();
     void HelpSearchCommand();
     void HelpContactCommand();

@@ -1,12 +1,16 @@
-// Glimora: the operator's application of the DOI/haze meter, here on the simulated instrument.
+// Glimora: the operator's application of the DOI/haze meter. The meter control is the plug-in
+// named in [MeterControl] Name ("Simulated" unless the operator chose another).
 #include <QApplication>
+#include <QMap>
 #include <memory>
 
 #include "app/DesktopSounds.h"
 #include "app/GlimoraApp.h"
 #include "app/ShutdownSignals.h"
+#include "metercontrols/MeterControlLoader.h"
+#include "metercontrols/MeterControlPlugin.h"
+#include "metercontrols/MeterSlot.h"
 #include "resources/GlimoraIcon.h"
-#include "simulator/SimulatedMeter.h"
 #include "support/SettingsStore.h"
 
 int main(int argc, char* argv[])
@@ -20,19 +24,22 @@ int main(int argc, char* argv[])
     DesktopSoundSink sounds;
     support::SetSounds(&sounds);
 
-    SimulatedMeterOptions options;
-    options.showPanel = false;  // shown once the main window stands, beside it
-    auto* meter = new SimulatedMeter(options);
-    GlimoraApp window(meter, std::make_unique<support::SettingsStore>(support::SettingsStore::DefaultPath()));
+    auto store = std::make_unique<support::SettingsStore>(support::SettingsStore::DefaultPath());
+    const QString section = QStringLiteral("MeterControl");
+    const QString name = store->GetSetting(section, QStringLiteral("Name"), QStringLiteral("Simulated"));
+    QMap<QString, QString> settings;
+    for (const QString& key : store->Keys(section)) settings.insert(key, store->GetSetting(section, key));
+
+    // The window keeps the slot for its whole life; Meter > Connection... changes what it holds.
+    MeterControlLoader loader;
+    auto* meter = new MeterSlot(loader.Create(name, settings, nullptr));
+    GlimoraApp window(meter, std::move(store));
     // Until the window is loaded nothing has changed that a signal could lose: SIGTERM and the
     // others keep their default action during the password warning.
     window.Load();
     ShutdownSignals shutdown(window);
-    if (meter->PanelRemembered()) {
-        QWidget* panel = meter->FrontPanel();
-        panel->move(window.frameGeometry().topRight() + QPoint(12, 0));
-        panel->show();
-    }
+    // The control's own windows (the simulated instrument's front panel) beside the main window.
+    if (MeterControlPlugin* plugin = loader.Plugin(name)) plugin->ShowWindows(meter->Control(), &window);
     const int status = app.exec();
     support::SetSounds(nullptr);
     return status;

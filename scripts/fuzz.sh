@@ -8,7 +8,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 seconds="${1:-20}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_number fuzz_header fuzz_settings fuzz_chm)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_number fuzz_header fuzz_settings fuzz_chm fuzz_serialline)
 build="$here/build-fuzz"
 jobs="${GLIMORA_JOBS:-$(nproc)}"
 
@@ -46,6 +46,9 @@ for target in "${targets[@]}"; do
       ;;
     fuzz_header)
       extra+=(-dict="$here/fuzz/header.dict")
+      ;;
+    fuzz_serialline)
+      extra+=(-dict="$here/fuzz/serial.dict")
       ;;
   esac
   log="$build/artifacts/$target.log"

@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins libgl-dev qt6-charts-dev libqt6opengl6-dev
+  qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins libgl-dev qt6-charts-dev libqt6opengl6-dev qt6-serialport-dev
   libcanberra-dev libcanberra0 libcanberra-pulse sound-theme-freedesktop
   libmspack-dev fp-utils
   fonts-dejavu-core fonts-liberation2 locales

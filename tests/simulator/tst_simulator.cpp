@@ -403,54 +403,6 @@ private slots:
         QCOMPARE(m.Connected(), linked);
     }
 
-    void operationsRaiseBusyAndIdleEvents()
-    {
-        auto m = make();
-        QVERIFY(link(*m));
-        EventLog log;
-        log.attach(m.get());
-
-        QVERIFY(m->TakeReading());
-        QVERIFY(!m->TakeReading());   // busy
-        QVERIFY(!m->Scan(true));
-        QVERIFY(!m->Calibrate());
-        QTRY_VERIFY(!m->Busy());
-        QCOMPARE(log.codes, (QList<int>{9, 12, 10}));
-        const MeterReading r = Fetch(*m);
-        QVERIFY(r.Valid);
-        QVERIFY(std::abs(r.Specular() - 100) < 2);   // the black glass tile under the head
-        QCOMPARE(r.CalStd(), QStringLiteral("Black Glass"));
-        QCOMPARE(r.SerialNo, QStringLiteral("HZ4120"));
-        QCOMPARE(r.CalTimeStamp, QDateTime(QDate(2024, 1, 15), QTime(9, 30)));
-        QVERIFY(std::llabs(r.TimeStamp.secsTo(QDateTime::currentDateTime())) < 5);
-
-        ScanData scan;
-        m->GetScanData(scan);
-        QVERIFY(!scan.HasData);
-        log.clear();
-        QVERIFY(m->Scan(true));
-        QCOMPARE(m->MeterState(), 3);
-        QTRY_VERIFY(!m->Busy());
-        QCOMPARE(log.codes, (QList<int>{9, 21, 10}));
-        QCOMPARE(log.states.at(1), 3);
-        m->GetScanData(scan);
-        QVERIFY(scan.HasData);
-        QVERIFY(scan.Point(150) > scan.Point(100) && scan.Point(150) > scan.Point(200));
-
-        for (auto op : {&SimulatedMeter::Calibrate, &SimulatedMeter::AdvancedCorrection}) {
-            log.clear();
-            QVERIFY((m.get()->*op)());
-            QCOMPARE(m->MeterState(), 4);
-            QTRY_VERIFY(!m->Busy());
-            QCOMPARE(log.codes, (QList<int>{9, 10}));
-            QCOMPARE(m->MeterState(), 1);
-        }
-        log.clear();
-        QVERIFY(m->Normalize());
-        QTRY_VERIFY(!m->Busy());
-        QCOMPARE(log.codes, (QList<int>{9, 10}));
-    }
-
     void turnOffCancelAndTheMeterButton()
     {
         auto m = make();
