@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QLineSeries>
+#include <QLocale>
 #include <QLogValueAxis>
 #include <QPushButton>
 #include <QRadioButton>
@@ -162,6 +163,9 @@ void TestDataViews::scanFileReadsBackOnlyItsOwnFormat()
     QFETCH(QString, from);
     QFETCH(QString, to);
     QFETCH(QString, error);
+    // Values are written with the locale's decimal separator.
+    from.replace(QLatin1Char('.'), QLocale::system().decimalPoint());
+    to.replace(QLatin1Char('.'), QLocale::system().decimalPoint());
     const ScanData written = SampleScan();
     const QDateTime when(QDate(2002, 7, 4), QTime(14, 5, 9));
     QByteArray text = ScanFileText(written, when, QStringLiteral(","));
