@@ -1,8 +1,8 @@
 // Preferences store, password protection, the preferences dialog and Restore Defaults.
 #include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QGroupBox>
+#include <QClipboard>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
