@@ -14,6 +14,7 @@
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 
@@ -712,10 +713,9 @@ void TestDataFile::fileCommandsAndDialog()
     testing::WhenModal([this](QWidget* w) {
         auto* d = qobject_cast<QFileDialog*>(w);
         QVERIFY(d);
-        d->setDirectory(m_dir.path());
         d->selectNameFilter(QStringLiteral("Text (*.txt)"));
-        d->selectFile(QStringLiteral("typed"));
-        static_cast<QDialog*>(d)->accept();
+        d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(PathOf(QStringLiteral("typed")));
+        QTimer::singleShot(0, d, [d] { static_cast<QDialog*>(d)->accept(); });
     }, QStringLiteral("New"));
     QCOMPARE(dialogs.ChooseFile(true), PathOf(QStringLiteral("typed.csv")));
     QString offered;
@@ -745,19 +745,19 @@ void TestDataFile::fileCommandsAndDialog()
     };
     for (const auto& r : refusals) {
         const QString title = r.forNew ? QStringLiteral("New") : QStringLiteral("Open");
-        testing::WhenModal([&r](QWidget* w) {
-            auto* d = qobject_cast<QFileDialog*>(w);
-            QVERIFY(d);
-            d->selectFile(r.name);
-            QTimer::singleShot(0, d, [d] { static_cast<QDialog*>(d)->accept(); });
+        QPointer<QFileDialog> chooser;
+        testing::WhenModal([&r, &chooser](QWidget* w) {
+            chooser = qobject_cast<QFileDialog*>(w);
+            QVERIFY(chooser);
+            chooser->selectFile(r.name);
+            QTimer::singleShot(0, chooser, [&chooser] { static_cast<QDialog*>(chooser.data())->accept(); });
         }, title);
         QStringList refused;
-        testing::WhenModal([&refused](QWidget* w) {
+        // The refusal closed, the chooser (still open for another name) is cancelled.
+        testing::WhenModal([&refused, &chooser](QWidget* w) {
             refused << w->windowTitle() << static_cast<QMessageBox*>(w)->text();
             w->close();
-            QTimer::singleShot(0, [] {
-                if (auto* fd = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) fd->reject();
-            });
+            if (chooser) QTimer::singleShot(0, chooser, [&chooser] { chooser->reject(); });
         });
         QCOMPARE(dialogs.ChooseFile(r.forNew), QString());
         QCOMPARE(refused.value(0), title);
