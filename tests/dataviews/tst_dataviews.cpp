@@ -26,18 +26,6 @@
 #include "tests/app/AppFixture.h"
 
 namespace {
-// Answers the next file dialog with `path`.
-void ChooseFile(const QString& path, const QString& title)
-{
-    testing::WhenModal(
-        [path](QWidget* w) {
-            auto* dialog = qobject_cast<QFileDialog*>(w);
-            QVERIFY(dialog);
-            dialog->selectFile(path);
-            static_cast<QDialog*>(dialog)->accept();
-        },
-        title);
-}
 QString MessageText;
 void AnswerMessage(const QString& title)
 {
@@ -336,7 +324,7 @@ void TestDataViews::scanProfileFollowsScansAndOpensFiles()
     ScanData other = scan;
     other.SetPoint(150, 1.0);
     window->ShowScan(other, QDateTime::currentDateTime());
-    ChooseFile(saved, QStringLiteral("Open Scan File"));
+    testing::AnswerFileDialog(saved, QStringLiteral("Open Scan File"));
     open->click();
     QTRY_COMPARE(testing::PendingModals(), 0);
     for (int i = 0; i <= 300; ++i) QCOMPARE(window->Scan().Point(i), scan.Point(i));
@@ -348,7 +336,7 @@ void TestDataViews::scanProfileFollowsScansAndOpensFiles()
     d.write("07/04/2002 14:05:09\r\n000, 1 \r\n");
     d.close();
     window->ShowScan(other, QDateTime::currentDateTime());
-    ChooseFile(damaged, QStringLiteral("Open Scan File"));
+    testing::AnswerFileDialog(damaged, QStringLiteral("Open Scan File"));
     AnswerMessage(QStringLiteral("Open Scan File"));
     open->click();
     QTRY_COMPARE(testing::PendingModals(), 0);
@@ -357,7 +345,7 @@ void TestDataViews::scanProfileFollowsScansAndOpensFiles()
 
     // The plot as a PNG image.
     const QString image = f.dir.filePath(QStringLiteral("profile"));
-    ChooseFile(image, QStringLiteral("Save Image"));
+    testing::AnswerFileDialog(image, QStringLiteral("Save Image"));
     save->click();
     QTRY_COMPARE(testing::PendingModals(), 0);
     QImage png(image + QStringLiteral(".png"));
