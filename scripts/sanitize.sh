@@ -8,10 +8,11 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$here/build-asan"
 jobs="${GLIMORA_JOBS:-$(nproc)}"
+source "$here/scripts/compiler-cache.sh"
 
 # -O1 keeps the instrumented build quick to compile and its stack traces exact.
 cmake -S "$here" -B "$build" -DGLIMORA_SANITIZE=ON -DGLIMORA_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" >/dev/null
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" "${GLIMORA_CMAKE_CACHE[@]}" >/dev/null
 cmake --build "$build" -j"$jobs"
 
 # The QtTest suites get the same ASan and LSan options from their test environment

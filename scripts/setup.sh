@@ -9,7 +9,7 @@ PACKAGES=(
   libcanberra-dev libcanberra0 libcanberra-pulse sound-theme-freedesktop
   libmspack-dev fp-utils
   fonts-dejavu-core fonts-liberation2 locales
-  libbenchmark-dev
+  libbenchmark-dev ccache
   clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils imagemagick
   cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils
