@@ -11,13 +11,9 @@
 #include "app/GlimoraApp.h"
 #include "metercontrols/MeterSlot.h"
 #include "metercontrols/dlgMeterConnection.h"
-#include "readings/ReadingsModel.h"
-#include "readings/ReadingsView.h"
 #include "simulator/SimulatedMeter.h"
 #include "support/SettingsStore.h"
-#include "support/Sounds.h"
 #include "tests/common/ModalHelper.h"
-#include "tests/common/RecordingSoundSink.h"
 
 class TestMeterConnection : public QObject {
     Q_OBJECT
@@ -29,21 +25,14 @@ private slots:
         auto owned = std::make_unique<support::SettingsStore>(dir.filePath(QStringLiteral("Glimora.ini")));
         support::SettingsStore& store = *owned;
         store.SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
-        RecordingSoundSink sounds;
-        support::SetSounds(&sounds);
         const QString meterStore = dir.filePath(QStringLiteral("meter.ini"));
         QSettings(meterStore, QSettings::IniFormat).setValue(QStringLiteral("Instrument/OccasionalInvalidReadings"), false);
-
         QProcess emulator;
         emulator.start(QStringLiteral(GLIMORA_EMULATOR), {"--instant", "--serial", "EMU00042", "--store", meterStore});
         QVERIFY(emulator.waitForReadyRead(10000));
         const QString port = QString::fromLocal8Bit(emulator.readLine()).trimmed();
 
-        SimulatedMeterOptions o;
-        o.storePath = dir.filePath(QStringLiteral("simulated.ini"));
-        o.zeroDelays = true;
-        o.showPanel = false;
-        auto* slot = new MeterSlot(new SimulatedMeter(o));
+        auto* slot = new MeterSlot(new SimulatedMeter({dir.filePath(QStringLiteral("simulated.ini")), true, false}));
         {
             GlimoraApp app(slot, std::move(owned));
             const auto panel = [&](int n) { return app.findChild<QLabel*>(QStringLiteral("SBPanel%1").arg(n))->text(); };
@@ -51,37 +40,25 @@ private slots:
             QTRY_COMPARE(panel(4), QStringLiteral("Waiting for commands"));
             slot->SetCalIndex(2);   // changed on the meter side: carried over to the next meter
 
+            // The port can be chosen only for a control on a serial port.
             testing::WhenModal([&](QWidget* w) {
                 auto* d = qobject_cast<dlgMeterConnection*>(w);
-                QVERIFY(d);
-                QCOMPARE(d->cboControl->currentText(), QStringLiteral("Simulated"));
-                QVERIFY(d->cboControl->findText(QStringLiteral("Serial")) >= 0);
-                QVERIFY(!d->cboPort->isEnabled());
+                QVERIFY(d && d->cboControl->currentText() == QStringLiteral("Simulated") && !d->cboPort->isEnabled());
                 d->cboControl->setCurrentText(QStringLiteral("Serial"));
                 QVERIFY(d->cboPort->isEnabled());
                 d->cboPort->setEditText(port);
                 testing::Click(d, QStringLiteral("btnOK"));
             }, QStringLiteral("Meter Connection"));
-            auto* connection = app.findChild<QAction*>(QStringLiteral("mnuMeterConnection"));
-            QVERIFY(connection->isEnabled());
-            connection->trigger();
-            QCOMPARE(testing::PendingModals(), 0);
+            app.findChild<QAction*>(QStringLiteral("mnuMeterConnection"))->trigger();
 
             // The window is not held while the new link's handshake runs; its end finishes the change.
             QTRY_COMPARE(panel(1), QStringLiteral("S/N: EMU00042"));
             QTRY_COMPARE(panel(4), QStringLiteral("Waiting for commands"));
             QCOMPARE(store.GetSetting(QStringLiteral("MeterControl"), QStringLiteral("Name")), QStringLiteral("Serial"));
             QCOMPARE(store.GetSetting(QStringLiteral("MeterControl"), QStringLiteral("Port")), port);
-            QCOMPARE(store.GetSetting(QStringLiteral("MeterControl"), QStringLiteral("BaudRate")), QStringLiteral("115200"));
             QTRY_COMPARE(slot->CalIndex(), int16_t(2));
-
-            app.findChild<QAction*>(QStringLiteral("mnuDataTakeReading"))->trigger();
-            auto* rows = qobject_cast<ReadingsModel*>(app.findChild<ReadingsView*>(QStringLiteral("LV1"))->model());
-            QTRY_COMPARE(rows->RowCount(), 1);
-            QTRY_VERIFY(connection->isEnabled());
             app.close();
         }
-        support::SetSounds(nullptr);
         emulator.kill();
         emulator.waitForFinished();
     }
