@@ -8,7 +8,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 seconds="${1:-20}"
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_number fuzz_header fuzz_settings fuzz_chm fuzz_serialline)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_header fuzz_settings fuzz_chm fuzz_serialline)
 build="$here/build-fuzz"
 jobs="${GLIMORA_JOBS:-$(nproc)}"
 
