@@ -4,8 +4,8 @@
 //     Runs the real main window on a TestMeter, opens the data file (created when missing) and
 //     feeds readings through the meter event 12, rewriting the settings store between them.
 //     Prints "opened" once the file is open and "accepted <n>" after the n-th reading has been
-//     handled, each line flushed at once. Ends with "done" after <max readings> (default: runs
-//     until killed). Reading n carries the comment "r<round>-<n>".
+//     handled, each line flushed at once. Ends after <max readings> (default: runs until
+//     killed). Reading n carries the comment "r<round>-<n>".
 //
 //   crash_driver save-settings <settings file> <extra keys>
 //     Loads the store, changes the password, adds <extra keys> keys and saves it. Prints
@@ -14,7 +14,6 @@
 // Exit codes: 0 done, 2 usage, 3 a dialog came up, 4 the file did not open, 5 a reading was not
 // written, 6 the settings store was not written.
 #include <QApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QTimer>
@@ -31,19 +30,15 @@ namespace {
 
 void Say(const QByteArray& line)
 {
-    std::fputs(line.constData(), stdout);
-    std::fputc('\n', stdout);
+    std::printf("%s\n", line.constData());
     std::fflush(stdout);
 }
 
-int SaveSettings(int argc, char* argv[])
+int SaveSettings(char* argv[])
 {
-    if (argc != 4) return 2;
-    QCoreApplication app(argc, argv);
     support::SettingsStore store(QString::fromLocal8Bit(argv[2]));
-    const int extra = QByteArray(argv[3]).toInt();
     store.SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("Nw;pa55=\"x\""));
-    for (int i = 0; i < extra; ++i)
+    for (int i = 0; i < QByteArray(argv[3]).toInt(); ++i)
         store.SaveSetting(QStringLiteral("Tabs"), QStringLiteral("Extra%1").arg(i, 4, 10, QLatin1Char('0')),
                           QStringLiteral("%1 twips, column %2").arg(i * 144).arg(i));
     Say(store.Sync() ? "saved" : "refused");
@@ -52,13 +47,12 @@ int SaveSettings(int argc, char* argv[])
 
 int Readings(int argc, char* argv[])
 {
-    if (argc != 5 && argc != 6) return 2;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QString dataPath = QString::fromLocal8Bit(argv[2]);
     RecordingSoundSink sounds;
     support::SetSounds(&sounds);
-    const QByteArray round = argv[4];
+    const QString round = QString::fromLocal8Bit(argv[4]);
     const int maxReadings = argc == 6 ? QByteArray(argv[5]).toInt() : 1 << 30;
 
     // Nothing may wait for an answer here: a dialog means the run went wrong.
@@ -79,23 +73,20 @@ int Readings(int argc, char* argv[])
     if (!window->OpenFile(dataPath, QFileInfo::exists(dataPath))) return 4;
     Say("opened");
     auto* comment = window->findChild<QLineEdit*>(QStringLiteral("UserCommentBox"));
-
     for (int n = 1; n <= maxReadings; ++n) {
-        comment->setText(QStringLiteral("r%1-%2").arg(QString::fromLatin1(round)).arg(n));
+        comment->setText(QStringLiteral("r%1-%2").arg(round).arg(n));
         meter->SetNextReading(40 + (n % 50) * 1.25, 60 + (n % 7), 0.5 + (n % 3) * 0.25, 1.75);
         meter->Emit(12);
         // A failed write closes the file, and the title no longer names it.
         if (window->windowTitle() != QStringLiteral("DOI/Haze Meter - ") + dataPath) return 5;
         Say("accepted " + QByteArray::number(n));
-        store.SaveSetting(QStringLiteral("UserComments"), QStringLiteral("UserComment2"),
-                          QStringLiteral("Batch %1-%2").arg(QString::fromLatin1(round)).arg(n));
+        store.SaveSetting(QStringLiteral("UserComments"), QStringLiteral("UserComment2"), QStringLiteral("Batch %1-%2").arg(round).arg(n));
         if (!store.Sync()) return 6;
         meter->log.clear();
         sounds.sounds.clear();
         QCoreApplication::processEvents();
     }
     window->close();
-    Say("done");
     return 0;
 }
 
@@ -104,8 +95,8 @@ int Readings(int argc, char* argv[])
 int main(int argc, char* argv[])
 {
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
-    if (mode == "readings") return Readings(argc, argv);
-    if (mode == "save-settings") return SaveSettings(argc, argv);
+    if (mode == "readings" && (argc == 5 || argc == 6)) return Readings(argc, argv);
+    if (mode == "save-settings" && argc == 4) return SaveSettings(argv);
     std::fputs("usage: crash_driver readings <data> <settings> <round> [<max>] | save-settings <settings> <extra>\n", stderr);
     return 2;
 }
