@@ -1,13 +1,7 @@
 // Number formats, parsing, the readings list and its averages, the status display, the scan
 // file and the settings store: the pure logic under the main window.
-#include <QAbstractItemView>
-#include <QComboBox>
 #include <QFile>
-#include <QFileDialog>
-#include <QFileSystemModel>
-#include <QLineEdit>
 #include <QLocale>
-#include <QMessageBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -20,9 +14,7 @@
 #include "readings/Summary.h"
 #include "support/Numbers.h"
 #include "support/SettingsStore.h"
-#include "tests/common/ModalHelper.h"
 #include "tests/common/TestMeter.h"
-#include "tests/common/Unwritable.h"
 
 using namespace support;
 
@@ -85,7 +77,6 @@ private slots:
     void readingMessageClearsOnTimer();
 
     void scanFileLayoutAndSeparators();
-    void scanSaveDialogRefusesUnwritableNamesAndListsEveryFile();
 
     void settingsStoreKeepsValuesForItsOwnerAlone();
     void settingsStoreReadsWhatItCanOfADamagedFile_data();
@@ -375,57 +366,6 @@ void TestCore::scanFileLayoutAndSeparators()
     // Failures are reported, not raised.
     QVERIFY(!WriteScanFile(dir.filePath(QStringLiteral("missing/folder/scan.csv")), scan, when));
     QVERIFY(!WriteScanFile(QStringLiteral("/dev/full"), scan, when));
-}
-
-// An unwritable name is refused in the dialog, which stays open for another one; the scan is
-// kept. "All Files (*.*)" lists names without a point too.
-void TestCore::scanSaveDialogRefusesUnwritableNamesAndListsEveryFile()
-{
-    QTemporaryDir dir;
-    for (const char* name : {"locked.csv", "README", "a.csv"}) {
-        QFile f(dir.filePath(QLatin1String(name)));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-    }
-    const testing::Unwritable locked(dir.filePath(QStringLiteral("locked.csv")));
-    QVERIFY(locked.Holds());
-    QString refusal;
-    bool listsEveryFile = false;
-    const auto typeAndAccept = [](QWidget* w, const QString& path) {
-        for (auto* view : w->findChildren<QAbstractItemView*>()) view->clearSelection();
-        w->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);  // typed by the operator
-        QTimer::singleShot(0, w, [w] { static_cast<QDialog*>(w)->accept(); });
-    };
-    testing::WhenModal([&](QWidget* w) {
-        auto* d = qobject_cast<QFileDialog*>(w);
-        QVERIFY(d);
-        const auto bail = qScopeGuard([d] {
-            if (QTest::currentTestFailed()) QTimer::singleShot(0, d, [d] { d->reject(); });
-        });
-        d->setDirectory(dir.path());
-        auto* model = d->findChild<QFileSystemModel*>();
-        auto* types = d->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
-        QVERIFY(model && types);
-        const auto listed = [&] {
-            QStringList names;
-            const QModelIndex folder = model->index(dir.path());
-            for (int r = 0; r < model->rowCount(folder); ++r) names << model->index(r, 0, folder).data().toString();
-            return names;
-        };
-        QTRY_VERIFY(listed().contains(QStringLiteral("a.csv")));
-        QVERIFY(!listed().contains(QStringLiteral("README")));
-        QTest::keyClick(types, Qt::Key_End);  // the operator picks "All Files (*.*)"
-        QCOMPARE(types->currentText(), QStringLiteral("All Files (*.*)"));
-        listsEveryFile = testing::PumpUntil([&] { return listed().contains(QStringLiteral("README")); });
-        typeAndAccept(w, dir.filePath(QStringLiteral("locked.csv")));
-        testing::WhenModal([&, w](QWidget* box) {
-            refusal = static_cast<QMessageBox*>(box)->text();
-            box->close();
-            QTimer::singleShot(0, w, [&, w] { typeAndAccept(w, dir.filePath(QStringLiteral("fine.csv"))); });
-        });
-    });
-    QCOMPARE(ChooseScanFile(nullptr), dir.filePath(QStringLiteral("fine.csv")));
-    QVERIFY(listsEveryFile);
-    QVERIFY2(refusal.startsWith(QStringLiteral("locked.csv\nThis file is set to read-only.")), qPrintable(refusal));
 }
 
 // Values come back as written, separators and quotes included, from a file only its owner reads.
