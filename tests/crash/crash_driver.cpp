@@ -4,7 +4,7 @@
 //     Runs the real main window on a TestMeter, opens the data file (created when missing) and
 //     feeds readings through the meter event 12, rewriting the settings store between them.
 //     Prints "opened" once the file is open and "accepted <n>" after the n-th reading has been
-//     handled, each line flushed at once. Ends after <max readings> (default: runs until
+//     handled, each line flushed at once; a dialog ends it with "dialog <title>: <texts>". Ends after <max readings> (default: runs until
 //     killed). Reading n carries the comment "r<round>-<n>".
 //
 //   crash_driver save-settings <settings file> <extra keys>
@@ -15,6 +15,7 @@
 // written, 6 the settings store was not written.
 #include <QApplication>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -55,11 +56,14 @@ int Readings(int argc, char* argv[])
     const QString round = QString::fromLocal8Bit(argv[4]);
     const int maxReadings = argc == 6 ? QByteArray(argv[5]).toInt() : 1 << 30;
 
-    // Nothing may wait for an answer here: a dialog means the run went wrong.
+    // Nothing may wait for an answer here: a dialog ends the run, with its title and texts.
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [] {
         if (QWidget* modal = QApplication::activeModalWidget()) {
-            Say("dialog " + modal->windowTitle().toUtf8());
+            QStringList texts;
+            for (auto* label : modal->findChildren<QLabel*>())
+                if (!label->text().isEmpty()) texts << label->text();
+            Say("dialog " + modal->windowTitle().toUtf8() + ": " + texts.join(QLatin1Char('|')).toUtf8());
             std::_Exit(3);
         }
     });

@@ -179,6 +179,43 @@ private slots:
         QCOMPARE(Damage(ini, m_start), QString());
     }
 
+    // The data file fills the disk (a file-size limit in the child) while readings stream in:
+    // the failed write is reported, and exactly the lines reported accepted are whole in the
+    // file. A new file whose header does not fit is not opened.
+    void dataFileOnAFullDisk()
+    {
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("Glimora.ini")), data = dir.filePath(QStringLiteral("full.csv"));
+        QVERIFY(QFile::copy(m_start, ini));
+        const auto run = [&](const QString& path, qint64 limit) {
+            QProcess child;
+            child.setChildProcessModifier([limit] {
+                std::signal(SIGXFSZ, SIG_IGN);
+                const rlimit rl{rlim_t(limit), rlim_t(limit)};
+                setrlimit(RLIMIT_FSIZE, &rl);
+            });
+            child.start(QStringLiteral(GLIMORA_CRASH_DRIVER), {QStringLiteral("readings"), path, ini, QStringLiteral("1")});
+            child.waitForFinished(60000);
+            return std::make_pair(child.exitCode(), child.readAllStandardOutput().trimmed().split('\n'));
+        };
+        const qint64 limit = 4096 + 37;  // room for the settings file, then a few dozen lines
+        const auto [code, said] = run(data, limit);
+        QCOMPARE(code, 3);
+        QCOMPARE(said.last(), QByteArray("dialog File Error: Data Write Error"));
+        const qsizetype accepted = said.size() - 2;  // between "opened" and the dialog
+        QCOMPARE(said.value(accepted), "accepted " + QByteArray::number(accepted));
+        const QByteArray content = ReadAll(data);
+        QCOMPARE(content.size(), limit);
+        QCOMPARE(content.left(content.lastIndexOf("\r\n") + 2).count("\r\n"), accepted + 1);
+        QCOMPARE(Damage(ini, m_start), QString());
+
+        const QString tiny = dir.filePath(QStringLiteral("tiny.csv"));
+        const auto [tinyCode, tinySaid] = run(tiny, 20);
+        QCOMPARE(tinyCode, 3);
+        QCOMPARE(tinySaid, QList<QByteArray>{"dialog File Error: Error Opening File"});
+        QCOMPARE(ReadAll(tiny), kHeader.left(20));
+    }
+
     // Saving a larger store on a disk that fills up (a file-size limit in the child) is refused,
     // and the previous file stays exactly as it was, wherever the write is cut off; with room
     // enough the same save succeeds.

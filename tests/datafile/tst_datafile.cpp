@@ -11,7 +11,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
-#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardItemModel>
@@ -20,11 +19,6 @@
 #include <QTimer>
 #include <memory>
 
-#include <csignal>
-#include <cstdio>
-#include <cstring>
-#include <sys/resource.h>
-
 #include "comments/CommentColumns.h"
 #include "comments/dlgAdditionalComments.h"
 #include "comments/dlgHeaderText.h"
@@ -32,7 +26,7 @@
 #include "datafile/DataFileDialog.h"
 #include "datafile/DataLines.h"
 #include "datafile/RecentFiles.h"
-#include "datafile/dlgOldDataToNew.h"
+#include "dialogs/FileChooser.h"
 #include "dialogs/dlgError.h"
 #include "dialogs/dlgYesNo.h"
 #include "support/SettingsStore.h"
@@ -144,43 +138,6 @@ void AnswerOldData(const QString& button)
     Answer(button, QStringLiteral("Save Old Data To New File"));
 }
 
-// The child process of the full-disk test: it runs under a file size limit with SIGXFSZ
-// ignored, so that writes beyond the limit fail the way a full disk does.
-int RunLimitedChild(const QString& mode, const QString& path)
-{
-    int argc = 1;
-    char name[] = "tst_datafile-child";
-    char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
-    QStringList errors;
-    QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [&errors] {
-        QWidget* w = QApplication::activeModalWidget();
-        if (auto* e = qobject_cast<dlgError*>(w)) {
-            errors.append(e->ErrMsg->text());
-            e->OKButton->click();
-        } else if (auto* o = qobject_cast<dlgOldDataToNew*>(w)) {
-            o->btnSaveToFile->click();
-        }
-    });
-    answer.start(5);
-
-    Window w;
-    QList<QStringList> rows;
-    for (int i = 0; mode == QLatin1String("olddata") && i < 40; ++i) rows.append(Row(QString::number(i)));
-    w.SetRows(rows);
-    const bool opened = w.Open(path, false);
-    int written = 0;
-    for (int i = 0; opened && mode == QLatin1String("readings") && i < 100 && w.file.FileOpen(); ++i) {
-        w.Write(MakeReading(i), QStringLiteral("note %1").arg(i));
-        if (w.file.FileOpen()) ++written;
-    }
-    // opened, lines written, still open | file name | title | error messages
-    std::printf("%d %d %d|%s|%s|%s\n", opened, written, w.file.FileOpen(), qPrintable(w.file.FileName()), qPrintable(w.title),
-                qPrintable(errors.join(QLatin1Char('|'))));
-    return 0;
-}
-
 }  // namespace
 
 class TestDataFile : public QObject {
@@ -193,7 +150,6 @@ private:
     int m_storeNumber = 0;
 
     QString PathOf(const QString& name) const { return m_dir.filePath(name); }
-    QByteArray RunChild(const QString& mode, const QString& path, qint64 limit);
 
 private slots:
     void initTestCase()
@@ -222,7 +178,6 @@ private slots:
     void openFailures();
     void unrecognisedFile();
     void listedReadingsOnOpen();
-    void writeErrorsAtAFullDisk();
     void fileDialogs();
     void recentFiles();
     void commentCounting();
@@ -438,49 +393,6 @@ void TestDataFile::listedReadingsOnOpen()
     QCOMPARE(errors.messages, QStringList({QStringLiteral("Error Opening File"), QStringLiteral("File Already Exists!")}));
 }
 
-QByteArray TestDataFile::RunChild(const QString& mode, const QString& path, qint64 limit)
-{
-    QProcess child;
-    child.setProgram(QCoreApplication::applicationFilePath());
-    child.setArguments({QStringLiteral("--limited-child"), mode, path});
-    child.setChildProcessModifier([limit] {
-        const rlimit rl{rlim_t(limit), rlim_t(limit)};
-        ::setrlimit(RLIMIT_FSIZE, &rl);
-        ::signal(SIGXFSZ, SIG_IGN);
-    });
-    child.start();
-    if (!child.waitForFinished(60000)) child.kill();
-    return child.exitCode() == 0 ? child.readAllStandardOutput().trimmed() : QByteArray("<failed>");
-}
-
-// The disk fills up (a file-size limit in a child process): the write is reported, the file is
-// closed, and every line reported written is whole in the file.
-void TestDataFile::writeErrorsAtAFullDisk()
-{
-    const QByteArray header = datafile::HeaderLine(true, {QStringLiteral("Comment")}).toUtf8();
-    const qint64 lineLength = datafile::ReadingLine(MakeReading(1), 2, true, {QStringLiteral("note 1")}).size();
-
-    // Readings: the limit falls inside the fourth reading line.
-    const QString path = PathOf(QStringLiteral("limited.csv"));
-    const qint64 limit = header.size() + 3 * lineLength + lineLength / 2;
-    QCOMPARE(RunChild(QStringLiteral("readings"), path, limit), "1 3 0||" + kBaseTitle.toUtf8() + "|Data Write Error");
-    const QByteArray content = ReadAll(path);
-    QCOMPARE(content.size(), limit);
-    const QList<QByteArray> lines = content.split('\n');
-    QCOMPARE(lines.size(), 5);
-    QCOMPARE(lines.at(0) + '\n', header);
-    for (int i = 1; i <= 3; ++i) QVERIFY(lines.at(i).endsWith(QStringLiteral(",\"note %1\"\r").arg(i - 1).toUtf8()));
-    QVERIFY(!lines.at(4).contains('\r'));
-
-    // The header of a new file does not fit; the listed readings stop part way.
-    const QString tiny = PathOf(QStringLiteral("tiny.csv"));
-    QCOMPARE(RunChild(QStringLiteral("header"), tiny, 20), "0 0 0||" + kBaseTitle.toUtf8() + "|Error Opening File");
-    QCOMPARE(ReadAll(tiny), header.left(20));
-    const QString old = PathOf(QStringLiteral("old.csv"));
-    QCOMPARE(RunChild(QStringLiteral("olddata"), old, header.size() + 500), "0 0 0||" + kBaseTitle.toUtf8() + "|Error Writing Old Data");
-    QCOMPARE(ReadAll(old).size(), header.size() + 500);
-}
-
 void TestDataFile::fileDialogs()
 {
     using namespace datafile;
@@ -519,42 +431,31 @@ void TestDataFile::fileDialogs()
     QCOMPARE(dialogs.ChooseFile(false), QString());
     QCOMPARE(offered, QStringLiteral("Text (*.txt)"));
 
-    // Names the data could not be written to are refused in the dialog, which stays open, before
-    // anything happens to the open data file; cancelling then returns nothing.
+    // Names the data could not be written to are refused before anything happens to the open
+    // data file: a locked file, a closed folder, and for a new file a missing folder. The dialog
+    // stays open for another name; cancelling then returns nothing.
     QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("closed")));
     const QString locked = PathOf(QStringLiteral("locked.csv"));
     WriteFile(locked, "x");
-    const testing::Unwritable closedFolder(PathOf(QStringLiteral("closed")));
-    const testing::Unwritable lockedFile(locked);
+    const testing::Unwritable closedFolder(PathOf(QStringLiteral("closed"))), lockedFile(locked);
     QVERIFY(closedFolder.Holds() && lockedFile.Holds());
-    const struct {
-        bool forNew;
-        QString name;
-        QString message;
-    } refusals[] = {
-        {true, PathOf(QStringLiteral("nowhere/x.csv")), QStringLiteral("Path does not exist.")},
-        {true, PathOf(QStringLiteral("closed/x.csv")), QStringLiteral("You do not have permission to create a file in this folder.")},
-        {false, locked, QStringLiteral("This file is set to read-only.")},
-    };
-    for (const auto& r : refusals) {
-        const QString title = r.forNew ? QStringLiteral("New") : QStringLiteral("Open");
-        QPointer<QFileDialog> chooser;
-        testing::WhenModal([&r, &chooser](QWidget* w) {
-            chooser = qobject_cast<QFileDialog*>(w);
-            QVERIFY(chooser);
-            chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(r.name);  // typed, as an operator does
-            QTimer::singleShot(0, chooser, [&chooser] { static_cast<QDialog*>(chooser.data())->accept(); });
-        }, title);
-        QString refused;
-        // The refusal closed, the chooser (still open for another name) is cancelled.
-        testing::WhenModal([&refused, &chooser](QWidget* w) {
-            refused = static_cast<QMessageBox*>(w)->text();
-            w->close();
-            if (chooser) QTimer::singleShot(0, chooser, [&chooser] { chooser->reject(); });
-        }, title);
-        QCOMPARE(dialogs.ChooseFile(r.forNew), QString());
-        QVERIFY2(refused.contains(r.message), qPrintable(refused));
-    }
+    QVERIFY(WriteRefusal(locked).startsWith(QStringLiteral("locked.csv\nThis file is set to read-only.")));
+    QVERIFY(WriteRefusal(PathOf(QStringLiteral("closed/x.csv"))).contains(QStringLiteral("You do not have permission to create a file")));
+    QCOMPARE(WriteRefusal(PathOf(QStringLiteral("fine.csv"))), QString());
+    QPointer<QFileDialog> chooser;
+    testing::WhenModal([&chooser, this](QWidget* w) {
+        chooser = qobject_cast<QFileDialog*>(w);
+        chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(PathOf(QStringLiteral("nowhere/x.csv")));
+        QTimer::singleShot(0, chooser, [&chooser] { static_cast<QDialog*>(chooser.data())->accept(); });
+    }, QStringLiteral("New"));
+    QString refused;
+    testing::WhenModal([&refused, &chooser](QWidget* w) {
+        refused = static_cast<QMessageBox*>(w)->text();
+        w->close();
+        if (chooser) QTimer::singleShot(0, chooser, [&chooser] { chooser->reject(); });
+    }, QStringLiteral("New"));
+    QCOMPARE(dialogs.ChooseFile(true), QString());
+    QVERIFY2(refused.contains(QStringLiteral("Path does not exist.")), qPrintable(refused));
 }
 
 void TestDataFile::recentFiles()
@@ -720,13 +621,5 @@ void TestDataFile::headerChangeWarning()
     c.CommentBtnCommand(nullptr);
 }
 
-int main(int argc, char** argv)
-{
-    if (argc == 4 && std::strcmp(argv[1], "--limited-child") == 0)
-        return RunLimitedChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
-    QApplication app(argc, argv);
-    TestDataFile test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestDataFile)
 #include "tst_datafile.moc"
