@@ -64,6 +64,23 @@ QString Damage(const QString& path, const QString& startPath)
     return now.GetSetting(kSections[0], QStringLiteral("Password")) == kPassword ? QString() : QStringLiteral("password changed");
 }
 
+// Runs the driver to its end, under a file size limit (a full disk) when limit >= 0, with SIGXFSZ
+// ignored so that writes beyond it fail as they do on a full disk. Gives the exit code and the
+// lines it printed.
+std::pair<int, QList<QByteArray>> RunDriver(const QStringList& arguments, qint64 limit)
+{
+    QProcess child;
+    if (limit >= 0)
+        child.setChildProcessModifier([limit] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit rl{rlim_t(limit), rlim_t(limit)};
+            setrlimit(RLIMIT_FSIZE, &rl);
+        });
+    child.start(QStringLiteral(GLIMORA_CRASH_DRIVER), arguments);
+    child.waitForFinished(60000);
+    return {child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1, child.readAllStandardOutput().trimmed().split('\n')};
+}
+
 }  // namespace
 
 class CrashTest : public QObject {
@@ -147,11 +164,7 @@ private slots:
         QVERIFY2(killedStreaming >= rounds / 2, qPrintable(QStringLiteral("only %1 rounds were killed while streaming").arg(killedStreaming)));
 
         // A last run that ends normally appends its readings and leaves no half-written store behind.
-        QProcess last;
-        last.start(QStringLiteral(GLIMORA_CRASH_DRIVER), {QStringLiteral("readings"), data, ini, QStringLiteral("99"), QStringLiteral("3")});
-        QVERIFY(last.waitForFinished(60000));
-        QCOMPARE(last.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(last.exitCode(), 0);
+        QCOMPARE(RunDriver({QStringLiteral("readings"), data, ini, QStringLiteral("99"), QStringLiteral("3")}, -1).first, 0);
         QVERIFY(ReadAll(data).startsWith(previous));
         QCOMPARE(ReadAll(data).mid(previous.size()).count("\r\n"), 3);
         QCOMPARE(QDir(QFileInfo(ini).path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Glimora.ini")});
@@ -187,17 +200,7 @@ private slots:
         QTemporaryDir dir;
         const QString ini = dir.filePath(QStringLiteral("Glimora.ini")), data = dir.filePath(QStringLiteral("full.csv"));
         QVERIFY(QFile::copy(m_start, ini));
-        const auto run = [&](const QString& path, qint64 limit) {
-            QProcess child;
-            child.setChildProcessModifier([limit] {
-                std::signal(SIGXFSZ, SIG_IGN);
-                const rlimit rl{rlim_t(limit), rlim_t(limit)};
-                setrlimit(RLIMIT_FSIZE, &rl);
-            });
-            child.start(QStringLiteral(GLIMORA_CRASH_DRIVER), {QStringLiteral("readings"), path, ini, QStringLiteral("1")});
-            child.waitForFinished(60000);
-            return std::make_pair(child.exitCode(), child.readAllStandardOutput().trimmed().split('\n'));
-        };
+        const auto run = [&](const QString& path, qint64 limit) { return RunDriver({QStringLiteral("readings"), path, ini, QStringLiteral("1")}, limit); };
         const qint64 limit = 4096 + 37;  // room for the settings file, then a few dozen lines
         const auto [code, said] = run(data, limit);
         QCOMPARE(code, 3);
@@ -226,17 +229,9 @@ private slots:
         QVERIFY(QFile::copy(m_start, ini) && QFile::copy(m_start, roomy));
         const QByteArray before = ReadAll(ini);
         const int extra = 120;
-        auto save = [&](const QString& path, qint64 limit) {
-            QProcess child;
-            if (limit >= 0)
-                child.setChildProcessModifier([limit] {
-                    std::signal(SIGXFSZ, SIG_IGN);
-                    const rlimit rl{rlim_t(limit), rlim_t(limit)};
-                    setrlimit(RLIMIT_FSIZE, &rl);
-                });
-            child.start(QStringLiteral(GLIMORA_CRASH_DRIVER), {QStringLiteral("save-settings"), path, QString::number(extra)});
-            child.waitForFinished(30000);
-            return child.exitCode() == 0 ? child.readAllStandardOutput().trimmed() : QByteArray("<failed>");
+        const auto save = [&](const QString& path, qint64 limit) {
+            const auto [code, said] = RunDriver({QStringLiteral("save-settings"), path, QString::number(extra)}, limit);
+            return code == 0 ? said.join('\n') : QByteArray("<failed>");
         };
 
         // With room enough: saved, and the new file holds the old keys and the new ones.
