@@ -1,10 +1,10 @@
 // A child program for the crash and full-disk tests.
 //
 //   crash_driver readings <data file> <settings file> <round> [<max readings>]
-//     Runs the real main window on a TestMeter, opens the data file (created when missing) and
-//     feeds readings through the meter event 12, rewriting the settings store between them.
-//     Prints "opened" once the file is open and "accepted <n>" after the n-th reading has been
-//     handled, each line flushed at once; a dialog ends it with "dialog <title>: <texts>". Ends after <max readings> (default: runs until
+//     Runs the real main window on a TestMeter, opens the data file and feeds readings through
+//     the meter event 12, rewriting the settings store between them. Prints "opened", then
+//     "accepted <n>" after the n-th reading, each line flushed at once; a dialog ends it with
+//     "dialog <title>: <texts>". Ends after <max readings> (default: runs until
 //     killed). Reading n carries the comment "r<round>-<n>".
 //
 //   crash_driver save-settings <settings file> <extra keys>
