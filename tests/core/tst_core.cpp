@@ -373,14 +373,6 @@ private slots:
         }
         QCOMPARE(bytes(path + QStringLiteral(".damaged")), content);
         QVERIFY(SettingsStore(path).Problem().isEmpty());
-        // A later damage does not overwrite the copy kept earlier.
-        QVERIFY(f.open(QIODevice::Append) && f.write("[Broken\n") > 0);
-        f.close();
-        SettingsStore third(path);
-        third.SaveSetting(QStringLiteral("Preferences"), QStringLiteral("SoundOn"), QStringLiteral("True"));
-        QVERIFY(third.Sync());
-        QCOMPARE(bytes(path + QStringLiteral(".damaged")), content);
-        QVERIFY(bytes(path + QStringLiteral(".damaged.1")).endsWith("[Broken\n"));
     }
 
 };
