@@ -4,7 +4,8 @@
 //     Runs the real main window on a TestMeter, opens the data file and feeds readings through
 //     the meter event 12, rewriting the settings store between them. Prints "opened", then
 //     "accepted <n>" after the n-th reading, each line flushed at once; a dialog ends it with
-//     "dialog <title>: <texts>". Ends after <max readings> (default: runs until
+//     "dialog <title>: <texts>". Round "listed" first lists forty readings, saved to the file
+//     when it opens. Ends after <max readings> (default: runs until
 //     killed). Reading n carries the comment "r<round>-<n>".
 //
 //   crash_driver save-settings <settings file> <extra keys>
@@ -17,6 +18,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 
 #include <cstdio>
@@ -56,10 +58,11 @@ int Readings(int argc, char* argv[])
     const QString round = QString::fromLocal8Bit(argv[4]);
     const int maxReadings = argc == 6 ? QByteArray(argv[5]).toInt() : 1 << 30;
 
-    // Nothing may wait for an answer here: a dialog ends the run, with its title and texts.
+    // Nothing else may wait for an answer here: a dialog ends the run, with its title and texts.
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [] {
         if (QWidget* modal = QApplication::activeModalWidget()) {
+            if (auto* save = modal->findChild<QPushButton*>(QStringLiteral("btnSaveToFile"))) return save->click();
             QStringList texts;
             for (auto* label : modal->findChildren<QLabel*>())
                 if (!label->text().isEmpty()) texts << label->text();
@@ -74,6 +77,10 @@ int Readings(int argc, char* argv[])
     auto window = std::make_unique<GlimoraApp>(meter, std::make_unique<support::SettingsStore>(QString::fromLocal8Bit(argv[3])));
     support::SettingsStore& store = window->Settings();
     window->Load();
+    for (int n = 0; round == QLatin1String("listed") && n < 40; ++n) {
+        meter->SetNextReading(40 + n, 60, 0.5, 1.75);
+        meter->Emit(12);
+    }
     if (!window->OpenFile(dataPath, QFileInfo::exists(dataPath))) return 4;
     Say("opened");
     auto* comment = window->findChild<QLineEdit*>(QStringLiteral("UserCommentBox"));

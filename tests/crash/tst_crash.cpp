@@ -200,7 +200,9 @@ private slots:
         QTemporaryDir dir;
         const QString ini = dir.filePath(QStringLiteral("Glimora.ini")), data = dir.filePath(QStringLiteral("full.csv"));
         QVERIFY(QFile::copy(m_start, ini));
-        const auto run = [&](const QString& path, qint64 limit) { return RunDriver({QStringLiteral("readings"), path, ini, QStringLiteral("1")}, limit); };
+        const auto run = [&](const QString& path, qint64 limit) {
+            return RunDriver({QStringLiteral("readings"), path, ini, path.endsWith(QLatin1String("old.csv")) ? QStringLiteral("listed") : QStringLiteral("1")}, limit);
+        };
         const qint64 limit = 4096 + 37;  // room for the settings file, then a few dozen lines
         const auto [code, said] = run(data, limit);
         QCOMPARE(code, 3);
@@ -217,6 +219,11 @@ private slots:
         QCOMPARE(tinyCode, 3);
         QCOMPARE(tinySaid, QList<QByteArray>{"dialog File Error: Error Opening File"});
         QCOMPARE(ReadAll(tiny), kHeader.left(20));
+        // Readings listed before the file opened stop part way when they are saved to it.
+        const QString old = dir.filePath(QStringLiteral("old.csv"));
+        const auto [oldCode, oldSaid] = run(old, kHeader.size() + 500);
+        QCOMPARE(oldSaid.last(), QByteArray("dialog File Error: Error Writing Old Data"));
+        QCOMPARE(ReadAll(old).size(), kHeader.size() + 500);
     }
 
     // Saving a larger store on a disk that fills up (a file-size limit in the child) is refused,
