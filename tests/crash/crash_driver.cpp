@@ -1,11 +1,12 @@
 // A child program for the crash and full-disk tests.
 //
 //   crash_driver readings <data file> <settings file> <round> [<max readings>]
-//     Runs the real main window on a TestMeter, opens the data file (created when missing) and
-//     feeds readings through the meter event 12, rewriting the settings store between them.
-//     Prints "opened" once the file is open and "accepted <n>" after the n-th reading has been
-//     handled, each line flushed at once. Ends with "done" after <max readings> (default: runs
-//     until killed). Reading n carries the comment "r<round>-<n>".
+//     Runs the real main window on a TestMeter, opens the data file and feeds readings through
+//     the meter event 12, rewriting the settings store between them. Prints "opened", then
+//     "accepted <n>" after the n-th reading, each line flushed at once; a dialog ends it with
+//     "dialog <title>: <texts>". Round "listed" first lists forty readings, saved to the file
+//     when it opens. Ends after <max readings> (default: runs until
+//     killed). Reading n carries the comment "r<round>-<n>".
 //
 //   crash_driver save-settings <settings file> <extra keys>
 //     Loads the store, changes the password, adds <extra keys> keys and saves it. Prints
@@ -14,9 +15,10 @@
 // Exit codes: 0 done, 2 usage, 3 a dialog came up, 4 the file did not open, 5 a reading was not
 // written, 6 the settings store was not written.
 #include <QApplication>
-#include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 
 #include <cstdio>
@@ -31,19 +33,15 @@ namespace {
 
 void Say(const QByteArray& line)
 {
-    std::fputs(line.constData(), stdout);
-    std::fputc('\n', stdout);
+    std::printf("%s\n", line.constData());
     std::fflush(stdout);
 }
 
-int SaveSettings(int argc, char* argv[])
+int SaveSettings(char* argv[])
 {
-    if (argc != 4) return 2;
-    QCoreApplication app(argc, argv);
     support::SettingsStore store(QString::fromLocal8Bit(argv[2]));
-    const int extra = QByteArray(argv[3]).toInt();
     store.SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("Nw;pa55=\"x\""));
-    for (int i = 0; i < extra; ++i)
+    for (int i = 0; i < QByteArray(argv[3]).toInt(); ++i)
         store.SaveSetting(QStringLiteral("Tabs"), QStringLiteral("Extra%1").arg(i, 4, 10, QLatin1Char('0')),
                           QStringLiteral("%1 twips, column %2").arg(i * 144).arg(i));
     Say(store.Sync() ? "saved" : "refused");
@@ -52,20 +50,23 @@ int SaveSettings(int argc, char* argv[])
 
 int Readings(int argc, char* argv[])
 {
-    if (argc != 5 && argc != 6) return 2;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QString dataPath = QString::fromLocal8Bit(argv[2]);
     RecordingSoundSink sounds;
     support::SetSounds(&sounds);
-    const QByteArray round = argv[4];
+    const QString round = QString::fromLocal8Bit(argv[4]);
     const int maxReadings = argc == 6 ? QByteArray(argv[5]).toInt() : 1 << 30;
 
-    // Nothing may wait for an answer here: a dialog means the run went wrong.
+    // Nothing else may wait for an answer here: a dialog ends the run, with its title and texts.
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [] {
         if (QWidget* modal = QApplication::activeModalWidget()) {
-            Say("dialog " + modal->windowTitle().toUtf8());
+            if (auto* save = modal->findChild<QPushButton*>(QStringLiteral("btnSaveToFile"))) return save->click();
+            QStringList texts;
+            for (auto* label : modal->findChildren<QLabel*>())
+                if (!label->text().isEmpty()) texts << label->text();
+            Say("dialog " + modal->windowTitle().toUtf8() + ": " + texts.join(QLatin1Char('|')).toUtf8());
             std::_Exit(3);
         }
     });
@@ -76,26 +77,27 @@ int Readings(int argc, char* argv[])
     auto window = std::make_unique<GlimoraApp>(meter, std::make_unique<support::SettingsStore>(QString::fromLocal8Bit(argv[3])));
     support::SettingsStore& store = window->Settings();
     window->Load();
+    for (int n = 0; round == QLatin1String("listed") && n < 40; ++n) {
+        meter->SetNextReading(40 + n, 60, 0.5, 1.75);
+        meter->Emit(12);
+    }
     if (!window->OpenFile(dataPath, QFileInfo::exists(dataPath))) return 4;
     Say("opened");
     auto* comment = window->findChild<QLineEdit*>(QStringLiteral("UserCommentBox"));
-
     for (int n = 1; n <= maxReadings; ++n) {
-        comment->setText(QStringLiteral("r%1-%2").arg(QString::fromLatin1(round)).arg(n));
+        comment->setText(QStringLiteral("r%1-%2").arg(round).arg(n));
         meter->SetNextReading(40 + (n % 50) * 1.25, 60 + (n % 7), 0.5 + (n % 3) * 0.25, 1.75);
         meter->Emit(12);
         // A failed write closes the file, and the title no longer names it.
         if (window->windowTitle() != QStringLiteral("DOI/Haze Meter - ") + dataPath) return 5;
         Say("accepted " + QByteArray::number(n));
-        store.SaveSetting(QStringLiteral("UserComments"), QStringLiteral("UserComment2"),
-                          QStringLiteral("Batch %1-%2").arg(QString::fromLatin1(round)).arg(n));
+        store.SaveSetting(QStringLiteral("UserComments"), QStringLiteral("UserComment2"), QStringLiteral("Batch %1-%2").arg(round).arg(n));
         if (!store.Sync()) return 6;
         meter->log.clear();
         sounds.sounds.clear();
         QCoreApplication::processEvents();
     }
     window->close();
-    Say("done");
     return 0;
 }
 
@@ -104,8 +106,8 @@ int Readings(int argc, char* argv[])
 int main(int argc, char* argv[])
 {
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
-    if (mode == "readings") return Readings(argc, argv);
-    if (mode == "save-settings") return SaveSettings(argc, argv);
+    if (mode == "readings" && (argc == 5 || argc == 6)) return Readings(argc, argv);
+    if (mode == "save-settings" && argc == 4) return SaveSettings(argv);
     std::fputs("usage: crash_driver readings <data> <settings> <round> [<max>] | save-settings <settings> <extra>\n", stderr);
     return 2;
 }
