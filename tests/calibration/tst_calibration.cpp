@@ -90,31 +90,48 @@ private slots:
         testing::ClearModals();
     }
 
-    void meterOperationsRunOnceUnlocked_data()
+    // An operation runs once, after the meter is unlocked; a refusal of the operation beeps. A
+    // refused authorisation ends every command before anything is asked or written (how the
+    // password itself is checked is proven with AuthorizeCommand).
+    void commandsRunOnceUnlocked_data()
     {
         QTest::addColumn<void*>("command");
-        QTest::addColumn<QString>("operation");
+        QTest::addColumn<bool>("unlock");
         QTest::addColumn<bool>("result");
-        QTest::newRow("calibrate accepted") << reinterpret_cast<void*>(&CalibrateCommand) << "Calibrate" << true;
-        QTest::newRow("calibrate refused") << reinterpret_cast<void*>(&CalibrateCommand) << "Calibrate" << false;
-        QTest::newRow("correction accepted") << reinterpret_cast<void*>(&CorrectionCommand) << "AdvancedCorrection" << true;
-        QTest::newRow("correction refused") << reinterpret_cast<void*>(&CorrectionCommand) << "AdvancedCorrection" << false;
-        QTest::newRow("update information") << reinterpret_cast<void*>(&UpdateInformationCommand) << "UpdateInfo" << true;
+        QTest::addColumn<QStringList>("log");
+        const auto row = [](const char* name, auto command, bool unlock, bool result, const QStringList& log) {
+            QTest::newRow(name) << reinterpret_cast<void*>(command) << unlock << result << log;
+        };
+        row("calibrate accepted", &CalibrateCommand, true, true, {"Unlock", "Calibrate"});
+        row("calibrate refused", &CalibrateCommand, true, false, {"Unlock", "Calibrate"});
+        row("correction accepted", &CorrectionCommand, true, true, {"Unlock", "AdvancedCorrection"});
+        row("correction refused", &CorrectionCommand, true, false, {"Unlock", "AdvancedCorrection"});
+        row("update information", &UpdateInformationCommand, true, true, {"Unlock", "UpdateInfo"});
+        row("calibrate locked", &CalibrateCommand, false, false, {"Unlock"});
+        row("correction locked", &CorrectionCommand, false, false, {"Unlock"});
+        row("clear configurations locked", &ClearConfigurationsCommand, false, false, {"Unlock"});
+        row("change meter settings locked", &ChangeMeterSettingsCommand, false, false, {"Unlock"});
+        row("set parameters locked", &SetParametersCommand, false, false, {"Unlock"});
+        row("update information locked", &UpdateInformationCommand, false, false, {"Unlock"});
     }
 
-    void meterOperationsRunOnceUnlocked()
+    void commandsRunOnceUnlocked()
     {
         QFETCH(void*, command);
-        QFETCH(QString, operation);
+        QFETCH(bool, unlock);
         QFETCH(bool, result);
+        QFETCH(QStringList, log);
         TestMeter meter;
+        meter.unlockResult = unlock;
         meter.calibrateResult = meter.correctionResult = result;
+        if (!unlock)
+            testing::WhenModal([](QWidget* w) { ClickLater(w, QStringLiteral("OKButton")); }, QStringLiteral("Password Failure"));
         Preferences p;
         p.SoundOn = false;  // the refusal beep does not depend on it
         reinterpret_cast<Command>(command)(meter, p, nullptr);
-        QCOMPARE(meter.log, QStringList({"Unlock", operation}));
+        QCOMPARE(meter.log, log);
         QCOMPARE(m_sounds.sounds, result ? QList<int>{} : QList<int>{48});
-        QVERIFY(testing::AnsweredTitles().isEmpty());
+        QCOMPARE(testing::AnsweredTitles(), unlock ? QStringList{} : QStringList{"Password Failure"});
     }
 
     void clearConfigurationsAsksFirst()
@@ -132,31 +149,6 @@ private slots:
         QCOMPARE(meter.log, QStringList({"Unlock", "Unlock", "ClearCalibration"}));
     }
 
-    // A refused authorisation ends every command before anything is asked or written; how the
-    // password itself is checked is proven with AuthorizeCommand.
-    void refusedPasswordStopsEveryCommand_data()
-    {
-        QTest::addColumn<void*>("command");
-        QTest::newRow("calibrate") << reinterpret_cast<void*>(&CalibrateCommand);
-        QTest::newRow("correction") << reinterpret_cast<void*>(&CorrectionCommand);
-        QTest::newRow("clear configurations") << reinterpret_cast<void*>(&ClearConfigurationsCommand);
-        QTest::newRow("change meter settings") << reinterpret_cast<void*>(&ChangeMeterSettingsCommand);
-        QTest::newRow("set parameters") << reinterpret_cast<void*>(&SetParametersCommand);
-        QTest::newRow("update information") << reinterpret_cast<void*>(&UpdateInformationCommand);
-    }
-
-    void refusedPasswordStopsEveryCommand()
-    {
-        QFETCH(void*, command);
-        TestMeter meter;
-        meter.unlockResult = false;
-        testing::WhenModal([](QWidget* w) { ClickLater(w, QStringLiteral("OKButton")); }, QStringLiteral("Password Failure"));
-        reinterpret_cast<Command>(command)(meter, Preferences{}, nullptr);
-        QCOMPARE(testing::AnsweredTitles(), QStringList{"Password Failure"});
-        QCOMPARE(meter.log, QStringList{"Unlock"});
-        QCOMPARE(m_sounds.sounds, QList<int>{48});  // the error notice's own beep only
-    }
-
     // A value outside its field's range is ignored (the old value stays); whole-number fields
     // take the value rounded halves-to-even, the distortions take it unrounded.
     void typedValuesAcceptOnlyTheirRanges_data()
@@ -168,10 +160,8 @@ private slots:
         QTest::newRow("center 80.4 rounds to 80") << MeterField::Center << "80.4" << 80.0;
         QTest::newRow("center 140 ignored") << MeterField::Center << "140" << -1.0;
         QTest::newRow("center 100.5 to even") << MeterField::Center << "100.5" << 100.0;
-        QTest::newRow("center text ignored") << MeterField::Center << "abc" << -1.0;
         QTest::newRow("center leading number") << MeterField::Center << " 95 px" << 95.0;
         QTest::newRow("ref center 130 ignored") << MeterField::RefCenter << "130" << -1.0;
-        QTest::newRow("ref center 131") << MeterField::RefCenter << "131" << 131.0;
         QTest::newRow("ref center 155 ignored") << MeterField::RefCenter << "155" << -1.0;
         QTest::newRow("intensity 0 ignored") << MeterField::Intensity << "0" << -1.0;
         QTest::newRow("intensity 0.4 rounds to 0") << MeterField::Intensity << "0.4" << 0.0;
@@ -182,13 +172,11 @@ private slots:
         QTest::newRow("ref duty cycle 301 ignored") << MeterField::RefDutyCycle << "301" << -1.0;
         QTest::newRow("distortion 0.5 ignored") << MeterField::Distortion << "0.5" << -1.0;
         QTest::newRow("distortion 1.2345 unrounded") << MeterField::Distortion << "1.2345" << 1.2345;
-        QTest::newRow("distortion 1.5 ignored") << MeterField::Distortion << "1.5" << -1.0;
         QTest::newRow("black level 0 ignored") << MeterField::BlackLevel << "0" << -1.0;
         QTest::newRow("black level 65535") << MeterField::BlackLevel << "65535" << 65535.0;
         QTest::newRow("black level 65536 ignored") << MeterField::BlackLevel << "65536" << -1.0;
         QTest::newRow("duty cycle 0") << MeterField::DutyCycle << "0" << 0.0;
         QTest::newRow("duty cycle 300.4 ignored") << MeterField::DutyCycle << "300.4" << -1.0;
-        QTest::newRow("duty cycle -1 ignored") << MeterField::DutyCycle << "-1" << -1.0;
         QTest::newRow("duty cycle text counts 0") << MeterField::DutyCycle << "abc" << 0.0;
     }
 
@@ -245,54 +233,28 @@ private slots:
                                                last}));
     }
 
-    void changeMeterSettingsCancelAndNo()
-    {
-        TestMeter meter;
-        AnswerQuestion(QStringLiteral("Change Meter Settings"), true);
-        FillAndPress(QStringLiteral("Haze Meter Properties"), {{"edCenter", "100"}, {"edSerialNumber", "X"}},
-                     QStringLiteral("btnCancel"));
-        ChangeMeterSettingsCommand(meter, WithKeepAlive(false), nullptr);
-        QCOMPARE(meter.Writes(), QStringList({"Unlock", "KeepAlive=true", "KeepAlive=false"}));
-
-        // No leaves KeepAlive and everything else alone.
-        meter.log.clear();
-        AnswerQuestion(QStringLiteral("Change Meter Settings"), false);
-        ChangeMeterSettingsCommand(meter, WithKeepAlive(true), nullptr);
-        QCOMPARE(meter.log, QStringList{"Unlock"});
-    }
-
-    void defaultsButtonNeedsAuthority_data()
-    {
-        QTest::addColumn<int>("authority");
-        QTest::addColumn<bool>("enabled");
-        QTest::newRow("1") << 1 << false;
-        QTest::newRow("2") << 2 << true;
-    }
-
+    // Defaults needs an authority above 1, and writes the factory values.
     void defaultsButtonNeedsAuthority()
     {
-        QFETCH(int, authority);
-        QFETCH(bool, enabled);
-        TestMeter meter;
-        meter.serialNumber = QStringLiteral("ZZ9");
-        meter.authority = static_cast<int16_t>(authority);
-        bool wasEnabled = !enabled;
-        AnswerQuestion(QStringLiteral("Change Meter Settings"), true);
-        testing::WhenModal(
-            [&](QWidget* w) {
-                auto* button = w->findChild<QPushButton*>(QStringLiteral("ForceDefaults"));
-                wasEnabled = button->isEnabled();
-                if (wasEnabled) button->click();
-                ClickLater(w, QStringLiteral("btnOK"));
-            },
-            QStringLiteral("Haze Meter Properties"));
-        ChangeMeterSettingsCommand(meter, Preferences{}, nullptr);
-        QCOMPARE(wasEnabled, enabled);
-        if (enabled)
-            QCOMPARE(meter.Writes().mid(2, 8), QStringList({"SerialNumber=001xx", "RefDutyCycle=85", "RefCenter=146", "Intensity=45",
-                                                            "Center=110", "Deg2Distortion=1", "DOIDistortion=1", "BlackLevel=32767"}));
-        else
-            QCOMPARE(meter.serialNumber, QStringLiteral("ZZ9"));
+        for (int16_t authority : {1, 2}) {
+            TestMeter meter;
+            meter.authority = authority;
+            bool enabled = false;
+            AnswerQuestion(QStringLiteral("Change Meter Settings"), true);
+            testing::WhenModal(
+                [&](QWidget* w) {
+                    auto* button = w->findChild<QPushButton*>(QStringLiteral("ForceDefaults"));
+                    enabled = button->isEnabled();
+                    if (enabled) button->click();
+                    ClickLater(w, QStringLiteral("btnOK"));
+                },
+                QStringLiteral("Haze Meter Properties"));
+            ChangeMeterSettingsCommand(meter, Preferences{}, nullptr);
+            QCOMPARE(enabled, authority > 1);
+            QCOMPARE(meter.Writes().mid(2, 8).join(',').startsWith(QLatin1String("SerialNumber=001xx,RefDutyCycle=85,RefCenter=146,"
+                                                                                 "Intensity=45,Center=110,Deg2Distortion=1,DOIDistortion=1,BlackLevel=32767")),
+                     enabled);
+        }
     }
 
     void setParametersReadsAndWritesInOrder()

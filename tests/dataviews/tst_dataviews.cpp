@@ -7,9 +7,7 @@
 #include <QImage>
 #include <QLineSeries>
 #include <QLocale>
-#include <QLogValueAxis>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTableWidget>
 #include <cmath>
 
@@ -104,7 +102,6 @@ private slots:
         QTest::newRow("line missing") << "\r\n300,-2.25 \r\n" << "\r\n" << "301 lines";
         QTest::newRow("LF alone") << "\r\n005," << "\n005," << "Line 6 does not end";
         QTest::newRow("index out of turn") << "\r\n005," << "\r\n006," << "Line 7 does not start with the index 005";
-        QTest::newRow("mixed separators") << "\r\n005," << "\r\n005\t" << "separator";
         QTest::newRow("no value") << "\r\n005, " << "\r\n005, x" << "Line 7 does not hold a value";
         QTest::newRow("value not as written") << "\r\n300,-2.25 " << "\r\n300,-2.250 " << "Line 302";
         QTest::newRow("date") << "07/04/2002" << "13/04/2002" << "Line 1";
@@ -139,13 +136,6 @@ private slots:
         }
         QCOMPARE(readWhen, when);
         for (int i = 0; i <= 300; ++i) QCOMPARE(read.Point(i), written.Point(i));
-        // The tab-separated form reads back the same.
-        QTemporaryDir dir;
-        const QString txt = dir.filePath(QStringLiteral("scan.txt"));
-        QVERIFY(WriteScanFile(txt, written, when));
-        ScanData again;
-        QVERIFY(ReadScanFile(txt, again, readWhen, reason));
-        QCOMPARE(again.Point(150), written.Point(150));
     }
 
     // The statistics follow the list as readings come and go, agree with the summary, and show
@@ -192,14 +182,11 @@ private slots:
         QAccessibleInterface* access = QAccessible::queryAccessibleInterface(table);
         QVERIFY(access && access->tableInterface() && access->tableInterface()->cellAt(1, StatMean));
         QCOMPARE(access->tableInterface()->cellAt(1, StatMean)->text(QAccessible::Name), QStringLiteral("DOI Mean: 93.000"));
-
-        f.Find(QStringLiteral("mnuDataClearReadings"))->trigger();
-        QCOMPARE(QStringList({cell(0, StatCount), cell(0, StatMean)}), QStringList({"0", "---"}));
-        QVERIFY(window->TrendSeries()->points().isEmpty());
     }
 
-    // A new scan shows at once against the angle, the saved scan file opens back, a damaged one
-    // is refused and changes nothing, and the plot saves as a PNG image.
+    // A new scan shows at once against the angle, read out from the keyboard in the number format
+    // in force; the saved scan file opens back, a damaged one is refused and changes nothing, and
+    // the plot saves as a PNG image.
     void scanProfileFollowsScansAndOpensFiles()
     {
         AppFixture f;
@@ -228,11 +215,6 @@ private slots:
         QCOMPARE(window->Readout()->text(), QStringLiteral("Angle: 0.1°  Value: %1").arg(support::FormatValue(scan.Point(151), 2)));
         SetDigits(f, 0);
         QCOMPARE(window->ReadoutText(0.04), QStringLiteral("Angle: 0.0°  Value: 1000."));
-
-        // The logarithmic axis leaves out what it cannot show.
-        window->findChild<QRadioButton*>(QStringLiteral("radLogarithmic"))->click();
-        QVERIFY(qobject_cast<QLogValueAxis*>(window->Chart()->axes(Qt::Vertical, window->ProfileSeries()).value(0)));
-        QCOMPARE(window->ProfileSeries()->count(), 299);
 
         ScanData other = scan;
         other.SetPoint(150, 1.0);

