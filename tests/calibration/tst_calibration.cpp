@@ -198,63 +198,52 @@ private slots:
     void changeMeterSettingsReadsAndWritesInOrder_data()
     {
         QTest::addColumn<bool>("keepAlive");
-        QTest::newRow("keep-alive preference off") << false;
-        QTest::newRow("keep-alive preference on") << true;
+        QTest::addColumn<int>("authority");  // above 1: Defaults is enabled, and pressed
+        QTest::addColumn<QStringList>("writes");
+        // The 2 degree box is left as shown, the black level typed out of range keeps its value.
+        const QStringList typed{"SerialNumber=SN 77", "RefDutyCycle=90", "RefCenter=140", "Intensity=50",
+                                "Center=100", "Deg2Distortion=0.988", "DOIDistortion=0.9", "BlackLevel=32767"};
+        QTest::newRow("keep-alive preference off") << false << 1 << typed + QStringList{"KeepAlive=false"};
+        QTest::newRow("keep-alive preference on") << true << 1 << typed + QStringList{"KeepAlive=true"};
+        QTest::newRow("defaults") << false << 2
+                                  << QStringList{"SerialNumber=001xx", "RefDutyCycle=85", "RefCenter=146", "Intensity=45", "Center=110",
+                                                 "Deg2Distortion=1", "DOIDistortion=1", "BlackLevel=32767", "KeepAlive=false"};
     }
 
     void changeMeterSettingsReadsAndWritesInOrder()
     {
         QFETCH(bool, keepAlive);
+        QFETCH(int, authority);
+        QFETCH(QStringList, writes);
         TestMeter meter;
         meter.deg2Distortion = 0.98765;
         meter.serialNumber = QStringLiteral("ABCDEFGHIJK");
         meter.keepAlive = !keepAlive;
+        meter.authority = int16_t(authority);
         QString question;
         QStringList shown;
         bool keptAliveWhileOpen = false;
         AnswerQuestion(QStringLiteral("Change Meter Settings"), true, &question);
-        FillAndPress(QStringLiteral("Haze Meter Properties"),
-                     {{"edCenter", "100"}, {"edRefCenter", "140"}, {"edIntensity", "50"}, {"edRefDutyCycle", "90"},
-                      {"edDOIDistortion", "0.9"}, {"edSerialNumber", "  SN 77 "}, {"edBlackLevel", "70000"}},
-                     QStringLiteral("btnOK"), [&](QWidget* w) {
-                         keptAliveWhileOpen = meter.keepAlive;
-                         shown << BoxText(w, "edDeg2Distortion") << BoxText(w, "edSerialNumber");
-                     });
+        testing::WhenModal(
+            [&](QWidget* w) {
+                keptAliveWhileOpen = meter.keepAlive;
+                shown << BoxText(w, "edDeg2Distortion") << BoxText(w, "edSerialNumber");
+                auto* defaults = w->findChild<QPushButton*>(QStringLiteral("ForceDefaults"));
+                QCOMPARE(defaults->isEnabled(), authority > 1);
+                if (defaults->isEnabled()) defaults->click();
+                else
+                    for (const auto& [box, text] : QList<QPair<const char*, const char*>>{
+                             {"edCenter", "100"}, {"edRefCenter", "140"}, {"edIntensity", "50"}, {"edRefDutyCycle", "90"},
+                             {"edDOIDistortion", "0.9"}, {"edSerialNumber", "  SN 77 "}, {"edBlackLevel", "70000"}})
+                        testing::TypeInto(w, QLatin1String(box), QLatin1String(text));
+                ClickLater(w, QStringLiteral("btnOK"));
+            },
+            QStringLiteral("Haze Meter Properties"));
         ChangeMeterSettingsCommand(meter, WithKeepAlive(keepAlive), nullptr);
-
         QCOMPARE(question, QStringLiteral("Warning! This operation can result in loss of calibration. Do you wish to continue?"));
         QVERIFY(keptAliveWhileOpen);
         QCOMPARE(shown, QStringList({"0.988", "ABCDEFGH"}));
-        const QString last = keepAlive ? QStringLiteral("KeepAlive=true") : QStringLiteral("KeepAlive=false");
-        // The 2 degree box was left as shown, the black level out of range kept its value.
-        QCOMPARE(meter.log, QStringList({"Unlock", "KeepAlive=true"}) + kMeterReads
-                                + QStringList({"SerialNumber=SN 77", "RefDutyCycle=90", "RefCenter=140", "Intensity=50",
-                                               "Center=100", "Deg2Distortion=0.988", "DOIDistortion=0.9", "BlackLevel=32767",
-                                               last}));
-    }
-
-    // Defaults needs an authority above 1, and writes the factory values.
-    void defaultsButtonNeedsAuthority()
-    {
-        for (int16_t authority : {1, 2}) {
-            TestMeter meter;
-            meter.authority = authority;
-            bool enabled = false;
-            AnswerQuestion(QStringLiteral("Change Meter Settings"), true);
-            testing::WhenModal(
-                [&](QWidget* w) {
-                    auto* button = w->findChild<QPushButton*>(QStringLiteral("ForceDefaults"));
-                    enabled = button->isEnabled();
-                    if (enabled) button->click();
-                    ClickLater(w, QStringLiteral("btnOK"));
-                },
-                QStringLiteral("Haze Meter Properties"));
-            ChangeMeterSettingsCommand(meter, Preferences{}, nullptr);
-            QCOMPARE(enabled, authority > 1);
-            QCOMPARE(meter.Writes().mid(2, 8).join(',').startsWith(QLatin1String("SerialNumber=001xx,RefDutyCycle=85,RefCenter=146,"
-                                                                                 "Intensity=45,Center=110,Deg2Distortion=1,DOIDistortion=1,BlackLevel=32767")),
-                     enabled);
-        }
+        QCOMPARE(meter.log, QStringList({"Unlock", "KeepAlive=true"}) + kMeterReads + writes);
     }
 
     void setParametersReadsAndWritesInOrder()
