@@ -139,15 +139,12 @@ void CheckReportColumns(const QList<Word>& words)
                             startsAt("Std", 4.5, row)};
     // The value after each label on the first stop, which the label must not run past (with a
     // font wider than Arial's metrics it would, and the value moves a stop on).
-    const struct {
-        const char* label;
-        int occurrence;
-        const char* value;
-    } labelled[] = {{"Printed:", 0, "07/04/2002"}, {"Serial", 0, "HZ001234"}, {"Specular:", 0, "85.35"},
-                    {"DOI:", 0, "60.10"},        {"Degree:", 0, "12.00"},   {"Degree:", 1, "20.50"}};
-    for (const auto& l : labelled) {
-        const Word* label = FindWord(words, QLatin1String(l.label), l.occurrence);
-        failures << (label ? startsAt(QLatin1String(l.value), 1.5, label) : QStringLiteral("label '%1' missing").arg(l.label));
+    const QList<std::tuple<const char*, int, const char*>> labelled = {
+        {"Printed:", 0, "07/04/2002"}, {"Serial", 0, "HZ001234"}, {"Specular:", 0, "85.35"},
+        {"DOI:", 0, "60.10"},          {"Degree:", 0, "12.00"},   {"Degree:", 1, "20.50"}};
+    for (const auto& [name, occurrence, value] : labelled) {
+        const Word* label = FindWord(words, QLatin1String(name), occurrence);
+        failures << (label ? startsAt(QLatin1String(value), 1.5, label) : QStringLiteral("label '%1' missing").arg(name));
     }
     failures.removeAll(QString());
     QVERIFY2(failures.isEmpty(), qPrintable(failures.join("; ")));
@@ -176,65 +173,51 @@ private slots:
         QCOMPARE(pending, 0);
     }
 
-    // The size setter keeps to the bounds; a copy takes the bounds before the size.
-    void fontSizeBounds_data()
+    // The size setter keeps to the bounds, and a copy takes the bounds before the size. The store
+    // is read without the bounds; a number that does not fit or is no number reads as 0, and
+    // only "True" as true.
+    void fontRules_data()
     {
-        QTest::addColumn<int>("maxSize");
-        QTest::addColumn<int>("size");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("below 6") << 72 << 5 << 12;
-        QTest::newRow("6") << 72 << 6 << 6;
-        QTest::newRow("72") << 72 << 72 << 72;
-        QTest::newRow("73") << 72 << 73 << 12;
-        QTest::newRow("10 beyond 16 bits") << 72 << 65536 + 10 << 12;
-        QTest::newRow("raised bound") << 200 << 150 << 150;
-    }
-
-    void fontSizeBounds()
-    {
-        QFETCH(int, maxSize);
-        QFETCH(int, size);
-        QFETCH(int, expected);
-        FontClass f;
-        f.SetMaxSize(int16_t(maxSize));
-        f.SetSize(size);
-        f.SetFontName(QString());
-        QCOMPARE(f.Size(), expected);
-        FontClass copy;
-        f.CopyTo(&copy);
-        QVERIFY(copy.IsEqual(&f));
-        QCOMPARE(copy.FontName(), QStringLiteral("Arial"));
-    }
-
-    // Stored texts as the store reads them: sizes and colours without the bounds, anything that
-    // does not fit or is not a number as 0, only "True" as true.
-    void fontStoreRules_data()
-    {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("key");  // "set": SetSize with the bounds 6..72, "set200": 6..200
+        QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("read");
-        QTest::newRow("size 100 beyond the bounds") << "FontSize" << "100" << "100";
-        QTest::newRow("size 12.5 to even") << "FontSize" << "12.5" << "12";
-        QTest::newRow("size not a number") << "FontSize" << "big" << "0";
-        QTest::newRow("size with unit") << "FontSize" << "12pt" << "0";
-        QTest::newRow("size beyond 16 bits") << "FontSize" << "40000" << "0";
-        QTest::newRow("colour red") << "FontColor" << "16711680" << "16711680";
-        QTest::newRow("colour beyond 32 bits") << "FontColor" << "4294967295" << "0";
-        QTest::newRow("bold true") << "FontBold" << "true" << "false";
-        QTest::newRow("bold True") << "FontBold" << "True" << "true";
-        QTest::newRow("name empty") << "FontName" << "" << "Arial";
+        QTest::newRow("set 5") << "set" << "5" << "12";
+        QTest::newRow("set 6") << "set" << "6" << "6";
+        QTest::newRow("set 72") << "set" << "72" << "72";
+        QTest::newRow("set 73") << "set" << "73" << "12";
+        QTest::newRow("set 10 beyond 16 bits") << "set" << "65546" << "12";
+        QTest::newRow("set 150 in raised bounds") << "set200" << "150" << "150";
+        QTest::newRow("stored size 100") << "FontSize" << "100" << "100";
+        QTest::newRow("stored size 12.5 to even") << "FontSize" << "12.5" << "12";
+        QTest::newRow("stored size not a number") << "FontSize" << "big" << "0";
+        QTest::newRow("stored size with unit") << "FontSize" << "12pt" << "0";
+        QTest::newRow("stored size beyond 16 bits") << "FontSize" << "40000" << "0";
+        QTest::newRow("stored colour red") << "FontColor" << "16711680" << "16711680";
+        QTest::newRow("stored colour beyond 32 bits") << "FontColor" << "4294967295" << "0";
+        QTest::newRow("stored bold true") << "FontBold" << "true" << "false";
+        QTest::newRow("stored bold True") << "FontBold" << "True" << "true";
+        QTest::newRow("stored name empty") << "FontName" << "" << "Arial";
     }
 
-    void fontStoreRules()
+    void fontRules()
     {
         QFETCH(QString, key);
-        QFETCH(QString, stored);
+        QFETCH(QString, value);
         QFETCH(QString, read);
-        support::SettingsStore store(m_dir.filePath(QStringLiteral("fonts.ini")));
-        store.SaveSetting(QStringLiteral("DataFont"), key, stored);
         FontClass f;
         f.SetBold(true);
-        f.ReadProperties(store, QStringLiteral("DataFont"));
+        if (key.startsWith(QLatin1String("set"))) {
+            f.SetMaxSize(key == QLatin1String("set200") ? 200 : 72);
+            f.SetSize(value.toInt());
+            FontClass copy;
+            f.CopyTo(&copy);
+            QVERIFY(copy.IsEqual(&f));
+            key = QStringLiteral("FontSize");
+        } else {
+            support::SettingsStore store(m_dir.filePath(QStringLiteral("fonts.ini")));
+            store.SaveSetting(QStringLiteral("DataFont"), key, value);
+            f.ReadProperties(store, QStringLiteral("DataFont"));
+        }
         const QMap<QString, QString> got{{"FontSize", QString::number(f.Size())}, {"FontColor", QString::number(f.Color())},
                                          {"FontBold", f.Bold() ? "true" : "false"}, {"FontName", f.FontName()}};
         QCOMPARE(got.value(key), read);
