@@ -304,9 +304,6 @@ private slots:
         QTest::newRow("total energy, no decimals") << 2 << 0 << "##0."
                                                    << kHead + "Total Energy Data\nAverage Specular:\t12.\nAverage DOI:\t13.\n"
                                                               "Average 2 Degree:\t0.\nAverage 15 Degree:\t-4.\n" + kTitles;
-        QTest::newRow("three decimals") << 2 << -1 << "##0.000"
-                                        << kHead + "Total Energy Data\nAverage Specular:\t12.000\nAverage DOI:\t12.500\n"
-                                                   "Average 2 Degree:\t0.400\nAverage 15 Degree:\t-3.500\n";
         QTest::newRow("two standards") << 3 << 2 << "##0.00" << kHead + kTitles + rows;
         QTest::newRow("no readings") << 4 << 0 << "##0.00" << kHead + kTitles;
         QTest::newRow("nothing given") << 0 << -1 << "##0.00" << kHead;
