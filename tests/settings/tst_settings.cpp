@@ -40,14 +40,6 @@ void ClickLater(QWidget* dialog, const QString& name)
     QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
 }
 
-Preferences Protected(const QString& password)
-{
-    Preferences p;
-    p.Password = password;
-    p.PasswordProtection = !password.isEmpty();
-    return p;
-}
-
 }  // namespace
 
 class TestSettings : public QObject {
@@ -162,7 +154,7 @@ private slots:
                 },
                 QStringLiteral("Password Failure"));
 
-        QCOMPARE(AuthorizeCommand(meter, Protected(QStringLiteral("Secret7")), nullptr), granted);
+        QCOMPARE(AuthorizeCommand(meter, Preferences{.Password = QStringLiteral("Secret7"), .PasswordProtection = true}, nullptr), granted);
         QVERIFY(logWhileAsking.isEmpty());
         QCOMPARE(meter.log, QStringList{"Unlock"});
         QCOMPARE(meter.lastUnlockCode, GlimoraAccessCode());
@@ -219,7 +211,7 @@ private slots:
     // typed exactly, and empties when it closes; Ok only while both new boxes agree.
     void setupSectionFollowsTheCurrentPassword()
     {
-        Preferences p = Protected(QStringLiteral("A b1"));
+        Preferences p{.Password = QStringLiteral("A b1"), .PasswordProtection = true};
         dlgPasswordSetup dialog(p);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
