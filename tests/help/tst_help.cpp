@@ -73,7 +73,7 @@ private slots:
         QCOMPARE(ResolveContext(file, 5), QStringLiteral("/KALDEX/Contact_KALDEX.htm"));
     }
 
-    void pagesAreFoundWhateverTheCaseOrSlashes_data()
+    void pathsResolveInsideTheFile_data()
     {
         QTest::addColumn<QString>("asked");
         QTest::addColumn<QString>("found");  // empty: no such object
@@ -84,7 +84,7 @@ private slots:
         QTest::newRow("NUL") << QStringLiteral("/welcome.htm") + QChar(0) << QString();
     }
 
-    void pagesAreFoundWhateverTheCaseOrSlashes()
+    void pathsResolveInsideTheFile()
     {
         QFETCH(QString, asked);
         QFETCH(QString, found);

@@ -264,20 +264,6 @@ private slots:
         QCOMPARE(got, read);
     }
 
-    // The defaults reset the stops whatever they held, and keep the operator's colour.
-    void printDefaults()
-    {
-        FontClass header, data;
-        TabClass tabs;
-        data.SetColor(0x123456);
-        for (int i = 0; i < 12; ++i) tabs.Add(100 * (i + 1));
-        SetPrintDefaults(header, data, tabs);
-        QList<int> stops;
-        for (int i = 1; i <= tabs.TabCount(); ++i) stops << tabs.Tabs(i);
-        QCOMPARE(stops, QList<int>({2160, 3240, 4320, 5400, 6480, 8208, 10368}));
-        QCOMPARE(header.Color(), 0x123456);
-    }
-
     // The report's text: averages only where the summary shows numbers, named by how they were
     // taken, in the number format in force; missing pieces are left out.
     void reportText_data()
@@ -319,12 +305,15 @@ private slots:
         QCOMPARE(page.Document()->toPlainText(), text);
     }
 
-    // Labels in the header font, values in the data font.
+    // Labels in the header font, values in the data font; the default stops replace any held.
     void reportFonts()
     {
         FontClass header, data;
         TabClass tabs;
+        for (int i = 0; i < 12; ++i) tabs.Add(100 * (i + 1));
+        data.SetColor(0x123456);
         SetPrintDefaults(header, data, tabs);
+        QCOMPARE(header.Color(), 0x123456);  // the defaults keep the operator's colour
         header.SetFontName(QStringLiteral("Courier New"));
         header.SetSize(14);
         data.SetSize(9);
@@ -337,9 +326,11 @@ private slots:
             QCOMPARE(LookAt(doc, label), QStringLiteral("Courier New 14 bold italic"));
         for (const char* value : {"07/04/2002 14:05:09", "HZ001234", "85.35", "07/04/2002 14:00:09", "panel1"})
             QCOMPARE(LookAt(doc, value), QStringLiteral("Arial 9"));
-        // Seven stops on every paragraph; past the last one tabs fall every half inch.
-        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) QCOMPARE(TabPositionsOf(b).size(), 7);
-        QCOMPARE(doc->defaultTextOption().tabStopDistance(), printing::UnitsPerInch() / 2);
+        // The seven stops on every paragraph; past the last one tabs fall every half inch.
+        const double inch = printing::UnitsPerInch();
+        const QList<double> stops{1.5 * inch, 2.25 * inch, 3 * inch, 3.75 * inch, 4.5 * inch, 5.7 * inch, 7.2 * inch};
+        for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) QCOMPARE(TabPositionsOf(b), stops);
+        QCOMPARE(doc->defaultTextOption().tabStopDistance(), inch / 2);
     }
 
     // A real print job: File > Print through the print dialog to a cups-pdf queue; the PDF that
