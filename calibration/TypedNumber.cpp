@@ -32,4 +32,21 @@ QString TrimBlanks(const QString& text)
     return text.mid(begin, end - begin);
 }
 
+std::optional<double> AcceptedValue(MeterField field, const QString& text)
+{
+    const double v = TypedNumber(text);
+    bool inside = false;
+    switch (field) {
+    case MeterField::Center: inside = v > 80 && v < 140; break;
+    case MeterField::RefCenter: inside = v > 130 && v < 155; break;
+    case MeterField::Intensity: inside = v > 0 && v <= 255; break;
+    case MeterField::RefDutyCycle: inside = v > 0 && v <= 300; break;
+    case MeterField::Distortion: inside = v > 0.5 && v < 1.5; break;
+    case MeterField::BlackLevel: inside = v > 0 && v <= 65535; break;
+    case MeterField::DutyCycle: inside = v >= 0 && v <= 300; break;
+    }
+    if (!inside) return std::nullopt;
+    return v;
+}
+
 }  // namespace calibration

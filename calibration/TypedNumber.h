@@ -3,6 +3,7 @@
 // there is none), rounded halves-to-even for whole-number fields.
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 namespace calibration {
 
@@ -12,5 +13,10 @@ int16_t RoundToInt16(double value);
 int32_t RoundToInt32(double value);
 // Text without leading and trailing blanks.
 QString TrimBlanks(const QString& text);
+
+// The numeric fields of the meter dialogs, each with the range that Ok accepts.
+enum class MeterField { Center, RefCenter, Intensity, RefDutyCycle, Distortion, BlackLevel, DutyCycle };
+// The typed number when it lies inside the field's range; nothing when Ok keeps the old value.
+std::optional<double> AcceptedValue(MeterField field, const QString& text);
 
 }  // namespace calibration

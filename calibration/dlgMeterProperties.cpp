@@ -139,21 +139,14 @@ void dlgMeterProperties::SetDefaults()
 void dlgMeterProperties::Accept()
 {
     using namespace calibration;
-    double v = TypedNumber(edCenter->text());
-    if (v > 80 && v < 140) mCenter = RoundToInt16(v);
-    v = TypedNumber(edRefCenter->text());
-    if (v > 130 && v < 155) mRefCenter = RoundToInt16(v);
-    v = TypedNumber(edIntensity->text());
-    if (v > 0 && v <= 255) mIntensity = RoundToInt16(v);
-    v = TypedNumber(edRefDutyCycle->text());
-    if (v > 0 && v <= 300) mRefDutyCycle = RoundToInt16(v);
+    if (const auto v = AcceptedValue(MeterField::Center, edCenter->text())) mCenter = RoundToInt16(*v);
+    if (const auto v = AcceptedValue(MeterField::RefCenter, edRefCenter->text())) mRefCenter = RoundToInt16(*v);
+    if (const auto v = AcceptedValue(MeterField::Intensity, edIntensity->text())) mIntensity = RoundToInt16(*v);
+    if (const auto v = AcceptedValue(MeterField::RefDutyCycle, edRefDutyCycle->text())) mRefDutyCycle = RoundToInt16(*v);
     mSerialNumber = TrimBlanks(edSerialNumber->text()).left(kSerialLength);
-    v = TypedNumber(edDeg2Distortion->text());
-    if (v > 0.5 && v < 1.5) mDeg2Distortion = v;
-    v = TypedNumber(edDOIDistortion->text());
-    if (v > 0.5 && v < 1.5) mDOIDistortion = v;
-    v = TypedNumber(edBlackLevel->text());
-    if (v > 0 && v <= 65535) mBlackLevel = RoundToInt32(v);
+    if (const auto v = AcceptedValue(MeterField::Distortion, edDeg2Distortion->text())) mDeg2Distortion = *v;
+    if (const auto v = AcceptedValue(MeterField::Distortion, edDOIDistortion->text())) mDOIDistortion = *v;
+    if (const auto v = AcceptedValue(MeterField::BlackLevel, edBlackLevel->text())) mBlackLevel = RoundToInt32(*v);
     DoChange = true;
     accept();
 }

@@ -82,10 +82,8 @@ void dlgSettings::showEvent(QShowEvent* event)
 void dlgSettings::Accept()
 {
     using namespace calibration;
-    double v = TypedNumber(edCenter->text());
-    if (v > 80 && v < 140) mCenter = RoundToInt16(v);
-    v = TypedNumber(edDutyCycle->text());
-    if (v >= 0 && v <= 300) mDutyCycle = RoundToInt16(v);
+    if (const auto v = AcceptedValue(MeterField::Center, edCenter->text())) mCenter = RoundToInt16(*v);
+    if (const auto v = AcceptedValue(MeterField::DutyCycle, edDutyCycle->text())) mDutyCycle = RoundToInt16(*v);
     DoChange = true;
     accept();
 }

@@ -1,5 +1,5 @@
-// Calibration commands, meter settings and measurement parameters, driven through the real
-// dialogs against a logging meter control.
+// Calibration commands, meter settings and measurement parameters: the range rules of the typed
+// values as a table, and each dialog once through its command against a logging meter control.
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,15 +9,17 @@
 #include <functional>
 
 #include "calibration/CalibrationCommands.h"
-#include "calibration/dlgMeterProperties.h"
-#include "calibration/dlgSettings.h"
+#include "calibration/TypedNumber.h"
 #include "tests/common/RecordingSoundSink.h"
 #include "tests/common/ModalHelper.h"
 #include "tests/common/TestMeter.h"
 
+Q_DECLARE_METATYPE(calibration::MeterField)
+
 namespace {
 
 using Command = void (*)(VantrelCntl&, const Preferences&, QWidget*);
+using calibration::MeterField;
 
 void ClickLater(QWidget* dialog, const QString& name)
 {
@@ -56,32 +58,13 @@ Preferences WithKeepAlive(bool keepAlive)
     return p;
 }
 
-const QStringList kPropertyBoxes{"edCenter",         "edRefCenter",     "edIntensity",    "edRefDutyCycle",
-                                  "edDeg2Distortion", "edDOIDistortion", "edSerialNumber", "edBlackLevel"};
-
-// The dialog's fields in the order of kPropertyBoxes, as text.
-QStringList Fields(const dlgMeterProperties& d)
-{
-    return {QString::number(d.mCenter),  QString::number(d.mRefCenter),           QString::number(d.mIntensity),
-            QString::number(d.mRefDutyCycle), QString::number(d.mDeg2Distortion, 'g', 15),
-            QString::number(d.mDOIDistortion, 'g', 15), d.mSerialNumber, QString::number(d.mBlackLevel)};
-}
-
-void SetUpMeter(TestMeter& m)
-{
-    m.center = 110;
-    m.refCenter = 146;
-    m.intensity = 45;
-    m.refDutyCycle = 85;
-    m.deg2Distortion = 1.0;
-    m.doiDistortion = 1.0;
-    m.blackLevel = 32767;
-    m.serialNumber = QStringLiteral("HZ001234");
-    m.dutyCycle = 37;
-}
-
 const QStringList kMeterReads{"Center?",         "Intensity?",     "RefCenter?",   "RefDutyCycle?", "SerialNumber?",
                               "Deg2Distortion?", "DOIDistortion?", "BlackLevel?", "Authority?"};
+
+QString BoxText(QWidget* w, const char* name)
+{
+    return w->findChild<QLineEdit*>(QLatin1String(name))->text();
+}
 
 }  // namespace
 
@@ -107,291 +90,183 @@ private slots:
         testing::ClearModals();
     }
 
-    // ---- Calibrate, Correction, Clear Configurations ----
-
-    void meterOperationsRunOnceUnlocked_data()
+    // An operation runs once, after the meter is unlocked; a refusal of the operation beeps, and
+    // clearing the configurations asks first. A refused authorisation ends every command before
+    // anything is asked or written (how the password is checked is proven with AuthorizeCommand).
+    void commandsRunOnceUnlocked_data()
     {
         QTest::addColumn<void*>("command");
-        QTest::addColumn<QString>("operation");
+        QTest::addColumn<bool>("unlock");
         QTest::addColumn<bool>("result");
-        QTest::newRow("calibrate accepted") << reinterpret_cast<void*>(&CalibrateCommand) << "Calibrate" << true;
-        QTest::newRow("calibrate refused") << reinterpret_cast<void*>(&CalibrateCommand) << "Calibrate" << false;
-        QTest::newRow("correction accepted") << reinterpret_cast<void*>(&CorrectionCommand) << "AdvancedCorrection" << true;
-        QTest::newRow("correction refused") << reinterpret_cast<void*>(&CorrectionCommand) << "AdvancedCorrection" << false;
-        QTest::newRow("update information") << reinterpret_cast<void*>(&UpdateInformationCommand) << "UpdateInfo" << true;
+        QTest::addColumn<QString>("answer");  // to the question asked first, if any
+        QTest::addColumn<QStringList>("log");
+        const auto row = [](const char* name, auto command, bool unlock, bool result, const char* answer, const QStringList& log) {
+            QTest::newRow(name) << reinterpret_cast<void*>(command) << unlock << result << QString(answer) << log;
+        };
+        row("calibrate accepted", &CalibrateCommand, true, true, "", {"Unlock", "Calibrate"});
+        row("calibrate refused", &CalibrateCommand, true, false, "", {"Unlock", "Calibrate"});
+        row("correction accepted", &CorrectionCommand, true, true, "", {"Unlock", "AdvancedCorrection"});
+        row("correction refused", &CorrectionCommand, true, false, "", {"Unlock", "AdvancedCorrection"});
+        row("update information", &UpdateInformationCommand, true, true, "", {"Unlock", "UpdateInfo"});
+        row("clear configurations, No", &ClearConfigurationsCommand, true, true, "No", {"Unlock"});
+        row("clear configurations, Yes", &ClearConfigurationsCommand, true, true, "Yes", {"Unlock", "ClearCalibration"});
+        row("calibrate locked", &CalibrateCommand, false, false, "", {"Unlock"});
+        row("correction locked", &CorrectionCommand, false, false, "", {"Unlock"});
+        row("clear configurations locked", &ClearConfigurationsCommand, false, false, "", {"Unlock"});
+        row("change meter settings locked", &ChangeMeterSettingsCommand, false, false, "", {"Unlock"});
+        row("set parameters locked", &SetParametersCommand, false, false, "", {"Unlock"});
+        row("update information locked", &UpdateInformationCommand, false, false, "", {"Unlock"});
     }
 
-    void meterOperationsRunOnceUnlocked()
+    void commandsRunOnceUnlocked()
     {
         QFETCH(void*, command);
-        QFETCH(QString, operation);
+        QFETCH(bool, unlock);
         QFETCH(bool, result);
+        QFETCH(QString, answer);
+        QFETCH(QStringList, log);
         TestMeter meter;
+        meter.unlockResult = unlock;
         meter.calibrateResult = meter.correctionResult = result;
+        if (!unlock)
+            testing::WhenModal([](QWidget* w) { ClickLater(w, QStringLiteral("OKButton")); }, QStringLiteral("Password Failure"));
+        QString question;
+        if (!answer.isEmpty()) AnswerQuestion(QStringLiteral("Delete Calibration Standards"), answer == QLatin1String("Yes"), &question);
         Preferences p;
         p.SoundOn = false;  // the refusal beep does not depend on it
         reinterpret_cast<Command>(command)(meter, p, nullptr);
-        QCOMPARE(meter.log, QStringList({"Unlock", operation}));
+        QCOMPARE(meter.log, log);
         QCOMPARE(m_sounds.sounds, result ? QList<int>{} : QList<int>{48});
-        QVERIFY(testing::AnsweredTitles().isEmpty());
+        QCOMPARE(testing::AnsweredTitles().size(), answer.isEmpty() && unlock ? 0 : 1);
+        if (!answer.isEmpty())
+            QCOMPARE(question, QStringLiteral("Warning! This operation will delete all the calibration data stored in the Haze "
+                                              "Meter. Do you wish to continue?"));
     }
 
-    void clearConfigurationsAsksFirst()
+    // A value outside its field's range is ignored (the old value stays); whole-number fields
+    // take the value rounded halves-to-even, the distortions take it unrounded.
+    void typedValuesAcceptOnlyTheirRanges_data()
     {
-        TestMeter meter;
-        QString question;
-        AnswerQuestion(QStringLiteral("Delete Calibration Standards"), false, &question);
-        ClearConfigurationsCommand(meter, Preferences{}, nullptr);
-        QCOMPARE(question, QStringLiteral("Warning! This operation will delete all the calibration data stored in the Haze "
-                                          "Meter. Do you wish to continue?"));
-        QCOMPARE(meter.log, QStringList{"Unlock"});
-
-        AnswerQuestion(QStringLiteral("Delete Calibration Standards"), true);
-        ClearConfigurationsCommand(meter, Preferences{}, nullptr);
-        QCOMPARE(meter.log, QStringList({"Unlock", "Unlock", "ClearCalibration"}));
-        QVERIFY(m_sounds.sounds.isEmpty());
+        QTest::addColumn<MeterField>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<double>("stored");  // -1: ignored
+        QTest::newRow("center 80 ignored") << MeterField::Center << "80" << -1.0;
+        QTest::newRow("center 80.4 rounds to 80") << MeterField::Center << "80.4" << 80.0;
+        QTest::newRow("center 140 ignored") << MeterField::Center << "140" << -1.0;
+        QTest::newRow("center 100.5 to even") << MeterField::Center << "100.5" << 100.0;
+        QTest::newRow("center leading number") << MeterField::Center << " 95 px" << 95.0;
+        QTest::newRow("ref center 130 ignored") << MeterField::RefCenter << "130" << -1.0;
+        QTest::newRow("ref center 155 ignored") << MeterField::RefCenter << "155" << -1.0;
+        QTest::newRow("intensity 0 ignored") << MeterField::Intensity << "0" << -1.0;
+        QTest::newRow("intensity 0.4 rounds to 0") << MeterField::Intensity << "0.4" << 0.0;
+        QTest::newRow("intensity 255") << MeterField::Intensity << "255" << 255.0;
+        QTest::newRow("intensity 256 ignored") << MeterField::Intensity << "256" << -1.0;
+        QTest::newRow("ref duty cycle 0 ignored") << MeterField::RefDutyCycle << "0" << -1.0;
+        QTest::newRow("ref duty cycle 300") << MeterField::RefDutyCycle << "300" << 300.0;
+        QTest::newRow("ref duty cycle 301 ignored") << MeterField::RefDutyCycle << "301" << -1.0;
+        QTest::newRow("distortion 0.5 ignored") << MeterField::Distortion << "0.5" << -1.0;
+        QTest::newRow("distortion 1.2345 unrounded") << MeterField::Distortion << "1.2345" << 1.2345;
+        QTest::newRow("black level 0 ignored") << MeterField::BlackLevel << "0" << -1.0;
+        QTest::newRow("black level 65535") << MeterField::BlackLevel << "65535" << 65535.0;
+        QTest::newRow("black level 65536 ignored") << MeterField::BlackLevel << "65536" << -1.0;
+        QTest::newRow("duty cycle 0") << MeterField::DutyCycle << "0" << 0.0;
+        QTest::newRow("duty cycle 300.4 ignored") << MeterField::DutyCycle << "300.4" << -1.0;
+        QTest::newRow("duty cycle text counts 0") << MeterField::DutyCycle << "abc" << 0.0;
     }
 
-    // A refused authorisation ends every command before anything is asked or written; how the
-    // password itself is checked is proven with AuthorizeCommand.
-    void refusedPasswordStopsEveryCommand_data()
+    void typedValuesAcceptOnlyTheirRanges()
     {
-        QTest::addColumn<void*>("command");
-        QTest::newRow("calibrate") << reinterpret_cast<void*>(&CalibrateCommand);
-        QTest::newRow("correction") << reinterpret_cast<void*>(&CorrectionCommand);
-        QTest::newRow("clear configurations") << reinterpret_cast<void*>(&ClearConfigurationsCommand);
-        QTest::newRow("change meter settings") << reinterpret_cast<void*>(&ChangeMeterSettingsCommand);
-        QTest::newRow("set parameters") << reinterpret_cast<void*>(&SetParametersCommand);
-        QTest::newRow("update information") << reinterpret_cast<void*>(&UpdateInformationCommand);
+        QFETCH(MeterField, field);
+        QFETCH(QString, typed);
+        QFETCH(double, stored);
+        const std::optional<double> v = calibration::AcceptedValue(field, typed);
+        QCOMPARE(v.has_value(), stored >= 0);
+        if (!v) return;
+        if (field == MeterField::Distortion) QCOMPARE(*v, stored);
+        else if (field == MeterField::BlackLevel) QCOMPARE(calibration::RoundToInt32(*v), int32_t(stored));
+        else QCOMPARE(calibration::RoundToInt16(*v), int16_t(stored));
     }
 
-    void refusedPasswordStopsEveryCommand()
+    // A whole number past the field's type clamps instead of wrapping.
+    void wholeNumbersClamp()
     {
-        QFETCH(void*, command);
-        TestMeter meter;
-        SetUpMeter(meter);
-        meter.unlockResult = false;
-        testing::WhenModal([](QWidget* w) { ClickLater(w, QStringLiteral("OKButton")); }, QStringLiteral("Password Failure"));
-        reinterpret_cast<Command>(command)(meter, Preferences{}, nullptr);
-        QCOMPARE(testing::AnsweredTitles(), QStringList{"Password Failure"});
-        QCOMPARE(meter.log, QStringList{"Unlock"});
-        QCOMPARE(m_sounds.sounds, QList<int>{48});  // the error notice's own beep only
+        QCOMPARE(calibration::RoundToInt16(40000.4), int16_t(32767));
+        QCOMPARE(calibration::RoundToInt32(-1e12), std::numeric_limits<int32_t>::min());
     }
 
-    // ---- Change Meter Settings ----
-
+    // The dialog shows the meter's values (distortions at three decimals, the serial number cut
+    // to 8), the meter is kept alive while it is open, and Ok writes every field in order.
     void changeMeterSettingsReadsAndWritesInOrder_data()
     {
         QTest::addColumn<bool>("keepAlive");
-        QTest::newRow("keep-alive preference off") << false;
-        QTest::newRow("keep-alive preference on") << true;
+        QTest::addColumn<int>("authority");  // above 1: Defaults is enabled, and pressed
+        QTest::addColumn<QStringList>("writes");
+        // The 2 degree box is left as shown, the black level typed out of range keeps its value.
+        const QStringList typed{"SerialNumber=SN 77", "RefDutyCycle=90", "RefCenter=140", "Intensity=50",
+                                "Center=100", "Deg2Distortion=0.988", "DOIDistortion=0.9", "BlackLevel=32767"};
+        QTest::newRow("keep-alive preference off") << false << 1 << typed + QStringList{"KeepAlive=false"};
+        QTest::newRow("keep-alive preference on") << true << 1 << typed + QStringList{"KeepAlive=true"};
+        QTest::newRow("defaults") << false << 2
+                                  << QStringList{"SerialNumber=001xx", "RefDutyCycle=85", "RefCenter=146", "Intensity=45", "Center=110",
+                                                 "Deg2Distortion=1", "DOIDistortion=1", "BlackLevel=32767", "KeepAlive=false"};
     }
 
     void changeMeterSettingsReadsAndWritesInOrder()
     {
         QFETCH(bool, keepAlive);
+        QFETCH(int, authority);
+        QFETCH(QStringList, writes);
         TestMeter meter;
-        SetUpMeter(meter);
+        meter.deg2Distortion = 0.98765;
+        meter.serialNumber = QStringLiteral("ABCDEFGHIJK");
         meter.keepAlive = !keepAlive;
+        meter.authority = int16_t(authority);
         QString question;
+        QStringList shown;
         bool keptAliveWhileOpen = false;
         AnswerQuestion(QStringLiteral("Change Meter Settings"), true, &question);
-        FillAndPress(QStringLiteral("Haze Meter Properties"),
-                     {{"edCenter", "100"}, {"edRefCenter", "140"}, {"edIntensity", "50"}, {"edRefDutyCycle", "90"},
-                      {"edDeg2Distortion", "1.1"}, {"edDOIDistortion", "0.9"}, {"edSerialNumber", "SN77"},
-                      {"edBlackLevel", "1000"}},
-                     QStringLiteral("btnOK"), [&](QWidget*) { keptAliveWhileOpen = meter.keepAlive; });
-        ChangeMeterSettingsCommand(meter, WithKeepAlive(keepAlive), nullptr);
-
-        QCOMPARE(question, QStringLiteral("Warning! This operation can result in loss of calibration. Do you wish to continue?"));
-        QVERIFY(keptAliveWhileOpen);
-        const QString last = keepAlive ? QStringLiteral("KeepAlive=true") : QStringLiteral("KeepAlive=false");
-        QCOMPARE(meter.log, QStringList({"Unlock", "KeepAlive=true"}) + kMeterReads
-                                + QStringList({"SerialNumber=SN77", "RefDutyCycle=90", "RefCenter=140", "Intensity=50",
-                                               "Center=100", "Deg2Distortion=1.1", "DOIDistortion=0.9", "BlackLevel=1000",
-                                               last}));
-    }
-
-    void changeMeterSettingsCancelAndNo()
-    {
-        TestMeter meter;
-        SetUpMeter(meter);
-        AnswerQuestion(QStringLiteral("Change Meter Settings"), true);
-        FillAndPress(QStringLiteral("Haze Meter Properties"), {{"edCenter", "100"}, {"edSerialNumber", "X"}},
-                     QStringLiteral("btnCancel"));
-        ChangeMeterSettingsCommand(meter, WithKeepAlive(false), nullptr);
-        QCOMPARE(meter.Writes(), QStringList({"Unlock", "KeepAlive=true", "KeepAlive=false"}));
-        QCOMPARE(meter.center, int16_t(110));
-
-        // No leaves KeepAlive and everything else alone.
-        meter.log.clear();
-        AnswerQuestion(QStringLiteral("Change Meter Settings"), false);
-        ChangeMeterSettingsCommand(meter, WithKeepAlive(true), nullptr);
-        QCOMPARE(meter.log, QStringList{"Unlock"});
-    }
-
-    // Ok takes a typed value only inside its field's range and keeps the old one otherwise; the
-    // range and rounding rules run on the dialogs themselves, every other field unchanged.
-    void typedValuesAcceptOnlyTheirRanges_data()
-    {
-        QTest::addColumn<QString>("box");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("expected");  // the field afterwards; the old value when ignored
-        // Old values: Center 110, RefCenter 146, Intensity 45, RefDutyCycle 85, distortions 1,
-        // BlackLevel 32767, DutyCycle 37. "edDutyCycle" is in the Settings dialog.
-        QTest::newRow("center 80 ignored") << "edCenter" << "80" << "110";
-        QTest::newRow("center 80.4 taken, rounds to 80") << "edCenter" << "80.4" << "80";
-        QTest::newRow("center 139.6 taken, rounds to 140") << "edCenter" << "139.6" << "140";
-        QTest::newRow("center 140 ignored") << "edCenter" << "140" << "110";
-        QTest::newRow("center 100.5 to even") << "edCenter" << "100.5" << "100";
-        QTest::newRow("center text ignored") << "edCenter" << "abc" << "110";
-        QTest::newRow("center leading number") << "edCenter" << " 95 px" << "95";
-        QTest::newRow("ref center 130 ignored") << "edRefCenter" << "130" << "146";
-        QTest::newRow("ref center 131 taken") << "edRefCenter" << "131" << "131";
-        QTest::newRow("ref center 155 ignored") << "edRefCenter" << "155" << "146";
-        QTest::newRow("intensity 0 ignored") << "edIntensity" << "0" << "45";
-        QTest::newRow("intensity 0.4 taken, rounds to 0") << "edIntensity" << "0.4" << "0";
-        QTest::newRow("intensity 255 taken") << "edIntensity" << "255" << "255";
-        QTest::newRow("intensity 256 ignored") << "edIntensity" << "256" << "45";
-        QTest::newRow("intensity huge ignored") << "edIntensity" << "1e30" << "45";
-        QTest::newRow("ref duty cycle 0 ignored") << "edRefDutyCycle" << "0" << "85";
-        QTest::newRow("ref duty cycle 300 taken") << "edRefDutyCycle" << "300" << "300";
-        QTest::newRow("ref duty cycle 301 ignored") << "edRefDutyCycle" << "301" << "85";
-        QTest::newRow("2 degree 0.5 ignored") << "edDeg2Distortion" << "0.5" << "1";
-        QTest::newRow("2 degree 1.2345 unrounded") << "edDeg2Distortion" << "1.2345" << "1.2345";
-        QTest::newRow("DOI 1.2345 unrounded") << "edDOIDistortion" << "1.2345" << "1.2345";
-        QTest::newRow("DOI 1.5 ignored") << "edDOIDistortion" << "1.5" << "1";
-        QTest::newRow("black level 0 ignored") << "edBlackLevel" << "0" << "32767";
-        QTest::newRow("black level 1 taken") << "edBlackLevel" << "1" << "1";
-        QTest::newRow("black level 65535 taken") << "edBlackLevel" << "65535" << "65535";
-        QTest::newRow("black level 65536 ignored") << "edBlackLevel" << "65536" << "32767";
-        QTest::newRow("serial trimmed") << "edSerialNumber" << "  AB 12  " << "AB 12";
-        QTest::newRow("serial blanks then cut to 8") << "edSerialNumber" << " 1234567890" << "1234567";
-        QTest::newRow("serial empty taken") << "edSerialNumber" << "" << "";
-        QTest::newRow("duty cycle 0 taken") << "edDutyCycle" << "0" << "0";
-        QTest::newRow("duty cycle 300.4 ignored") << "edDutyCycle" << "300.4" << "37";
-        QTest::newRow("duty cycle -1 ignored") << "edDutyCycle" << "-1" << "37";
-        QTest::newRow("duty cycle text gives 0") << "edDutyCycle" << "abc" << "0";
-        QTest::newRow("duty cycle 12.5 to even") << "edDutyCycle" << "12.5" << "12";
-    }
-
-    void typedValuesAcceptOnlyTheirRanges()
-    {
-        QFETCH(QString, box);
-        QFETCH(QString, typed);
-        QFETCH(QString, expected);
-        if (box == QLatin1String("edDutyCycle")) {
-            dlgSettings d;
-            d.mCenter = 110;
-            d.mDutyCycle = 37;
-            d.show();
-            d.edDutyCycle->setText(typed);
-            d.btnOK->click();
-            QCOMPARE(QStringList({QString::number(d.mCenter), QString::number(d.mDutyCycle)}), QStringList({"110", expected}));
-            return;
-        }
-        dlgMeterProperties d;
-        d.mCenter = 110;
-        d.mRefCenter = 146;
-        d.mIntensity = 45;
-        d.mRefDutyCycle = 85;
-        d.mDeg2Distortion = d.mDOIDistortion = 1.0;
-        d.mSerialNumber = QStringLiteral("HZ001234");
-        d.mBlackLevel = 32767;
-        d.show();
-        QStringList want = Fields(d);
-        want[kPropertyBoxes.indexOf(box)] = expected;
-        d.findChild<QLineEdit*>(box)->setText(typed);
-        d.btnOK->click();
-        QVERIFY(d.DoChange);
-        QCOMPARE(Fields(d), want);
-    }
-
-    void meterPropertiesShowTheMeterValues()
-    {
-        dlgMeterProperties dialog;
-        dialog.mCenter = 111;
-        dialog.mDeg2Distortion = 0.98765;
-        dialog.mDOIDistortion = 1.0;
-        dialog.mSerialNumber = QStringLiteral("ABCDEFGHIJK");
-        dialog.mBlackLevel = 40000;
-        dialog.show();
-        QCOMPARE(dialog.edCenter->text(), QStringLiteral("111"));
-        QCOMPARE(dialog.edDeg2Distortion->text(), QStringLiteral("0.988"));
-        QCOMPARE(dialog.edDOIDistortion->text(), QStringLiteral("1.000"));
-        QCOMPARE(dialog.edSerialNumber->text(), QStringLiteral("ABCDEFGH"));
-        QCOMPARE(dialog.edBlackLevel->text(), QStringLiteral("40000"));
-        for (QLineEdit* box : dialog.findChildren<QLineEdit*>()) QVERIFY(!box->accessibleName().isEmpty());
-
-        // Ok with untouched boxes hands back what was shown: the serial number cut to 8.
-        dialog.btnOK->click();
-        QCOMPARE(dialog.mSerialNumber, QStringLiteral("ABCDEFGH"));
-        QCOMPARE(dialog.mDeg2Distortion, 0.988);
-    }
-
-    void defaultsButtonNeedsAuthority_data()
-    {
-        QTest::addColumn<int>("authority");
-        QTest::addColumn<bool>("enabled");
-        QTest::newRow("1") << 1 << false;
-        QTest::newRow("2") << 2 << true;
-    }
-
-    void defaultsButtonNeedsAuthority()
-    {
-        QFETCH(int, authority);
-        QFETCH(bool, enabled);
-        TestMeter meter;
-        SetUpMeter(meter);
-        meter.center = 100;
-        meter.serialNumber = QStringLiteral("ZZ9");
-        meter.blackLevel = 5;
-        meter.deg2Distortion = 0.8;
-        meter.authority = static_cast<int16_t>(authority);
-        bool wasEnabled = !enabled;
-        AnswerQuestion(QStringLiteral("Change Meter Settings"), true);
         testing::WhenModal(
             [&](QWidget* w) {
-                auto* button = w->findChild<QPushButton*>(QStringLiteral("ForceDefaults"));
-                wasEnabled = button->isEnabled();
-                if (wasEnabled) button->click();
+                keptAliveWhileOpen = meter.keepAlive;
+                shown << BoxText(w, "edDeg2Distortion") << BoxText(w, "edSerialNumber");
+                auto* defaults = w->findChild<QPushButton*>(QStringLiteral("ForceDefaults"));
+                QCOMPARE(defaults->isEnabled(), authority > 1);
+                if (defaults->isEnabled()) defaults->click();
+                else
+                    for (const auto& [box, text] : QList<QPair<const char*, const char*>>{
+                             {"edCenter", "100"}, {"edRefCenter", "140"}, {"edIntensity", "50"}, {"edRefDutyCycle", "90"},
+                             {"edDOIDistortion", "0.9"}, {"edSerialNumber", "  SN 77 "}, {"edBlackLevel", "70000"}})
+                        testing::TypeInto(w, QLatin1String(box), QLatin1String(text));
                 ClickLater(w, QStringLiteral("btnOK"));
             },
             QStringLiteral("Haze Meter Properties"));
-        ChangeMeterSettingsCommand(meter, Preferences{}, nullptr);
-        QCOMPARE(wasEnabled, enabled);
-        QVERIFY(!meter.log.contains(QStringLiteral("Authority=") + QString::number(authority)));
-        if (enabled)
-            QCOMPARE(meter.Writes().mid(2, 8), QStringList({"SerialNumber=001xx", "RefDutyCycle=85", "RefCenter=146", "Intensity=45",
-                                                            "Center=110", "Deg2Distortion=1", "DOIDistortion=1", "BlackLevel=32767"}));
-        else
-            QCOMPARE(meter.serialNumber, QStringLiteral("ZZ9"));
+        ChangeMeterSettingsCommand(meter, WithKeepAlive(keepAlive), nullptr);
+        QCOMPARE(question, QStringLiteral("Warning! This operation can result in loss of calibration. Do you wish to continue?"));
+        QVERIFY(keptAliveWhileOpen);
+        QCOMPARE(shown, QStringList({"0.988", "ABCDEFGH"}));
+        QCOMPARE(meter.log, QStringList({"Unlock", "KeepAlive=true"}) + kMeterReads + writes);
     }
-
-    // ---- Set Parameters ----
 
     void setParametersReadsAndWritesInOrder()
     {
         TestMeter meter;
-        SetUpMeter(meter);
+        meter.center = 110;
         bool keptAliveWhileOpen = false;
         QStringList shown;
-        FillAndPress(QStringLiteral("Settings"), {{"edCenter", "120"}, {"edDutyCycle", "44"}}, QStringLiteral("btnOK"),
+        FillAndPress(QStringLiteral("Settings"), {{"edCenter", "120"}, {"edDutyCycle", "0"}}, QStringLiteral("btnOK"),
                      [&](QWidget* w) {
                          keptAliveWhileOpen = meter.keepAlive;
-                         shown << w->findChild<QLineEdit*>(QStringLiteral("edCenter"))->text()
-                               << w->findChild<QLineEdit*>(QStringLiteral("edDutyCycle"))->text();
+                         shown << BoxText(w, "edCenter") << BoxText(w, "edDutyCycle");
                      });
         SetParametersCommand(meter, WithKeepAlive(false), nullptr);
         QVERIFY(keptAliveWhileOpen);
         QCOMPARE(shown, QStringList({"110", "37"}));
-        QCOMPARE(meter.Writes(), QStringList({"Unlock", "KeepAlive=true", "Center=120", "DutyCycle=44", "KeepAlive=false"}));
+        QCOMPARE(meter.Writes(), QStringList({"Unlock", "KeepAlive=true", "Center=120", "DutyCycle=0", "KeepAlive=false"}));
 
         meter.log.clear();
         FillAndPress(QStringLiteral("Settings"), {{"edCenter", "90"}, {"edDutyCycle", "50"}}, QStringLiteral("btnCancel"));
         SetParametersCommand(meter, WithKeepAlive(true), nullptr);
         QCOMPARE(meter.Writes(), QStringList({"Unlock", "KeepAlive=true", "KeepAlive=true"}));
-        QCOMPARE(meter.center, int16_t(120));
     }
 };
 
