@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPointer>
@@ -22,18 +21,11 @@ QList<QPointer<QWidget>> g_answered;
 QStringList g_titles;
 QTimer* g_timer = nullptr;
 
-bool AlreadyAnswered(QWidget* w)
-{
-    for (const auto& p : g_answered)
-        if (p && p.data() == w) return true;
-    return false;
-}
-
 void Poll()
 {
     if (g_queue.isEmpty()) return;
     QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible() || AlreadyAnswered(modal)) return;
+    if (!modal || !modal->isVisible() || g_answered.contains(modal)) return;
     Pending next = g_queue.dequeue();
     g_answered.append(modal);
     g_titles.append(modal->windowTitle());
@@ -102,10 +94,7 @@ QStringList AnsweredTitles()
 
 bool PumpUntil(const std::function<bool()>& cond, int timeoutMs)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!cond() && t.elapsed() < timeoutMs) QTest::qWait(5);
-    return cond();
+    return QTest::qWaitFor(cond, timeoutMs);
 }
 
 void Click(QWidget* parent, const QString& objectName)

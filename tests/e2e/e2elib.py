@@ -7,7 +7,6 @@ bus on demand. The simulated instrument draws from a fixed seed and fails no rea
 every command has one outcome; every wait polls one condition with a timeout.
 """
 import configparser
-import csv
 import os
 import re
 import shutil
@@ -15,7 +14,6 @@ import subprocess
 import sys
 import time
 import traceback
-import urllib.parse
 
 SKIP = 77
 try:
@@ -26,8 +24,7 @@ except ImportError:
     pyatspi = None
 
 MAIN = r"DOI/Haze Meter( - .*)?"
-PANEL = r"Haze Meter \(simulated\)"
-FIXED_HEADER = "DateTime,Specular,DOI,Deg2,Deg15,CalName,CalDtTm,SerNum".split(",")
+FIXED_HEADER = "DateTime,Specular,DOI,Deg2,Deg15,CalName,CalDtTm,SerNum"
 PREFERENCE_KEYS = ["CalIndex", "KeepAlive", "NoFile", "SoundOn", "Digits", "EnableButton", "CalConst", "PixelAvg", "Password"]
 DATE = r"\d\d/\d\d/\d{4} \d\d:\d\d:\d\d"
 _START = time.monotonic()
@@ -71,31 +68,13 @@ def count_lines(path):
     return read_bytes(path).count(b"\n")
 
 
-def read_data_file(path):
-    """The rows of a comma-separated data file, checked for whole CR LF lines."""
-    raw = read_bytes(path)
-    if raw and not raw.endswith(b"\r\n") or b"\n" in raw.replace(b"\r\n", b"") or b"\r" in raw.replace(b"\r\n", b""):
-        raise Failure("%s holds a line not ended by CR LF: %r" % (path, raw[-80:]))
-    with open(path, newline="") as f:
-        return list(csv.reader(f))
-
-
 def read_settings(path):
-    """The settings file as {section: {key: text}}, names decoded (%20) and quoted texts unquoted;
-    a half-written file fails the strict parse."""
+    """The settings file as {section: {key: text}}; a half-written file fails the strict parse."""
     parser = configparser.RawConfigParser(strict=True, interpolation=None)
     parser.optionxform = str
     with open(path, encoding="utf-8") as f:
         parser.read_file(f)
-    unquote = lambda v: v[1:-1].encode("latin-1", "backslashreplace").decode("unicode_escape") if v[:1] == v[-1:] == '"' and len(v) > 1 else v
-    return {urllib.parse.unquote(s): {urllib.parse.unquote(k): unquote(v) for k, v in parser.items(s)} for s in parser.sections()}
-
-
-def check_reading_row(row, comments, where):
-    """A reading line: eight fixed fields, then the comment texts in force."""
-    if (len(row) != len(FIXED_HEADER) + len(comments) or not re.fullmatch(DATE, row[0]) or not re.fullmatch(DATE, row[6])
-            or not all(re.fullmatch(r"-?\d+\.\d\d", v) for v in row[1:5]) or not row[7] or row[8:] != comments):
-        raise Failure("%s: %r, expected comments %r" % (where, row, comments))
+    return {s: dict(parser.items(s)) for s in parser.sections()}
 
 
 # --- The desktop, the program and its controls ---
