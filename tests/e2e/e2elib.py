@@ -24,9 +24,7 @@ except ImportError:
     pyatspi = None
 
 MAIN = r"DOI/Haze Meter( - .*)?"
-FIXED_HEADER = "DateTime,Specular,DOI,Deg2,Deg15,CalName,CalDtTm,SerNum"
 PREFERENCE_KEYS = ["CalIndex", "KeepAlive", "NoFile", "SoundOn", "Digits", "EnableButton", "CalConst", "PixelAvg", "Password"]
-DATE = r"\d\d/\d\d/\d{4} \d\d:\d\d:\d\d"
 _START = time.monotonic()
 
 
@@ -62,10 +60,6 @@ def read_bytes(path):
             return f.read()
     except FileNotFoundError:
         return b""
-
-
-def count_lines(path):
-    return read_bytes(path).count(b"\n")
 
 
 def read_settings(path):
@@ -104,20 +98,15 @@ class Desktop:
         self.env.update(DISPLAY=display, XDG_CONFIG_HOME=self.config, HOME=self.home, XDG_RUNTIME_DIR=runtime, TMPDIR=work,
                         QT_QPA_PLATFORM="xcb", QT_ACCESSIBILITY="1", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                         LC_ALL="C.UTF-8", LANG="C.UTF-8")
-        # A fixed seed and no chance failures: every reading and scan arrives, the same each run.
-        self.set_instrument(Seed=12345, OccasionalInvalidReadings="false")
+        self.set_instrument()
         log("Xvfb on %s, work folder %s" % (display, work))
 
     def set_instrument(self, **keys):
-        """Sets [Instrument] keys of the simulated meter's own store, the rest kept as it wrote them."""
+        """Writes the simulated meter's own store: a fixed seed and no chance failures, so that every
+        reading arrives, the same each run; and the keys given."""
         os.makedirs(os.path.dirname(self.meter_store), exist_ok=True)
-        lines = read_bytes(self.meter_store).decode().splitlines()
-        lines = [l for l in lines if l.split("=")[0] not in keys]
-        if "[Instrument]" not in lines:
-            lines.append("[Instrument]")
-        lines[lines.index("[Instrument]") + 1:lines.index("[Instrument]") + 1] = ["%s=%s" % kv for kv in keys.items()]
         with open(self.meter_store, "w") as f:
-            f.write("\n".join(lines) + "\n")
+            f.write("[Instrument]\n" + "".join("%s=%s\n" % kv for kv in dict(Seed=12345, OccasionalInvalidReadings="false", **keys).items()))
 
     def start(self):
         self.runs += 1
@@ -256,12 +245,6 @@ class Desktop:
         self.type(path)
         self.keys(title, "Return")
         self.gone(title)
-
-    def take_reading(self, press, path):
-        """A reading by press(); its line reaches the data file."""
-        before = count_lines(path)
-        press()
-        wait_for(lambda: self.expect_running() or count_lines(path) > before, "a reading's line in %s" % path)
 
 
 def run(journey):
