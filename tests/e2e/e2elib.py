@@ -1,10 +1,8 @@
 """Drives the real glimora binary on a private X display as an operator would: controls are found by
 role and accessible name over AT-SPI and activated through their actions, text and keys are typed
-by xdotool into the focused window, and results are read from the files the program writes.
-
-The journey runs on its own D-Bus session bus (dbus-run-session), which starts the accessibility
-bus on demand. The simulated instrument draws from a fixed seed and fails no reading by chance, so
-every command has one outcome; every wait polls one condition with a timeout.
+by xdotool into the focused window, and results are read from the files the program writes. The
+journey runs on its own D-Bus session bus (dbus-run-session), which starts the accessibility bus on
+demand; every wait polls one condition with a timeout.
 """
 import configparser
 import os
@@ -24,7 +22,6 @@ except ImportError:
     pyatspi = None
 
 MAIN = r"DOI/Haze Meter( - .*)?"
-PREFERENCE_KEYS = ["CalIndex", "KeepAlive", "NoFile", "SoundOn", "Digits", "EnableButton", "CalConst", "PixelAvg", "Password"]
 _START = time.monotonic()
 
 
@@ -83,7 +80,6 @@ class Desktop:
         for d in (self.config, self.home, runtime):
             os.makedirs(d, mode=0o700)
         self.settings = os.path.join(self.config, "Glimora", "Glimora.ini")
-        self.meter_store = os.path.join(self.config, "Glimora", "SimulatedMeter.ini")
         self.app, self.runs = None, 0
         read_end, write_end = os.pipe()
         self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1600x1000x24", "-nolisten", "tcp", "-noreset"],
@@ -98,15 +94,12 @@ class Desktop:
         self.env.update(DISPLAY=display, XDG_CONFIG_HOME=self.config, HOME=self.home, XDG_RUNTIME_DIR=runtime, TMPDIR=work,
                         QT_QPA_PLATFORM="xcb", QT_ACCESSIBILITY="1", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                         LC_ALL="C.UTF-8", LANG="C.UTF-8")
-        self.set_instrument()
+        # The simulated meter draws from a fixed seed and fails no reading by chance: every reading
+        # arrives, the same each run.
+        os.makedirs(os.path.join(self.config, "Glimora"))
+        with open(os.path.join(self.config, "Glimora", "SimulatedMeter.ini"), "w") as f:
+            f.write("[Instrument]\nSeed=12345\nOccasionalInvalidReadings=false\n")
         log("Xvfb on %s, work folder %s" % (display, work))
-
-    def set_instrument(self, **keys):
-        """Writes the simulated meter's own store: a fixed seed and no chance failures, so that every
-        reading arrives, the same each run; and the keys given."""
-        os.makedirs(os.path.dirname(self.meter_store), exist_ok=True)
-        with open(self.meter_store, "w") as f:
-            f.write("[Instrument]\n" + "".join("%s=%s\n" % kv for kv in dict(Seed=12345, OccasionalInvalidReadings="false", **keys).items()))
 
     def start(self):
         self.runs += 1
@@ -157,9 +150,6 @@ class Desktop:
         return wait_for(lambda: pyatspi.findDescendant(root, lambda a: a.getRoleName() == role and a.name == name),
                         "a %s named %r" % (role, name), 5)
 
-    def enabled(self, root, role, name):
-        return self.control(root, role, name).getState().contains(pyatspi.STATE_ENABLED)
-
     def press(self, root, role, name):
         """Runs the control's own action (a button's press, a menu item's trigger) once it is enabled."""
         self.activate(self.control(root, role, name), name)
@@ -193,7 +183,8 @@ class Desktop:
         return [c.name for c in bar if c is not None and c.getRoleName() == "label"]
 
     def ready(self, main):
-        return "Waiting for commands" in self.status(main) and self.enabled(main, "menu item", "Take Reading")
+        return ("Waiting for commands" in self.status(main)
+                and self.control(main, "menu item", "Take Reading").getState().contains(pyatspi.STATE_ENABLED))
 
     def wait_ready(self, main, timeout=30):
         wait_for(lambda: self.ready(main), "the meter to wait for commands", timeout)

@@ -57,7 +57,8 @@ def lines_of(path):
     return e2elib.read_bytes(path).decode().split("\r\n")[:-1]
 
 
-def morning(d, day, copy):
+def journey(d):
+    day, copy = (os.path.join(d.work, f) for f in ("day.csv", "copy.csv"))
     d.start()
     d.answer_password_warning()
     main = d.window(MAIN)
@@ -85,10 +86,6 @@ def morning(d, day, copy):
     if len(copied) != READINGS + 1 or not all(line.endswith("," + MORNING_COMMENT) for line in copied[1:]):
         raise Failure("the copy holds %r, expected the header and %d old-data lines" % (copied, READINGS))
     d.exit_by_menu()
-
-
-def journey(d):
-    morning(d, *(os.path.join(d.work, f) for f in ("day.csv", "copy.csv")))
     log("a working morning: %d readings copied as old data" % READINGS)
 
 
