@@ -27,6 +27,7 @@ struct AppFixture {
 
     AppFixture()
     {
+        testing::ClearModals();
         support::SetSounds(&sounds);
         meter = new TestMeter;
     }

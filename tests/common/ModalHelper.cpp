@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPointer>
@@ -20,46 +19,38 @@ struct Pending {
 QQueue<Pending> g_queue;
 QList<QPointer<QWidget>> g_answered;
 QStringList g_titles;
-QTimer* g_timer = nullptr;
 
-bool AlreadyAnswered(QWidget* w)
+// Fails the test and closes w unanswered, so that nothing waits on it.
+void Fail(QWidget* w, const QByteArray& message)
 {
-    for (const auto& p : g_answered)
-        if (p && p.data() == w) return true;
-    return false;
+    QTest::qFail(message.constData(), __FILE__, __LINE__);
+    w->close();
 }
 
 void Poll()
 {
     if (g_queue.isEmpty()) return;
     QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible() || AlreadyAnswered(modal)) return;
+    if (!modal || !modal->isVisible() || g_answered.contains(modal)) return;
     Pending next = g_queue.dequeue();
     g_answered.append(modal);
     g_titles.append(modal->windowTitle());
-    if (!next.title.isNull() && modal->windowTitle() != next.title) {
-        // The wrong dialog: fail the test and close it unanswered, so that nothing waits on it.
-        const QByteArray message = "modal dialog titled '" + modal->windowTitle().toUtf8() + "', expected '" + next.title.toUtf8() + "'";
-        QTest::qFail(message.constData(), __FILE__, __LINE__);
-        modal->close();
-        return;
-    }
-    next.action(modal);
-}
-
-void EnsureTimer()
-{
-    if (g_timer) return;
-    g_timer = new QTimer(qApp);
-    g_timer->setInterval(10);
-    QObject::connect(g_timer, &QTimer::timeout, Poll);
-    g_timer->start();
+    if (!next.title.isNull() && modal->windowTitle() != next.title)
+        Fail(modal, "modal dialog titled '" + modal->windowTitle().toUtf8() + "', expected '" + next.title.toUtf8() + "'");
+    else
+        next.action(modal);
 }
 }  // namespace
 
 void WhenModal(std::function<void(QWidget*)> action, const QString& expectedTitle)
 {
-    EnsureTimer();
+    static QTimer* const poller = [] {
+        auto* timer = new QTimer(qApp);
+        QObject::connect(timer, &QTimer::timeout, Poll);
+        timer->start(10);
+        return timer;
+    }();
+    Q_UNUSED(poller);
     g_queue.enqueue({std::move(action), expectedTitle});
 }
 
@@ -69,15 +60,8 @@ void AnswerFileDialog(const QString& path, const QString& expectedTitle)
         [path](QWidget* w) {
             auto* dialog = qobject_cast<QFileDialog*>(w);
             auto* name = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
-            if (!name) {
-                QTest::qFail("no file dialog with a file name box", __FILE__, __LINE__);
-                w->close();
-                return;
-            }
-            if (path.isEmpty()) {
-                dialog->reject();
-                return;
-            }
+            if (!name) return Fail(w, "no file dialog with a file name box");
+            if (path.isEmpty()) return dialog->reject();
             name->setText(path);
             static_cast<QDialog*>(dialog)->accept();  // QFileDialog's own accept() is protected
         },
@@ -102,20 +86,13 @@ QStringList AnsweredTitles()
 
 bool PumpUntil(const std::function<bool()>& cond, int timeoutMs)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!cond() && t.elapsed() < timeoutMs) QTest::qWait(5);
-    return cond();
+    return QTest::qWaitFor(cond, timeoutMs);
 }
 
 void Click(QWidget* parent, const QString& objectName)
 {
     auto* button = parent->findChild<QAbstractButton*>(objectName);
-    if (!button) {
-        QTest::qFail(QByteArray("no button named " + objectName.toUtf8()).constData(), __FILE__, __LINE__);
-        parent->close();
-        return;
-    }
+    if (!button) return Fail(parent, "no button named " + objectName.toUtf8());
     button->click();
 }
 

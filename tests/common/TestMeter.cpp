@@ -22,7 +22,6 @@ void TestMeter::SetConnected(bool value)
 int32_t TestMeter::ConnectState()
 {
     log << QStringLiteral("ConnectState");
-    if (holdLink) return 1;
     if (!connectStates.isEmpty()) return connectStates.dequeue();
     return connected ? 2 : 0;
 }

@@ -19,7 +19,6 @@ public:
     bool connected = false;
     bool linkOnConnect = true;      // Connected := True links the meter
     QQueue<int> connectStates;      // answers of ConnectState before the final one
-    bool holdLink = false;          // while set, ConnectState answers 1: the handshake goes on
     int meterState = 1;
     int batteryState = 2;
     QString version = QStringLiteral("3.1");

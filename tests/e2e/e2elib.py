@@ -1,13 +1,10 @@
 """Drives the real glimora binary on a private X display as an operator would: controls are found by
 role and accessible name over AT-SPI and activated through their actions, text and keys are typed
-by xdotool into the focused window, and results are read from the files the program writes.
-
-The journey runs on its own D-Bus session bus (dbus-run-session), which starts the accessibility
-bus on demand. The simulated instrument draws from a fixed seed and fails no reading by chance, so
-every command has one outcome; every wait polls one condition with a timeout.
+by xdotool into the focused window, and results are read from the files the program writes. The
+journey runs on its own D-Bus session bus (dbus-run-session), which starts the accessibility bus on
+demand; every wait polls one condition with a timeout.
 """
 import configparser
-import csv
 import os
 import re
 import shutil
@@ -15,7 +12,6 @@ import subprocess
 import sys
 import time
 import traceback
-import urllib.parse
 
 SKIP = 77
 try:
@@ -26,10 +22,6 @@ except ImportError:
     pyatspi = None
 
 MAIN = r"DOI/Haze Meter( - .*)?"
-PANEL = r"Haze Meter \(simulated\)"
-FIXED_HEADER = "DateTime,Specular,DOI,Deg2,Deg15,CalName,CalDtTm,SerNum".split(",")
-PREFERENCE_KEYS = ["CalIndex", "KeepAlive", "NoFile", "SoundOn", "Digits", "EnableButton", "CalConst", "PixelAvg", "Password"]
-DATE = r"\d\d/\d\d/\d{4} \d\d:\d\d:\d\d"
 _START = time.monotonic()
 
 
@@ -67,35 +59,13 @@ def read_bytes(path):
         return b""
 
 
-def count_lines(path):
-    return read_bytes(path).count(b"\n")
-
-
-def read_data_file(path):
-    """The rows of a comma-separated data file, checked for whole CR LF lines."""
-    raw = read_bytes(path)
-    if raw and not raw.endswith(b"\r\n") or b"\n" in raw.replace(b"\r\n", b"") or b"\r" in raw.replace(b"\r\n", b""):
-        raise Failure("%s holds a line not ended by CR LF: %r" % (path, raw[-80:]))
-    with open(path, newline="") as f:
-        return list(csv.reader(f))
-
-
 def read_settings(path):
-    """The settings file as {section: {key: text}}, names decoded (%20) and quoted texts unquoted;
-    a half-written file fails the strict parse."""
+    """The settings file as {section: {key: text}}; a half-written file fails the strict parse."""
     parser = configparser.RawConfigParser(strict=True, interpolation=None)
     parser.optionxform = str
     with open(path, encoding="utf-8") as f:
         parser.read_file(f)
-    unquote = lambda v: v[1:-1].encode("latin-1", "backslashreplace").decode("unicode_escape") if v[:1] == v[-1:] == '"' and len(v) > 1 else v
-    return {urllib.parse.unquote(s): {urllib.parse.unquote(k): unquote(v) for k, v in parser.items(s)} for s in parser.sections()}
-
-
-def check_reading_row(row, comments, where):
-    """A reading line: eight fixed fields, then the comment texts in force."""
-    if (len(row) != len(FIXED_HEADER) + len(comments) or not re.fullmatch(DATE, row[0]) or not re.fullmatch(DATE, row[6])
-            or not all(re.fullmatch(r"-?\d+\.\d\d", v) for v in row[1:5]) or not row[7] or row[8:] != comments):
-        raise Failure("%s: %r, expected comments %r" % (where, row, comments))
+    return {s: dict(parser.items(s)) for s in parser.sections()}
 
 
 # --- The desktop, the program and its controls ---
@@ -110,7 +80,6 @@ class Desktop:
         for d in (self.config, self.home, runtime):
             os.makedirs(d, mode=0o700)
         self.settings = os.path.join(self.config, "Glimora", "Glimora.ini")
-        self.meter_store = os.path.join(self.config, "Glimora", "SimulatedMeter.ini")
         self.app, self.runs = None, 0
         read_end, write_end = os.pipe()
         self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1600x1000x24", "-nolisten", "tcp", "-noreset"],
@@ -125,20 +94,12 @@ class Desktop:
         self.env.update(DISPLAY=display, XDG_CONFIG_HOME=self.config, HOME=self.home, XDG_RUNTIME_DIR=runtime, TMPDIR=work,
                         QT_QPA_PLATFORM="xcb", QT_ACCESSIBILITY="1", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                         LC_ALL="C.UTF-8", LANG="C.UTF-8")
-        # A fixed seed and no chance failures: every reading and scan arrives, the same each run.
-        self.set_instrument(Seed=12345, OccasionalInvalidReadings="false")
+        # The simulated meter draws from a fixed seed and fails no reading by chance: every reading
+        # arrives, the same each run.
+        os.makedirs(os.path.join(self.config, "Glimora"))
+        with open(os.path.join(self.config, "Glimora", "SimulatedMeter.ini"), "w") as f:
+            f.write("[Instrument]\nSeed=12345\nOccasionalInvalidReadings=false\n")
         log("Xvfb on %s, work folder %s" % (display, work))
-
-    def set_instrument(self, **keys):
-        """Sets [Instrument] keys of the simulated meter's own store, the rest kept as it wrote them."""
-        os.makedirs(os.path.dirname(self.meter_store), exist_ok=True)
-        lines = read_bytes(self.meter_store).decode().splitlines()
-        lines = [l for l in lines if l.split("=")[0] not in keys]
-        if "[Instrument]" not in lines:
-            lines.append("[Instrument]")
-        lines[lines.index("[Instrument]") + 1:lines.index("[Instrument]") + 1] = ["%s=%s" % kv for kv in keys.items()]
-        with open(self.meter_store, "w") as f:
-            f.write("\n".join(lines) + "\n")
 
     def start(self):
         self.runs += 1
@@ -189,9 +150,6 @@ class Desktop:
         return wait_for(lambda: pyatspi.findDescendant(root, lambda a: a.getRoleName() == role and a.name == name),
                         "a %s named %r" % (role, name), 5)
 
-    def enabled(self, root, role, name):
-        return self.control(root, role, name).getState().contains(pyatspi.STATE_ENABLED)
-
     def press(self, root, role, name):
         """Runs the control's own action (a button's press, a menu item's trigger) once it is enabled."""
         self.activate(self.control(root, role, name), name)
@@ -225,7 +183,8 @@ class Desktop:
         return [c.name for c in bar if c is not None and c.getRoleName() == "label"]
 
     def ready(self, main):
-        return "Waiting for commands" in self.status(main) and self.enabled(main, "menu item", "Take Reading")
+        return ("Waiting for commands" in self.status(main)
+                and self.control(main, "menu item", "Take Reading").getState().contains(pyatspi.STATE_ENABLED))
 
     def wait_ready(self, main, timeout=30):
         wait_for(lambda: self.ready(main), "the meter to wait for commands", timeout)
@@ -277,12 +236,6 @@ class Desktop:
         self.type(path)
         self.keys(title, "Return")
         self.gone(title)
-
-    def take_reading(self, press, path):
-        """A reading by press(); its line reaches the data file."""
-        before = count_lines(path)
-        press()
-        wait_for(lambda: self.expect_running() or count_lines(path) > before, "a reading's line in %s" % path)
 
 
 def run(journey):
