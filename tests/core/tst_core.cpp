@@ -204,22 +204,6 @@ private slots:
         QVERIFY(model.Averages().HasMessage());
     }
 
-    void deleteScalesLinearly()
-    {
-        // 50,000 selected rows of 100,000 go in one pass; a quadratic walk runs past the time limit.
-        ReadingsModel model;
-        for (int i = 0; i < 100000; ++i) {
-            MeterReading r = Make(i % 100, 90, 1, 2);
-            r.TimeStamp = r.TimeStamp.addSecs(-i);  // to the end of the newest-first list: linear to build
-            model.AddReading(r, 2, QString());
-        }
-        std::vector<bool> sel(100000);
-        for (std::size_t i = 0; i < sel.size(); ++i) sel[i] = (i % 2) == 0;
-        model.DeleteRows(sel);
-        QCOMPARE(model.RowCount(), 50000);
-        QCOMPARE(model.Averages().Count(), 50000L);
-    }
-
     void statusPanels_data()
     {
         QTest::addColumn<bool>("connected");

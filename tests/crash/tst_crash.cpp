@@ -2,11 +2,9 @@
 // settings store saved on a disk that fills up. The program runs as a child process
 // (crash_driver) so that it can really die.
 //
-// The test command runs five kill rounds from a fixed seed, so a failure repeats as it is. For
-// the long random run, set the number of rounds and leave the seed to chance:
-//   export QTEST_FUNCTION_TIMEOUT=3600000 GLIMORA_CRASH_ROUNDS=200 GLIMORA_CRASH_SEED=random
-//   build/tests/crash/tst_crash killedWhileReading
-// (GLIMORA_CRASH_SEED=<number> repeats the run that printed that seed.)
+// The test command runs five kill rounds from a fixed seed, so a failure repeats as it is;
+// scripts/crash-long.sh runs 200 rounds from a random seed (GLIMORA_CRASH_SEED=<number> repeats
+// the run that printed that seed).
 #include <QDir>
 #include <QFile>
 #include <QProcess>

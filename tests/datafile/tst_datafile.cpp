@@ -17,7 +17,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <dlfcn.h>
 #include <memory>
+#include <sys/stat.h>
 
 #include "comments/CommentColumns.h"
 #include "comments/dlgAdditionalComments.h"
@@ -34,6 +36,17 @@
 #include "tests/common/RecordingSoundSink.h"
 #include "tests/common/Unwritable.h"
 #include "vantrel/MeterReading.h"
+
+// A line counts as written only once it is on the disk: the program's fdatasync calls land here
+// first, noting how much of the file each one covered.
+static qint64 g_syncedSize = -1;
+extern "C" int fdatasync(int fd)
+{
+    struct stat st {};
+    g_syncedSize = ::fstat(fd, &st) == 0 ? qint64(st.st_size) : -1;
+    static const auto real = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fdatasync"));
+    return real(fd);
+}
 
 namespace {
 
@@ -250,8 +263,10 @@ private slots:
         // A new file gets its header; nothing is written on opening an existing one.
         QCOMPARE(ReadAll(path), content.isEmpty() ? datafile::HeaderLine(comma, {QStringLiteral("Comment")}).toUtf8() : content);
         const qsizetype before = ReadAll(path).size();
+        g_syncedSize = -1;
         w.Write(MakeReading(), QStringLiteral("x"));
         const QByteArray added = ReadAll(path).mid(before);
+        QCOMPARE(g_syncedSize, qint64(before + added.size()));
         QCOMPARE(added.count(comma ? ',' : '\t'), 8);
         QCOMPARE(added.count(comma ? '\t' : ','), 0);
         QCOMPARE(w.title, kBaseTitle + QStringLiteral(" - ") + path);
