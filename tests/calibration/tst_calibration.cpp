@@ -21,19 +21,12 @@ namespace {
 using Command = void (*)(VantrelCntl&, const Preferences&, QWidget*);
 using calibration::MeterField;
 
-void ClickLater(QWidget* dialog, const QString& name)
-{
-    auto* button = dialog->findChild<QAbstractButton*>(name);
-    QVERIFY2(button, qPrintable(name));
-    QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
-}
-
 void AnswerQuestion(const QString& title, bool yes, QString* question = nullptr)
 {
     testing::WhenModal(
         [yes, question](QWidget* w) {
             if (question) *question = w->findChild<QLabel*>(QStringLiteral("MsgLbl"))->text();
-            ClickLater(w, yes ? QStringLiteral("YesButton") : QStringLiteral("NoButton"));
+            testing::ClickLater(w, yes ? QStringLiteral("YesButton") : QStringLiteral("NoButton"));
         },
         title);
 }
@@ -46,7 +39,7 @@ void FillAndPress(const QString& title, const QList<QPair<QString, QString>>& ty
         [typed, button, inspect](QWidget* w) {
             if (inspect) inspect(w);
             for (const auto& entry : typed) testing::TypeInto(w, entry.first, entry.second);
-            ClickLater(w, button);
+            testing::ClickLater(w, button);
         },
         title);
 }
@@ -57,9 +50,6 @@ Preferences WithKeepAlive(bool keepAlive)
     p.KeepAlive = keepAlive;
     return p;
 }
-
-const QStringList kMeterReads{"Center?",         "Intensity?",     "RefCenter?",   "RefDutyCycle?", "SerialNumber?",
-                              "Deg2Distortion?", "DOIDistortion?", "BlackLevel?", "Authority?"};
 
 QString BoxText(QWidget* w, const char* name)
 {
@@ -84,11 +74,7 @@ private slots:
         testing::ClearModals();
     }
 
-    void cleanup()
-    {
-        QCOMPARE(testing::PendingModals(), 0);
-        testing::ClearModals();
-    }
+    void cleanup() { testing::VerifyAllAnswered(); }
 
     // An operation runs once, after the meter is unlocked; a refusal of the operation beeps, and
     // clearing the configurations asks first. A refused authorisation ends every command before
@@ -129,7 +115,7 @@ private slots:
         meter.unlockResult = unlock;
         meter.calibrateResult = meter.correctionResult = result;
         if (!unlock)
-            testing::WhenModal([](QWidget* w) { ClickLater(w, QStringLiteral("OKButton")); }, QStringLiteral("Password Failure"));
+            testing::WhenModal([](QWidget* w) { testing::ClickLater(w, QStringLiteral("OKButton")); }, QStringLiteral("Password Failure"));
         QString question;
         if (!answer.isEmpty()) AnswerQuestion(QStringLiteral("Delete Calibration Standards"), answer == QLatin1String("Yes"), &question);
         Preferences p;
@@ -188,7 +174,7 @@ private slots:
     }
 
     // The dialog shows the meter's values (distortions at three decimals, the serial number cut
-    // to 8), the meter is kept alive while it is open, and Ok writes every field in order.
+    // to 8), the meter is kept alive while it is open, and Ok writes every field, in order.
     void changeMeterSettingsReadsAndWritesInOrder_data()
     {
         QTest::addColumn<bool>("keepAlive");
@@ -230,14 +216,14 @@ private slots:
                              {"edCenter", "100"}, {"edRefCenter", "140"}, {"edIntensity", "50"}, {"edRefDutyCycle", "90"},
                              {"edDOIDistortion", "0.9"}, {"edSerialNumber", "  SN 77 "}, {"edBlackLevel", "70000"}})
                         testing::TypeInto(w, QLatin1String(box), QLatin1String(text));
-                ClickLater(w, QStringLiteral("btnOK"));
+                testing::ClickLater(w, QStringLiteral("btnOK"));
             },
             QStringLiteral("Haze Meter Properties"));
         ChangeMeterSettingsCommand(meter, WithKeepAlive(keepAlive), nullptr);
         QCOMPARE(question, QStringLiteral("Warning! This operation can result in loss of calibration. Do you wish to continue?"));
         QVERIFY(keptAliveWhileOpen);
         QCOMPARE(shown, QStringList({"0.988", "ABCDEFGH"}));
-        QCOMPARE(meter.log, QStringList({"Unlock", "KeepAlive=true"}) + kMeterReads + writes);
+        QCOMPARE(meter.Writes(), QStringList({"Unlock", "KeepAlive=true"}) + writes);
     }
 
     void setParametersReadsAndWritesInOrder()

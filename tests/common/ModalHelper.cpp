@@ -79,6 +79,20 @@ void ClearModals()
     g_titles.clear();
 }
 
+void VerifyAllAnswered()
+{
+    const int pending = PendingModals();
+    ClearModals();
+    if (pending > 0) QTest::qFail(qPrintable(QStringLiteral("%1 queued dialog answer(s) found no dialog").arg(pending)), __FILE__, __LINE__);
+}
+
+void ClickLater(QWidget* parent, const QString& objectName)
+{
+    auto* button = parent->findChild<QAbstractButton*>(objectName);
+    if (!button) return Fail(parent, "no button " + objectName.toUtf8());
+    QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
+}
+
 QStringList AnsweredTitles()
 {
     return g_titles;

@@ -17,6 +17,8 @@ void AnswerFileDialog(const QString& path, const QString& expectedTitle);
 int PendingModals();
 // Drops every queued action.
 void ClearModals();
+// For cleanup(): fails the test when a queued action found no dialog, and drops what is left.
+void VerifyAllAnswered();
 // Window titles of the dialogs answered so far, in order.
 QStringList AnsweredTitles();
 
@@ -26,6 +28,9 @@ bool PumpUntil(const std::function<bool()>& cond, int timeoutMs = 5000);
 // Finds a child by object name and clicks it (QAbstractButton). When there is none the test
 // fails and parent is closed.
 void Click(QWidget* parent, const QString& objectName);
+// Clicks the named button once control is back in the event loop (for a dialog that has yet to
+// return from the call that opened it); fails the test when there is none.
+void ClickLater(QWidget* parent, const QString& objectName);
 // Sets the text of a QLineEdit child found by object name, as typed (textEdited is emitted);
 // fails the test when there is none.
 void TypeInto(QWidget* parent, const QString& objectName, const QString& text);

@@ -71,27 +71,11 @@ private slots:
         QCOMPARE(DefaultTopic(file), QStringLiteral("/welcome.htm"));
         QCOMPARE(HelpTitle(file), QStringLiteral("Glimora Help"));
         QCOMPARE(ResolveContext(file, 5), QStringLiteral("/KALDEX/Contact_KALDEX.htm"));
-    }
-
-    void pathsResolveInsideTheFile_data()
-    {
-        QTest::addColumn<QString>("asked");
-        QTest::addColumn<QString>("found");  // empty: no such object
-        const QString contact = QStringLiteral("/KALDEX/Contact_KALDEX.htm");
-        QTest::newRow("dot dot") << QStringLiteral("/KALDEX/./../WELCOME.htm") << QStringLiteral("/welcome.htm");
-        QTest::newRow("above the root") << QStringLiteral("/../welcome.htm") << QString();
-        QTest::newRow("page as folder") << QStringLiteral("/KALDEX/Contact_KALDEX.htm/") << QString();
-        QTest::newRow("NUL") << QStringLiteral("/welcome.htm") + QChar(0) << QString();
-    }
-
-    void pathsResolveInsideTheFile()
-    {
-        QFETCH(QString, asked);
-        QFETCH(QString, found);
-        ChmFile file;
-        QVERIFY(file.Open(kHelpFile));
-        QCOMPARE(file.CanonicalPath(asked), found);
-        QCOMPARE(file.Read(asked), found.isEmpty() ? QByteArray() : file.Read(found));
+        // A link resolves inside the file only: never above its root, never a page as a folder.
+        QCOMPARE(file.CanonicalPath(QStringLiteral("/KALDEX/./../WELCOME.htm")), QStringLiteral("/welcome.htm"));
+        for (const QString& outside : {QStringLiteral("/../welcome.htm"), QStringLiteral("/KALDEX/Contact_KALDEX.htm/"),
+                                       QStringLiteral("/welcome.htm") + QChar(0)})
+            QVERIFY2(file.CanonicalPath(outside).isEmpty() && file.Read(outside).isEmpty(), qPrintable(outside));
     }
 
     // Missing, a folder, empty or cut short: the file does not open, and leaves nothing of the

@@ -166,12 +166,7 @@ private:
     QTemporaryDir m_dir;
 
 private slots:
-    void cleanup()
-    {
-        const int pending = testing::PendingModals();
-        testing::ClearModals();
-        QCOMPARE(pending, 0);
-    }
+    void cleanup() { testing::VerifyAllAnswered(); }
 
     // The size setter keeps to the bounds, and a copy takes the bounds before the size. The store
     // is read without the bounds; a number that does not fit or is no number reads as 0, and
@@ -221,16 +216,6 @@ private slots:
         const QMap<QString, QString> got{{"FontSize", QString::number(f.Size())}, {"FontColor", QString::number(f.Color())},
                                          {"FontBold", f.Bold() ? "true" : "false"}, {"FontName", f.FontName()}};
         QCOMPARE(got.value(key), read);
-    }
-
-    // Add fills the first empty slot, then grows the list by one, up to 40.
-    void tabListGrowsToForty()
-    {
-        TabClass t;
-        t.SetTabCount(2);
-        t.SetTabs(2, 100);
-        for (int i = 1; i <= 40; ++i) t.Add(i * 10);
-        QCOMPARE(QList<int>({t.TabCount(), t.Tabs(1), t.Tabs(2), t.Tabs(3), t.Tabs(40)}), QList<int>({40, 10, 100, 20, 390}));
     }
 
     void tabStoreRules_data()

@@ -33,13 +33,6 @@ const QString kSection = QStringLiteral("Preferences");
 
 // Clicks a named button once control is back in the event loop, so that a dialog it opens
 // can be answered in turn.
-void ClickLater(QWidget* dialog, const QString& name)
-{
-    auto* button = dialog->findChild<QAbstractButton*>(name);
-    QVERIFY2(button, qPrintable(name));
-    QMetaObject::invokeMethod(button, "click", Qt::QueuedConnection);
-}
-
 }  // namespace
 
 class TestSettings : public QObject {
@@ -66,8 +59,7 @@ private slots:
 
     void cleanup()
     {
-        QCOMPARE(testing::PendingModals(), 0);
-        testing::ClearModals();
+        testing::VerifyAllAnswered();
         m_store.reset();
         m_dir.reset();
     }
@@ -143,14 +135,14 @@ private slots:
                 const bool close = typed == QLatin1String("<close>");
                 testing::TypeInto(w, QStringLiteral("edPassword"), close ? QStringLiteral("Secret7") : typed);
                 if (close) QMetaObject::invokeMethod(w, "close", Qt::QueuedConnection);
-                else ClickLater(w, QStringLiteral("Ok"));
+                else testing::ClickLater(w, QStringLiteral("Ok"));
             },
             QStringLiteral("Enter Password"));
         if (!granted)
             testing::WhenModal(
                 [&](QWidget* w) {
                     message = w->findChild<QLabel*>(QStringLiteral("ErrMsg"))->text();
-                    ClickLater(w, QStringLiteral("OKButton"));
+                    testing::ClickLater(w, QStringLiteral("OKButton"));
                 },
                 QStringLiteral("Password Failure"));
 
@@ -258,7 +250,7 @@ private slots:
                 for (const char* name : {"chkKeepAlive", "chkNoFile", "chkConstDC", "chkButtonEnable"})
                     w->findChild<QCheckBox*>(QLatin1String(name))->click();
                 w->findChild<QRadioButton*>(QStringLiteral("rad3Digit"))->click();
-                ClickLater(w, QStringLiteral("btnOK"));
+                testing::ClickLater(w, QStringLiteral("btnOK"));
             },
             QStringLiteral("Properties"));
         QStringList calls;
@@ -272,7 +264,7 @@ private slots:
         testing::WhenModal(
             [](QWidget* w) {
                 w->findChild<QRadioButton*>(QStringLiteral("rad0Digit"))->click();
-                ClickLater(w, QStringLiteral("btnCancel"));
+                testing::ClickLater(w, QStringLiteral("btnCancel"));
             },
             QStringLiteral("Properties"));
         calls.clear();
@@ -295,7 +287,7 @@ private slots:
             [&](QWidget* w) {
                 question = w->findChild<QLabel*>(QStringLiteral("MsgLbl"))->text();
                 cancelShown = w->findChild<QPushButton*>(QStringLiteral("CancelButton"))->isVisible();
-                ClickLater(w, QStringLiteral("NoButton"));
+                testing::ClickLater(w, QStringLiteral("NoButton"));
             },
             QStringLiteral("Restore Settings"));
         RestoreDefaultsCommand(meter, p, nullptr, [&] { ++calls; });
@@ -303,7 +295,7 @@ private slots:
                                           "values.  Are you sure you want to restore these settings?"));
         QVERIFY(!cancelShown);
         QCOMPARE(calls, 0);
-        testing::WhenModal([](QWidget* w) { ClickLater(w, QStringLiteral("YesButton")); }, QStringLiteral("Restore Settings"));
+        testing::WhenModal([](QWidget* w) { testing::ClickLater(w, QStringLiteral("YesButton")); }, QStringLiteral("Restore Settings"));
         RestoreDefaultsCommand(meter, p, nullptr, [&] { ++calls; });
         QCOMPARE(calls, 1);
     }
