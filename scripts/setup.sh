@@ -14,6 +14,7 @@ PACKAGES=(
   xvfb xauth xdotool x11-utils imagemagick
   cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils
   python3 python3-pyatspi dbus-daemon at-spi2-core desktop-file-utils
+  libqt6sql6-sqlite libqt6sql6-psql postgresql-15 clang-format
 )
 
 # A comma-decimal locale for the test suite's second run: numbers must read the same under it.
