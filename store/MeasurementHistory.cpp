@@ -1,0 +1,61 @@
+#include "store/MeasurementHistory.h"
+
+#include <QSysInfo>
+#include <QThread>
+#include <QWidget>
+#include <pwd.h>
+#include <unistd.h>
+
+#include "store/LocalStore.h"
+#include "support/SettingsStore.h"
+
+namespace store {
+
+MeasurementHistory::MeasurementHistory(const support::SettingsStore& settings, const QString& path, QObject* parent)
+    : QObject(parent)
+    , m_station(settings.GetSetting(QStringLiteral("Store"), QStringLiteral("Station")).trimmed())
+    , m_server(settings.GetSetting(QStringLiteral("Store"), QStringLiteral("Server")).trimmed())
+    , m_local(std::make_unique<LocalStore>(path.isEmpty() ? LocalStore::DefaultPath() : path))
+{
+    if (m_station.isEmpty()) m_station = QSysInfo::machineHostName();
+}
+
+MeasurementHistory::~MeasurementHistory()
+{
+    if (m_window) delete m_window.data();
+}
+
+QString MeasurementHistory::OperatorName()
+{
+    if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_name) return QString::fromLocal8Bit(pw->pw_name);
+    return qEnvironmentVariable("USER");
+}
+
+void MeasurementHistory::RecordReading(ReadingRecord record)
+{
+    if (record.station.isEmpty()) record.station = m_station;
+    if (record.operatorName.isEmpty()) record.operatorName = OperatorName();
+    m_local->RecordReading(std::move(record));
+}
+
+void MeasurementHistory::RecordScan(ScanRecord record)
+{
+    if (record.station.isEmpty()) record.station = m_station;
+    m_local->RecordScan(std::move(record));
+}
+
+QString MeasurementHistory::TakeNotice()
+{
+    return m_local->TakeNotice();
+}
+
+int MeasurementHistory::Unsent()
+{
+    return m_local->Unsent();
+}
+
+void MeasurementHistory::ShowWindow(QWidget*)
+{
+}
+
+}  // namespace store
