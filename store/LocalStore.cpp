@@ -177,28 +177,33 @@ QString LocalStore::TakeNotice()
 
 bool LocalStore::Write(const Pending& record)
 {
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    QSqlQuery q(db);
     QSqlError error;
-    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
-        error = q.lastError();
-    } else {
-        const bool reading = std::holds_alternative<ReadingRecord>(record);
-        const bool inserted = reading ? Insert(db, QStringLiteral("readings"), ReadingColumns(), std::get<ReadingRecord>(record), error)
-                                      : Insert(db, QStringLiteral("scans"), ScanColumns(), std::get<ScanRecord>(record), error);
-        QSqlQuery outbox(db);
-        outbox.prepare(QStringLiteral("INSERT INTO outbox (kind, record_id) VALUES (?, ?)"));
-        outbox.addBindValue(reading ? QStringLiteral("reading") : QStringLiteral("scan"));
-        outbox.addBindValue(reading ? std::get<ReadingRecord>(record).id : std::get<ScanRecord>(record).id);
-        if (inserted && !outbox.exec()) error = outbox.lastError();
-        if (inserted && error.type() == QSqlError::NoError && q.exec(QStringLiteral("COMMIT"))) return true;
-        if (error.type() == QSqlError::NoError) error = q.lastError();
-        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+            error = q.lastError();
+        } else {
+            const bool reading = std::holds_alternative<ReadingRecord>(record);
+            const bool inserted = reading ? Insert(db, QStringLiteral("readings"), ReadingColumns(), std::get<ReadingRecord>(record), error)
+                                          : Insert(db, QStringLiteral("scans"), ScanColumns(), std::get<ScanRecord>(record), error);
+            QSqlQuery outbox(db);
+            outbox.prepare(QStringLiteral("INSERT INTO outbox (kind, record_id) VALUES (?, ?)"));
+            outbox.addBindValue(reading ? QStringLiteral("reading") : QStringLiteral("scan"));
+            outbox.addBindValue(reading ? std::get<ReadingRecord>(record).id : std::get<ScanRecord>(record).id);
+            if (inserted && !outbox.exec()) error = outbox.lastError();
+            if (inserted && error.type() == QSqlError::NoError && q.exec(QStringLiteral("COMMIT"))) return true;
+            if (error.type() == QSqlError::NoError) error = q.lastError();
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        }
     }
-    // A damaged file is set aside; the next attempt writes into the new store.
+    // A record the file refuses for its own sake (its id is there already) would block the ones after it.
+    const QString code = error.nativeErrorCode();
+    if (code == QLatin1String("19") || code == QLatin1String("1555") || code == QLatin1String("2067")) return true;
+    // A damaged file is set aside and the record written into the new store.
     if (Damaged(error)) return SetAsideDamaged(error.text()) && Write(record);
-    // A record the file refuses for its own sake (an id already there) would block the ones after it.
-    if (error.nativeErrorCode() == QLatin1String("1555") || error.nativeErrorCode() == QLatin1String("2067")) return true;
+    // The connection is opened afresh next time: a file that was read-only may be writable then.
+    Close();
     Failed(error.text());
     return false;
 }
