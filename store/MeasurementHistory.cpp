@@ -6,6 +6,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include "store/Forwarder.h"
 #include "store/LocalStore.h"
 #include "support/SettingsStore.h"
 
@@ -18,11 +19,31 @@ MeasurementHistory::MeasurementHistory(const support::SettingsStore& settings, c
     , m_local(std::make_unique<LocalStore>(path.isEmpty() ? LocalStore::DefaultPath() : path))
 {
     if (m_station.isEmpty()) m_station = QSysInfo::machineHostName();
+    if (m_server.isEmpty()) return;
+    // The forwarder lives on its own thread with its own connections; it hears of every record.
+    m_thread = new QThread(this);
+    m_thread->setObjectName(QStringLiteral("store-forwarder"));
+    m_forwarder = new Forwarder(m_local->Path(), m_server);
+    m_forwarder->moveToThread(m_thread);
+    connect(m_thread, &QThread::finished, m_forwarder, &QObject::deleteLater);
+    connect(m_local.get(), &LocalStore::Recorded, m_forwarder, &Forwarder::Wake, Qt::QueuedConnection);
+    connect(m_forwarder, &Forwarder::StateChanged, this, [this](int unsent, const QString& problem) {
+        m_unsent = unsent;
+        m_serverProblem = problem;
+        emit ServerStateChanged();
+    });
+    m_thread->start();
+    QMetaObject::invokeMethod(m_forwarder, &Forwarder::Start, Qt::QueuedConnection);
 }
 
 MeasurementHistory::~MeasurementHistory()
 {
     if (m_window) delete m_window.data();
+    if (m_thread) {
+        QMetaObject::invokeMethod(m_forwarder, &Forwarder::Stop, Qt::BlockingQueuedConnection);
+        m_thread->quit();
+        m_thread->wait();
+    }
 }
 
 QString MeasurementHistory::OperatorName()
@@ -51,7 +72,7 @@ QString MeasurementHistory::TakeNotice()
 
 int MeasurementHistory::Unsent()
 {
-    return m_local->Unsent();
+    return m_forwarder ? m_unsent : m_local->Unsent();
 }
 
 void MeasurementHistory::ShowWindow(QWidget*)

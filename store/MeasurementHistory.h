@@ -40,7 +40,7 @@ public:
     QString TakeNotice();
 
     LocalStore& Local() { return *m_local; }
-    // Records the forwarder has yet to deliver (-1 when unknown).
+    // Records the forwarder has yet to deliver, as it last said (-1 when unknown).
     int Unsent();
     // The forwarder's last word on the lab database ("" while all is well or when none is set).
     QString ServerProblem() const { return m_serverProblem; }
@@ -55,6 +55,7 @@ private:
     QString m_station;
     QString m_server;
     QString m_serverProblem;
+    int m_unsent = -1;
     std::unique_ptr<LocalStore> m_local;
     QThread* m_thread = nullptr;
     Forwarder* m_forwarder = nullptr;

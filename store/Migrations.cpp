@@ -125,7 +125,7 @@ MigrationResult MigrateServer(QSqlDatabase& db, const std::vector<MigrationStep>
     for (;;) {
         QSqlError error;
         if (!db.transaction()) return {false, version, QStringLiteral("starting a migration: ") + db.lastError().text()};
-        if (!Run(db, lock, error) ||
+        if (!Run(db, lock, error) || !Run(db, QStringLiteral("SET LOCAL client_min_messages = warning"), error) ||
             !Run(db, QStringLiteral("CREATE TABLE IF NOT EXISTS glimora_schema (one boolean PRIMARY KEY DEFAULT true CHECK (one), "
                                     "version integer NOT NULL)"),
                  error) ||
