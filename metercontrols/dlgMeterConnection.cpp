@@ -265,8 +265,11 @@ void dlgMeterConnection::ShowFields()
     }
     // Tab order: the control, the port, its settings in order, then the buttons.
     QWidget* previous = cboPort;
-    for (QWidget* w : std::as_const(m_fields))
-        if (w->focusPolicy() != Qt::NoFocus) setTabOrder(previous, w), previous = w;
+    for (QWidget* w : std::as_const(m_fields)) {
+        if (w->focusPolicy() == Qt::NoFocus) continue;
+        setTabOrder(previous, w);
+        previous = w;
+    }
     setTabOrder(previous, txtUnusable);
     setTabOrder(txtUnusable, btnOK);
 }

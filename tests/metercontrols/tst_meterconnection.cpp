@@ -10,6 +10,7 @@
 #include <QSpinBox>
 #include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
