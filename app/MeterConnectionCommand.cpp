@@ -2,6 +2,9 @@
 // without restarting: the present link closes as at shutdown, the new one opens as at start-up,
 // and the window waits for its handshake through the meter's events.
 #include "app/GlimoraApp.h"
+
+#include <QFileInfo>
+
 #include "meter/StatusDisplay.h"
 #include "metercontrols/MeterControlLoader.h"
 #include "metercontrols/MeterControlPlugin.h"
@@ -19,7 +22,7 @@ void GlimoraApp::MeterConnectionCommand()
     dlgMeterConnection dialog(this);
     for (const QString& name : loader.Names()) dialog.mControls << *loader.Info(name);
     for (const MeterControlLoader::Problem& problem : loader.Problems())
-        dialog.mUnusable << QStringLiteral("%1: %2").arg(problem.file, problem.reason);
+        dialog.mUnusable << QStringLiteral("%1: %2").arg(QFileInfo(problem.file).fileName(), problem.reason);
     dialog.mName = store.GetSetting(section, QStringLiteral("Name"), QStringLiteral("Simulated"));
     for (const QString& key : store.Keys(section)) dialog.mSettings.insert(key, store.GetSetting(section, key));
     dialog.exec();

@@ -138,8 +138,7 @@ dlgMeterConnection::dlgMeterConnection(QWidget* parent)
     txtUnusable->setObjectName(QStringLiteral("txtUnusable"));
     txtUnusable->setAccessibleName(QStringLiteral("Meter controls that could not be used"));
     txtUnusable->setReadOnly(true);
-    txtUnusable->setLineWrapMode(QPlainTextEdit::NoWrap);
-    txtUnusable->setFixedHeight(txtUnusable->fontMetrics().lineSpacing() * 4 + 12);
+    txtUnusable->setFixedHeight(txtUnusable->fontMetrics().lineSpacing() * 5 + 12);
     lblUnusable->setBuddy(txtUnusable);
 
     btnOK = new QPushButton(QStringLiteral("Ok"), this);
