@@ -1,8 +1,8 @@
 // Meter > Connection...: choose the meter control (and its serial port) and change over to it
-// without restarting: the present link closes as at shutdown, the new one opens as at start-up,
-// and the window waits for its handshake through the meter's events.
+// without restarting: the link closes the present control as at shutdown and opens the new one
+// as at start-up.
 #include "app/GlimoraApp.h"
-#include "meter/StatusDisplay.h"
+#include "app/MeterLink.h"
 #include "metercontrols/MeterControlLoader.h"
 #include "metercontrols/MeterControlPlugin.h"
 #include "metercontrols/MeterSlot.h"
@@ -11,7 +11,7 @@
 
 void GlimoraApp::MeterConnectionCommand()
 {
-    if (m_stage == Stage::Created || m_stage == Stage::Unloaded) return;
+    if (!m_link->IsOpen()) return;
     support::SettingsStore& store = *m_store;
     const QString section = QStringLiteral("MeterControl");
     MeterControlLoader loader;
@@ -24,8 +24,12 @@ void GlimoraApp::MeterConnectionCommand()
     bool ok = false;
     const int baud = store.GetSetting(section, QStringLiteral("BaudRate")).toInt(&ok);
     if (ok && baud > 0) dialog.mBaudRate = baud;
+    // A control that could not link may say why (a meter that speaks another version, a port
+    // that does not open).
+    auto* slot = qobject_cast<MeterSlot*>(VC);
+    if (!VC->Connected()) dialog.mLinkProblem = (slot ? slot->Control() : VC)->property("linkProblem").toString();
     dialog.exec();
-    if (!dialog.DoChange || m_stage == Stage::Unloaded) return;   // closed meanwhile (a signal): nothing to change
+    if (!dialog.DoChange || !m_link->IsOpen()) return;   // closed meanwhile (a signal): nothing to change
 
     store.SaveSetting(section, QStringLiteral("Name"), dialog.mName);
     if (dialog.mSerialControls.contains(dialog.mName)) {
@@ -33,27 +37,12 @@ void GlimoraApp::MeterConnectionCommand()
         store.SaveSetting(section, QStringLiteral("BaudRate"), QString::number(dialog.mBaudRate));
     }
     store.Sync();
-    auto* slot = qobject_cast<MeterSlot*>(VC);
-    if (!slot) return;   // a window built around a fixed meter control: the choice counts from the next start
-
-    // Closed as at shutdown: what a linked meter mirrors of the preferences is read back first.
-    // A change during the first handshake still finishes the whole start-up on the new meter.
-    const Stage next = m_stage == Stage::Running ? Stage::Relinking : Stage::WaitingForLink;
-    if (m_stage == Stage::Running) {
-        Prefs.CalIndex = VC->CalIndex();
-        Prefs.KeepAlive = VC->KeepAlive();
-    }
-    m_stage = Stage::Changing;
-    VC->SetConnected(false);
-    QMap<QString, QString> settings;
-    for (const QString& key : store.Keys(section)) settings.insert(key, store.GetSetting(section, key));
-    slot->Replace(loader.Create(dialog.mName, settings, nullptr));
-
-    // Opened as at start-up: the rest runs when the new control reports the end of its handshake.
-    m_stage = next;
-    m_status->SetMeterBusy(false);
-    UpdateCommands();
-    VC->SetConnected(true);
+    // A window built around a fixed meter control takes the choice from the next start.
+    const bool changed = m_link->ChangeControl([&] {
+        QMap<QString, QString> settings;
+        for (const QString& key : store.Keys(section)) settings.insert(key, store.GetSetting(section, key));
+        return loader.Create(dialog.mName, settings, nullptr);
+    });
+    if (!changed) return;
     if (MeterControlPlugin* plugin = loader.Plugin(dialog.mName)) plugin->ShowWindows(slot->Control(), this);
-    FinishStartupWhenLinked();
 }

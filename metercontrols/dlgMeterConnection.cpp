@@ -38,6 +38,13 @@ dlgMeterConnection::dlgMeterConnection(QWidget* parent)
     cboPort->setEditable(true);       // a port the system does not list (a pseudo-terminal) can be typed
     cboBaudRate->setEditable(true);
 
+    lblLinkProblem = new QLabel(this);
+    lblLinkProblem->setObjectName(QStringLiteral("lblLinkProblem"));
+    lblLinkProblem->setWordWrap(true);
+    lblLinkProblem->setMaximumWidth(420);
+    lblLinkProblem->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblLinkProblem->hide();
+
     btnOK = new QPushButton(QStringLiteral("Ok"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnOK->setDefault(true);
@@ -61,6 +68,7 @@ dlgMeterConnection::dlgMeterConnection(QWidget* parent)
     layout->setContentsMargins(12, 12, 12, 12);
     layout->setSpacing(14);
     layout->addLayout(grid);
+    layout->addWidget(lblLinkProblem);
     layout->addLayout(buttons);
 
     connect(cboControl, &QComboBox::currentTextChanged, this, &dlgMeterConnection::ShowSerialFields);
@@ -87,6 +95,9 @@ void dlgMeterConnection::showEvent(QShowEvent* event)
         for (qint32 rate : QSerialPortInfo::standardBaudRates()) cboBaudRate->addItem(QString::number(rate));
         cboBaudRate->setEditText(QString::number(mBaudRate));
         ShowSerialFields();
+        lblLinkProblem->setText(mLinkProblem);
+        lblLinkProblem->setAccessibleName(mLinkProblem);
+        lblLinkProblem->setVisible(!mLinkProblem.isEmpty());
         setFixedSize(sizeHint());
     }
     QDialog::showEvent(event);

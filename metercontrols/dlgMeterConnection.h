@@ -20,6 +20,8 @@ public:
     QString mName;
     QString mPort;
     qint32 mBaudRate = 115200;
+    // Why the meter control in use is not linked, when it says (shown above the buttons).
+    QString mLinkProblem;
     // Read after closing.
     bool DoChange = false;
 
@@ -29,6 +31,7 @@ public:
     QComboBox* cboPort;
     QLabel* lblBaudRate;
     QComboBox* cboBaudRate;
+    QLabel* lblLinkProblem;
     QPushButton* btnOK;
     QPushButton* btnCancel;
 
