@@ -65,6 +65,7 @@ private slots:
         QTRY_COMPARE(w.Panel(4), QStringLiteral("No haze meter found"));
         QVERIFY(w.StartEmulator({}));
         QTRY_COMPARE_WITH_TIMEOUT(w.Panel(4), QStringLiteral("Waiting for commands"), 15000);
+        QVERIFY(w.slot->KeepAlive());   // the meter's own value was False
         w.app->close();
         QCOMPARE(support::SettingsStore(w.Path("Glimora.ini")).GetSetting(QStringLiteral("Preferences"), QStringLiteral("KeepAlive")),
                  QStringLiteral("True"));
