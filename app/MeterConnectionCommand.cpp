@@ -1,7 +1,10 @@
-// Meter > Connection...: choose the meter control (and its serial port) and change over to it
+// Meter > Connection...: choose the meter control (and its port and settings) and change over to it
 // without restarting: the link closes the present control as at shutdown and opens the new one
 // as at start-up.
 #include "app/GlimoraApp.h"
+
+#include <QFileInfo>
+
 #include "app/MeterLink.h"
 #include "metercontrols/MeterControlLoader.h"
 #include "metercontrols/MeterControlPlugin.h"
@@ -15,15 +18,13 @@ void GlimoraApp::MeterConnectionCommand()
     support::SettingsStore& store = *m_store;
     const QString section = QStringLiteral("MeterControl");
     MeterControlLoader loader;
+    loader.LoadAll();   // a plug-in that does not load is listed with its reason, not offered
     dlgMeterConnection dialog(this);
-    dialog.mControls = loader.Names();
-    for (const QString& name : dialog.mControls)
-        if (loader.Plugin(name)->UsesSerialPort()) dialog.mSerialControls << name;
+    for (const QString& name : loader.Names()) dialog.mControls << *loader.Info(name);
+    for (const MeterControlLoader::Problem& problem : loader.Problems())
+        dialog.mUnusable << QStringLiteral("%1: %2").arg(QFileInfo(problem.file).fileName(), problem.reason);
     dialog.mName = store.GetSetting(section, QStringLiteral("Name"), QStringLiteral("Simulated"));
-    dialog.mPort = store.GetSetting(section, QStringLiteral("Port"));
-    bool ok = false;
-    const int baud = store.GetSetting(section, QStringLiteral("BaudRate")).toInt(&ok);
-    if (ok && baud > 0) dialog.mBaudRate = baud;
+    for (const QString& key : store.Keys(section)) dialog.mSettings.insert(key, store.GetSetting(section, key));
     // A control that could not link may say why (a meter that speaks another version, a port
     // that does not open).
     auto* slot = qobject_cast<MeterSlot*>(VC);
@@ -31,11 +32,9 @@ void GlimoraApp::MeterConnectionCommand()
     dialog.exec();
     if (!dialog.DoChange || !m_link->IsOpen()) return;   // closed meanwhile (a signal): nothing to change
 
+    // The chosen control's own keys; those of the others stay for when they are chosen again.
     store.SaveSetting(section, QStringLiteral("Name"), dialog.mName);
-    if (dialog.mSerialControls.contains(dialog.mName)) {
-        store.SaveSetting(section, QStringLiteral("Port"), dialog.mPort);
-        store.SaveSetting(section, QStringLiteral("BaudRate"), QString::number(dialog.mBaudRate));
-    }
+    for (auto it = dialog.mSettings.cbegin(); it != dialog.mSettings.cend(); ++it) store.SaveSetting(section, it.key(), it.value());
     store.Sync();
     // A window built around a fixed meter control takes the choice from the next start.
     const bool changed = m_link->ChangeControl([&] {
