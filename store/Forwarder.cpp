@@ -18,12 +18,6 @@ constexpr int kFirstBackoffMs = 2000, kLastBackoffMs = 60000;
 constexpr int kIdlePollMs = 10000;   // a look at the outbox now and then, beside the wake-ups
 constexpr int kRowsPerStatement = 100;
 
-struct Outgoing {
-    qint64 seq;
-    QString kind;
-    QString id;
-};
-
 // INSERT INTO table (columns) VALUES (?, ...), (?, ...) ... ON CONFLICT (id) DO NOTHING for rows rows.
 QString MultiInsert(const QString& table, const QString& columns, int perRow, int rows)
 {
@@ -34,34 +28,55 @@ QString MultiInsert(const QString& table, const QString& columns, int perRow, in
            values.join(QStringLiteral(", ")) + QStringLiteral(" ON CONFLICT (id) DO NOTHING");
 }
 
-// Reads the records of ids from the local table and sends them, kRowsPerStatement per statement.
+// Reads the batch's records of one kind from the local table, in outbox order, with one query,
+// and sends them kRowsPerStatement per statement. The statement for a full chunk is prepared
+// once per server connection and kept in full; only a shorter last chunk is prepared on the spot.
 template <typename Record>
-bool Send(QSqlDatabase& local, QSqlDatabase& server, const QString& table, const std::vector<Column<Record>>& columns,
-          const QStringList& ids, QString& problem)
+bool Send(QSqlDatabase& local, QSqlDatabase& server, const QString& kind, const QString& table,
+          const std::vector<Column<Record>>& columns, qint64 firstSeq, qint64 lastSeq, QSqlQuery& full, QString& problem)
 {
     const QString names = ColumnNames(columns);
     QSqlQuery read(local);
-    read.prepare(QStringLiteral("SELECT ") + names + QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE id = ?"));
+    read.setForwardOnly(true);
+    read.prepare(QStringLiteral("SELECT ") + names + QStringLiteral(" FROM outbox JOIN ") + table + QStringLiteral(" ON ") + table +
+                 QStringLiteral(".id = outbox.record_id WHERE outbox.kind = ? AND outbox.seq BETWEEN ? AND ? ORDER BY outbox.seq"));
+    read.addBindValue(kind);
+    read.addBindValue(firstSeq);
+    read.addBindValue(lastSeq);
+    if (!read.exec()) {
+        problem = QStringLiteral("The local store cannot be read: ") + read.lastError().text();
+        return false;
+    }
+    // Records gone from the local table have nothing to send.
     std::vector<Record> records;
-    for (const QString& id : ids) {
-        read.addBindValue(id);
-        if (!read.exec()) {
-            problem = QStringLiteral("The local store cannot be read: ") + read.lastError().text();
-            return false;
-        }
-        if (!read.next()) continue;  // gone from the local table: nothing to send
+    while (read.next()) {
         Record r;
         for (int i = 0; i < int(columns.size()); ++i) columns[std::size_t(i)].set(r, read.value(i));
         records.push_back(std::move(r));
     }
+    const int perRow = int(columns.size());
     for (std::size_t at = 0; at < records.size(); at += kRowsPerStatement) {
         const int rows = int(std::min<std::size_t>(kRowsPerStatement, records.size() - at));
-        QSqlQuery insert(server);
-        insert.prepare(MultiInsert(table, names, int(columns.size()), rows));
+        QSqlQuery partial(server);
+        QSqlQuery* insert = &partial;
+        if (rows == kRowsPerStatement) {
+            if (full.lastQuery().isEmpty()) {
+                full = QSqlQuery(server);
+                if (!full.prepare(MultiInsert(table, names, perRow, rows))) {
+                    problem = QStringLiteral("The lab database refused the records: ") + full.lastError().text().trimmed();
+                    full = QSqlQuery();
+                    return false;
+                }
+            }
+            insert = &full;
+        } else {
+            partial.prepare(MultiInsert(table, names, perRow, rows));
+        }
         for (int r = 0; r < rows; ++r)
-            for (const auto& c : columns) insert.addBindValue(c.get(records[at + std::size_t(r)]));
-        if (!insert.exec()) {
-            problem = QStringLiteral("The lab database refused the records: ") + insert.lastError().text().trimmed();
+            for (int c = 0; c < perRow; ++c)
+                insert->bindValue(r * perRow + c, columns[std::size_t(c)].get(records[at + std::size_t(r)]));
+        if (!insert->exec()) {
+            problem = QStringLiteral("The lab database refused the records: ") + insert->lastError().text().trimmed();
             return false;
         }
     }
@@ -120,6 +135,8 @@ void Forwarder::Stop()
 void Forwarder::CloseServer()
 {
     if (m_server.isEmpty()) return;
+    m_insertReadings = QSqlQuery();
+    m_insertScans = QSqlQuery();
     QSqlDatabase::database(m_server, false).close();
     QSqlDatabase::removeDatabase(m_server);
     m_server.clear();
@@ -155,26 +172,25 @@ int Forwarder::SendBatch(QString& problem)
 {
     QSqlDatabase local = QSqlDatabase::database(m_local, false);
     QSqlDatabase server = QSqlDatabase::database(m_server, false);
-    std::vector<Outgoing> batch;
+    std::vector<qint64> batch;
     {
         QSqlQuery q(local);
-        q.prepare(QStringLiteral("SELECT seq, kind, record_id FROM outbox ORDER BY seq LIMIT ?"));
+        q.prepare(QStringLiteral("SELECT seq FROM outbox ORDER BY seq LIMIT ?"));
         q.addBindValue(BatchSize);
         if (!q.exec()) {
             problem = QStringLiteral("The local store's outbox cannot be read: ") + q.lastError().text();
             return -1;
         }
-        while (q.next()) batch.push_back({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString()});
+        while (q.next()) batch.push_back(q.value(0).toLongLong());
     }
     if (batch.empty()) return 0;
-    QStringList readings, scans;
-    for (const Outgoing& o : batch) (o.kind == QLatin1String("scan") ? scans : readings) << o.id;
     if (!server.transaction()) {
         problem = QStringLiteral("The lab database cannot be reached: ") + server.lastError().text().trimmed();
         return -1;
     }
-    if (!Send(local, server, QStringLiteral("readings"), ReadingColumns(), readings, problem) ||
-        !Send(local, server, QStringLiteral("scans"), ScanColumns(), scans, problem)) {
+    const qint64 first = batch.front(), last = batch.back();
+    if (!Send(local, server, QStringLiteral("reading"), QStringLiteral("readings"), ReadingColumns(), first, last, m_insertReadings, problem) ||
+        !Send(local, server, QStringLiteral("scan"), QStringLiteral("scans"), ScanColumns(), first, last, m_insertScans, problem)) {
         server.rollback();
         return -1;
     }
@@ -186,7 +202,7 @@ int Forwarder::SendBatch(QString& problem)
     // which the server ignores).
     QSqlQuery done(local);
     done.prepare(QStringLiteral("DELETE FROM outbox WHERE seq <= ?"));
-    done.addBindValue(batch.back().seq);
+    done.addBindValue(last);
     if (!done.exec()) {
         problem = QStringLiteral("The local store's outbox cannot be written: ") + done.lastError().text();
         return -1;

@@ -6,6 +6,7 @@
 // up to a minute) and tries again. It creates and migrates the server's schema and refuses a
 // schema newer than it knows.
 #include <QObject>
+#include <QSqlQuery>
 #include <QString>
 
 class QTimer;
@@ -41,6 +42,8 @@ private:
 
     QString m_localPath, m_connectionString;
     QString m_local, m_server;  // connection names, empty while closed
+    // The server's prepared statements for a full chunk of readings and of scans, kept while connected.
+    QSqlQuery m_insertReadings, m_insertScans;
     QTimer* m_timer = nullptr;
     int m_backoffMs = 0;
     bool m_stopped = false;
