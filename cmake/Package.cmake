@@ -2,6 +2,8 @@
 # `cmake --install` puts in place, under /usr: the program, its shared meter control contract, its
 # plug-ins and help file in /usr/lib/glimora, the command and the meter emulator in /usr/bin, the
 # menu entry and the icons in /usr/share. Installed with `apt-get install ./glimora_*.deb`.
+# cpack and `cmake --install` take what is built and do not build the rest (the test suites) first.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME glimora)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
