@@ -4,17 +4,23 @@
 # hang; the input that did it is kept in build-fuzz/artifacts/<target>/.
 #   scripts/fuzz.sh [seconds] [target...]   new random inputs for the given seconds (default 20),
 #                                           growing the corpus kept in build-fuzz/corpus/<target>/
-#   scripts/fuzz.sh --runs N [target...]    the checked-in corpus fuzz/corpus/<target>/ replayed,
-#                                           then inputs from a fixed seed up to N runs in all: the
-#                                           same inputs every time (the test command's way;
-#                                           GLIMORA_FUZZ_SEED, default 1, picks another sequence)
+#   scripts/fuzz.sh --runs [N] [target...]  the checked-in corpus fuzz/corpus/<target>/ replayed,
+#                                           then inputs from a fixed seed up to N runs in all (by
+#                                           default each target's own count below, some 10 to 20
+#                                           seconds): the same inputs every time, the test
+#                                           command's way (GLIMORA_FUZZ_SEED, default 1, picks
+#                                           another sequence)
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 runs=""
 seconds=20
 if [ "${1:-}" = "--runs" ]; then
-  runs="${2:?--runs needs a number}"
-  shift 2
+  runs=default
+  shift
+  if [[ "${1:-}" =~ ^[0-9]+$ ]]; then
+    runs="$1"
+    shift
+  fi
 elif [ $# -gt 0 ]; then
   seconds="$1"
   shift
@@ -45,12 +51,19 @@ fuzz_one() {
   local target="$1"
   local work="$build/corpus/$target" artifacts="$build/artifacts/$target" seeds="$here/fuzz/corpus/$target"
   local extra=() max_len=4096 log="$build/artifacts/$target.log" length=(-max_total_time="$seconds") what="${seconds}s"
+  local own_runs=20000
+  case "$target" in
+    fuzz_chm) own_runs=300 ;;
+    fuzz_settings) own_runs=2000 ;;
+    fuzz_header) own_runs=5000 ;;
+  esac
   if [ -n "$runs" ]; then
+    [ "$runs" = default ] || own_runs="$runs"
     # A fresh folder for what the run finds, so that only the checked-in seeds are replayed.
     work="$build/replay/$target"
     rm -rf "$work"
-    length=(-runs="$runs" -seed="$seed")
-    what="$runs runs from seed $seed"
+    length=(-runs="$own_runs" -seed="$seed")
+    what="$own_runs runs from seed $seed"
   fi
   mkdir -p "$work" "$artifacts"
   case "$target" in

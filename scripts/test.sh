@@ -36,7 +36,7 @@ phase_end "tests under de_DE.UTF-8"
 bash "$here/scripts/sanitize.sh"
 # Every fuzz target replays its corpus and then runs a fixed number of inputs from a fixed seed
 # (settings file, data file header, help file, serial line): the same inputs on every run.
-bash "$here/scripts/fuzz.sh" --runs "${GLIMORA_FUZZ_RUNS:-3000}"
+bash "$here/scripts/fuzz.sh" --runs
 
 print_phases
 # The size of the tests against the program, in lines (tests and fuzz targets against the
