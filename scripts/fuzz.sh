@@ -54,7 +54,7 @@ fuzz_one() {
   local own_runs=20000
   case "$target" in
     fuzz_chm) own_runs=300 ;;
-    fuzz_settings) own_runs=2000 ;;
+    fuzz_settings) own_runs=1000 ;;
     fuzz_header) own_runs=5000 ;;
   esac
   if [ -n "$runs" ]; then
