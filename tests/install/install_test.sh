@@ -22,7 +22,7 @@ for f in bin/glimora bin/glimora-meter-emulator lib/glimora/glimora lib/glimora/
          share/icons/hicolor/256x256/apps/glimora.png share/icons/hicolor/64x64/apps/glimora.png; do
   grep -qx "./usr/$f" "$work/files" || fail "the package lacks /usr/$f"
 done
-! grep -E '/(tst_|fuzz_|bench_|include/)' "$work/files" || fail "the package holds build or test files"
+! grep -E '/(tst_|fuzz_|bench_|broken_)|_autogen' "$work/files" || fail "the package holds build or test files"
 dpkg -x "$deb" "$work/root"
 usr="$work/root/usr" home="$work/root/home"
 "$usr/bin/glimora-meter-emulator" --help | grep -q -- '--unplug-after' || fail "the meter emulator does not run"
