@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the program and its tests with AddressSanitizer, LeakSanitizer and
 # UndefinedBehaviorSanitizer (gcc) in build-asan and runs them there: the library suites and the
-# journeys of the real program. The crash test and the package check are not part of this build
+# journeys of the real program. The crash test and the install checks are not part of this build
 # (tests/CMakeLists.txt): a process killed outright leaves a sanitizer nothing to report, and
-# packaging instrumented binaries proves nothing. Any report of a sanitizer fails the test that
+# installing instrumented binaries proves nothing. Any report of a sanitizer fails the test that
 # caused it. Leaks that stay inside a system library are listed in scripts/lsan.supp; ours never
 # are.
 #   scripts/sanitize.sh [ctest arguments...]

@@ -27,7 +27,7 @@ ctest --output-on-failure -j"$jobs"
 phase_end "tests"
 # The suites again under a locale that writes decimal commas: what the program reads from the
 # store, from files and from typed text must not change with it. The journeys drive the same code
-# through the screen and are not repeated, nor is the package check.
+# through the screen and are not repeated, nor are the install checks.
 LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8 ctest --output-on-failure -j"$jobs" -LE 'e2e|install'
 phase_end "tests under de_DE.UTF-8"
 
