@@ -33,7 +33,8 @@ Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>/dev/n
 xvfb=$!
 timeout 30 bash -c "until [ -s '$work/display' ]; do sleep 0.1; done" || fail "Xvfb did not start"
 mkdir -p "$home/config/Glimora" && printf '[Preferences]\nPassword=x\n' >"$home/config/Glimora/Glimora.ini"
-cd / && DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb HOME="$home" XDG_CONFIG_HOME="$home/config" "$usr/bin/glimora" >"$work/log" 2>&1 &
+cd /
+DISPLAY=":$(cat "$work/display")" QT_QPA_PLATFORM=xcb HOME="$home" XDG_CONFIG_HOME="$home/config" "$usr/bin/glimora" >"$work/log" 2>&1 &
 program=$!
 DISPLAY=":$(cat "$work/display")" timeout 60 xdotool search --sync --onlyvisible --name '^DOI/Haze Meter$' >/dev/null || fail "no main window"
 kill -TERM "$program" && wait "$program" || fail "the program did not end cleanly on SIGTERM"
