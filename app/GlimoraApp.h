@@ -27,8 +27,12 @@ class FontClass;
 class TabClass;
 class HTMLHelp;
 class DataFileDialogs;
+class MeterLink;
 namespace support {
 class SettingsStore;
+}
+namespace store {
+class MeasurementHistory;
 }
 
 class GlimoraApp : public QMainWindow {
@@ -55,13 +59,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // Changing: one meter control is being closed and exchanged for another (what the old one
-    // reports meanwhile finishes nothing); Relinking: the new one's handshake runs.
-    enum class Stage { Created, WaitingForLink, Changing, Relinking, Running, Unloaded };
-
-    // The rest of start-up once the handshake has ended: the meter gets the preferences it
-    // mirrors; after the first link of the run, also the data file, summary and help.
-    void FinishStartupWhenLinked();
+    // The rest of start-up once the link's first handshake has ended and the meter has its
+    // preferences: status, data file, summary and help.
+    void FinishStartup();
+    // A link begins afresh: the busy flag starts over and the status shows the meter as it is.
+    void FreshLink();
     // Closing the window: data file, preferences, fonts and tab stops saved, the link closed last.
     void Unload();
 
@@ -80,7 +82,9 @@ private:
     // A toolbar click by key ("Exit", "Open", ...); any other key does nothing.
     void ToolbarClick(const QString& key);
 
+    // The meter control, owned by the link.
     VantrelCntl* VC = nullptr;
+    MeterLink* m_link = nullptr;
     Preferences Prefs;
     QString NumberFormat;
     MeterReading CurrentReading;
@@ -115,6 +119,7 @@ private:
             *mnuDataScanData = nullptr, *mnuDataNormalize = nullptr, *mnuDataSetParameters = nullptr;
     QAction *mnuHelpContents = nullptr, *mnuHelpSearch = nullptr, *mnuHelpContactKALDEX = nullptr, *mnuHelpAbout = nullptr;
     QAction *mnuDataScanProfile = nullptr, *mnuDataStatistics = nullptr;
+    QAction* mnuDataHistory = nullptr;
 
     void CreateControls();
     void CreateMenus();
@@ -157,6 +162,11 @@ private:
     // The two data views: opened once, then shown and raised again; they live beside this window.
     void ScanProfileCommand();
     void StatisticsCommand();
+    // The measurement history: every valid reading and every scan recorded, Data > History...
+    void RecordInHistory();
+    void RecordScanInHistory(const ScanData& scan, const QDateTime& when);
+    void TellHistoryNotice();
+    void HistoryCommand();
 
     // Declared first, destroyed last: every subsystem below may use it until it goes.
     std::unique_ptr<support::SettingsStore> m_store;
@@ -170,8 +180,8 @@ private:
     std::unique_ptr<TabClass> m_printTabs;
     // The help commands know the help file from the start: they work while the meter links.
     std::unique_ptr<HTMLHelp> m_help;
-    Stage m_stage = Stage::Created;
     class ScanProfileWindow* m_scanProfile = nullptr;
     class ReadingStatisticsWindow* m_statistics = nullptr;
     QDateTime m_lastScanTime;
+    std::unique_ptr<store::MeasurementHistory> m_history;
 };

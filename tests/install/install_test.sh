@@ -17,7 +17,7 @@ for dep in libc6 libqt6widgets6 libqt6printsupport6 libqt6charts6 libqt6serialpo
   grep -qE "(^|, )$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
 done
 dpkg-deb -c "$deb" | awk '{ print $6 }' >"$work/files"
-for f in bin/glimora bin/glimora-meter-emulator lib/glimora/glimora lib/glimora/Glimora_Help.chm lib/glimora/libglimora-vantrel.so \
+for f in bin/glimora bin/glimora-meter-emulator bin/glimora-history lib/glimora/glimora lib/glimora/Glimora_Help.chm lib/glimora/libglimora-vantrel.so \
          lib/glimora/metercontrols/simulated.so lib/glimora/metercontrols/serial.so share/applications/glimora.desktop \
          share/icons/hicolor/256x256/apps/glimora.png share/icons/hicolor/64x64/apps/glimora.png; do
   grep -qx "./usr/$f" "$work/files" || fail "the package lacks /usr/$f"
@@ -26,6 +26,7 @@ done
 dpkg -x "$deb" "$work/root"
 usr="$work/root/usr" home="$work/root/home"
 "$usr/bin/glimora-meter-emulator" --help | grep -q -- '--unplug-after' || fail "the meter emulator does not run"
+"$usr/bin/glimora-history" --help | grep -q -- '--comment' || fail "glimora-history does not run"
 grep -qx -e 'Exec=glimora' "$usr/share/applications/glimora.desktop" && grep -qx 'Icon=glimora' "$usr/share/applications/glimora.desktop" || fail "menu entry"
 desktop-file-validate "$usr/share/applications/glimora.desktop" || fail "menu entry is not valid"
 
