@@ -27,7 +27,7 @@ struct Tolerance {
 };
 
 struct Standard {
-    qint64 id = 0;  // 0 until stored
+    QString id;  // a UUID text, empty until stored
     QString name;
     std::array<Tolerance, kParameterCount> tolerances{};
 };
