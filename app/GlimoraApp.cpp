@@ -29,9 +29,12 @@
 #include "printing/DataReport.h"
 #include "meter/StatusDisplay.h"
 #include "readings/ReadingsModel.h"
+#include "quality/StandardCheck.h"
+#include "quality/StandardsLibrary.h"
 #include "readings/ReadingsView.h"
 #include "readings/Summary.h"
 #include "resources/GlimoraIcon.h"
+#include "store/MeasurementHistory.h"
 #include "support/Numbers.h"
 #include "support/SettingsStore.h"
 #include "support/Sounds.h"
@@ -215,6 +218,11 @@ void GlimoraApp::CreateMenus()
     connect(m_readings, &QAbstractItemModel::rowsInserted, this, statisticsState);
     connect(m_readings, &QAbstractItemModel::modelReset, this, statisticsState);
     statisticsState();
+    action(mnuData, mnuDataHistory, "mnuDataHistory", "&History...", {}, &GlimoraApp::HistoryCommand);
+    action(mnuData, mnuDataStandards, "mnuDataStandards", "Standards...", {}, &GlimoraApp::StandardsCommand);
+    action(mnuData, mnuDataCheckAgainstStandard, "mnuDataCheckAgainstStandard", "Check Against Standard...", {}, &GlimoraApp::CheckWindowCommand);
+    action(mnuData, mnuDataControlChart, "mnuDataControlChart", "Control Chart...", {}, &GlimoraApp::ControlChartCommand);
+    action(mnuData, mnuDataCertificate, "mnuDataCertificate", "Certificate...", {}, &GlimoraApp::CertificateCommand);
 }
 
 void GlimoraApp::CreateToolbar()
@@ -387,9 +395,11 @@ void GlimoraApp::DoRead()
         if (Prefs.SoundOn) support::Sounds().MessageBeep(support::MessageSound::ReadingAccepted);
         // The row where the current sort puts it, with the comment of this moment, and the
         // reading in the averages; then the summary; the file line comes after the row is complete.
-        m_readings->AddReading(CurrentReading, support::DigitsOfFormat(NumberFormat), UserCommentBox->text());
+        const int row = m_readings->AddReading(CurrentReading, support::DigitsOfFormat(NumberFormat), UserCommentBox->text());
         UpdateSummary();
         WriteDataToFile();
+        CheckAgainstStandard(row);
+        RecordInHistory();
     }
     // Valid or not, the reading's message (or the meter's centre and duty cycle) for nine seconds.
     m_status->ShowReadingMessage(CurrentReading);
@@ -449,6 +459,7 @@ void GlimoraApp::DoSaveScan()
         VC->GetScanData(*LastScan);
         if (!LastScan->HasData) return;
         m_lastScanTime = QDateTime::currentDateTime();
+        RecordScanInHistory(*LastScan, m_lastScanTime);
         if (m_scanProfile) m_scanProfile->ShowScan(*LastScan, m_lastScanTime);
         const QString path = ChooseScanFile(this);
         if (path.isEmpty()) return;
@@ -485,6 +496,8 @@ GlimoraApp::GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStor
     m_printTabs = std::make_unique<TabClass>();
     SetDefaults();
     CurrentReading.Clear();
+    m_history = std::make_unique<store::MeasurementHistory>(*m_store);
+    CreateQuality();
 
     connect(VC, &VantrelCntl::MeterEvent, this, &GlimoraApp::OnMeterEvent);
 }

@@ -30,6 +30,16 @@ class DataFileDialogs;
 namespace support {
 class SettingsStore;
 }
+namespace store {
+class MeasurementHistory;
+}
+namespace quality {
+class StandardsLibrary;
+class StandardCheck;
+class CheckWindow;
+class ControlChartWindow;
+}
+class QSqlDatabase;
 
 class GlimoraApp : public QMainWindow {
     Q_OBJECT
@@ -115,6 +125,9 @@ private:
             *mnuDataScanData = nullptr, *mnuDataNormalize = nullptr, *mnuDataSetParameters = nullptr;
     QAction *mnuHelpContents = nullptr, *mnuHelpSearch = nullptr, *mnuHelpContactKALDEX = nullptr, *mnuHelpAbout = nullptr;
     QAction *mnuDataScanProfile = nullptr, *mnuDataStatistics = nullptr;
+    QAction* mnuDataHistory = nullptr;
+    QAction *mnuDataStandards = nullptr, *mnuDataCheckAgainstStandard = nullptr, *mnuDataControlChart = nullptr,
+            *mnuDataCertificate = nullptr;
 
     void CreateControls();
     void CreateMenus();
@@ -157,6 +170,21 @@ private:
     // The two data views: opened once, then shown and raised again; they live beside this window.
     void ScanProfileCommand();
     void StatisticsCommand();
+    // The measurement history: every valid reading and every scan recorded, Data > History...
+    void RecordInHistory();
+    void RecordScanInHistory(const ScanData& scan, const QDateTime& when);
+    void TellHistoryNotice();
+    void HistoryCommand();
+    // Judging readings against a standard (QualityCommands.cpp): the reading's verdict on the
+    // road (its list row at `row`), the standards editor, the check window, the control chart
+    // and the certificate.
+    void CreateQuality();
+    QSqlDatabase LabDatabase(QString* problem);
+    void CheckAgainstStandard(int row);
+    void StandardsCommand();
+    void CheckWindowCommand();
+    void ControlChartCommand();
+    void CertificateCommand();
 
     // Declared first, destroyed last: every subsystem below may use it until it goes.
     std::unique_ptr<support::SettingsStore> m_store;
@@ -174,4 +202,11 @@ private:
     class ScanProfileWindow* m_scanProfile = nullptr;
     class ReadingStatisticsWindow* m_statistics = nullptr;
     QDateTime m_lastScanTime;
+    std::unique_ptr<store::MeasurementHistory> m_history;
+    std::unique_ptr<quality::StandardsLibrary> m_standards;
+    std::unique_ptr<quality::StandardCheck> m_check;
+    quality::CheckWindow* m_checkWindow = nullptr;
+    quality::ControlChartWindow* m_controlChart = nullptr;
+    // The standard and verdict of the reading on the road, empty when it was not judged.
+    QString m_verdictStandard, m_verdict;
 };

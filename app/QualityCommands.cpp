@@ -1,6 +1,8 @@
 // Judging readings against standards: the standards and the check live beside the measurement
 // history; Data > Standards..., Check Against Standard..., Control Chart... and Certificate....
+#include <QComboBox>
 #include <QInputDialog>
+#include <QSqlDatabase>
 #include <QStandardPaths>
 
 #include "app/GlimoraApp.h"
@@ -13,6 +15,7 @@
 #include "quality/StandardsLibrary.h"
 #include "readings/ReadingsModel.h"
 #include "settings/PasswordProtection.h"
+#include "store/LabConnection.h"
 #include "store/LocalStore.h"
 #include "store/MeasurementHistory.h"
 #include "support/Numbers.h"
@@ -23,12 +26,33 @@
 void GlimoraApp::CreateQuality()
 {
     m_standards = std::make_unique<quality::StandardsLibrary>(
-        m_history->Local().Database(), [this](QString* problem) { return m_history->LabDatabase(problem); });
+        m_history->Local().Database(), [this](QString* problem) { return LabDatabase(problem); });
     m_check = std::make_unique<quality::StandardCheck>(*m_standards, *m_store);
+}
+
+// The lab database on this thread, for the standards the stations share and the lab's history;
+// opened when first needed and kept. Invalid when none is set; *problem says why when it cannot
+// be reached.
+QSqlDatabase GlimoraApp::LabDatabase(QString* problem)
+{
+    const QString server = m_history->Server();
+    if (server.isEmpty()) return {};
+    const QString name = QStringLiteral("quality-lab");
+    if (QSqlDatabase::contains(name)) {
+        if (QSqlDatabase::database(name, false).isOpen()) return QSqlDatabase::database(name, false);
+        QSqlDatabase::removeDatabase(name);  // lost: opened afresh below
+    }
+    QString why;
+    if (store::OpenLabConnection(server, name, &why).isEmpty()) {
+        if (problem) *problem = why;
+        return {};
+    }
+    return QSqlDatabase::database(name, false);
 }
 
 void GlimoraApp::CheckAgainstStandard(int row)
 {
+    m_verdictStandard.clear();
     m_verdict.clear();
     if (!m_check->Current()) return;
     // The values as the list shows them: a reading shown on a limit is within it.
@@ -36,6 +60,7 @@ void GlimoraApp::CheckAgainstStandard(int row)
     const auto shown = [digits](double v) { return support::StoredNumber(support::FormatValue(v, digits)); };
     const quality::Judgement j = m_check->JudgeReading({shown(CurrentReading.Specular()), shown(CurrentReading.DOI()),
                                                         shown(CurrentReading.Deg2()), shown(CurrentReading.Deg15())});
+    m_verdictStandard = m_check->CurrentName();
     m_verdict = quality::VerdictText(j.overall);
     m_readings->SetVerdict(row, m_verdict);
     // After the reading's own sound, a failed reading sounds the warning.

@@ -22,7 +22,8 @@ Verdict VerdictOf(const CertificateContent& c, const CertificateReading& r)
     return Judge(&c.standard, r.values).overall;
 }
 
-// Lays text out down the pages of a QPdfWriter in points (1/72 inch).
+// Lays text out down the pages of a QPdfWriter in points (1/72 inch): the painter is scaled from
+// the writer's pixels to points, so fonts are sized in pixels of that scale, that is in points.
 class Pages {
 public:
     Pages(QPdfWriter& writer, QPainter& painter, QString footer) : m_writer(writer), m_p(painter), m_footer(std::move(footer))
@@ -45,9 +46,10 @@ public:
     void Text(const QString& text, double size, bool bold = false, double x = 0)
     {
         QFont f(QStringLiteral("DejaVu Sans"));
-        f.setPointSizeF(size);
+        f.setPixelSize(qRound(size));
         f.setBold(bold);
         m_p.setFont(f);
+        m_p.setPen(Qt::black);
         const double h = size * 1.6;
         Room(h);
         m_p.drawText(QRectF(x, y, m_width - x, h), Qt::AlignLeft | Qt::AlignVCenter, text);
@@ -56,9 +58,10 @@ public:
     void Line(const QStringList& cells, const std::vector<double>& at, double size, bool bold = false)
     {
         QFont f(QStringLiteral("DejaVu Sans"));
-        f.setPointSizeF(size);
+        f.setPixelSize(qRound(size));
         f.setBold(bold);
         m_p.setFont(f);
+        m_p.setPen(Qt::black);
         const double h = size * 1.5;
         Room(h);
         for (int i = 0; i < cells.size(); ++i) {
@@ -72,8 +75,9 @@ public:
     void Footer()
     {
         QFont f(QStringLiteral("DejaVu Sans"));
-        f.setPointSizeF(7);
+        f.setPixelSize(7);
         m_p.setFont(f);
+        m_p.setPen(Qt::black);
         m_p.drawText(QRectF(0, m_height - 24, m_width, 24), Qt::AlignLeft | Qt::AlignVCenter,
                      m_footer + QStringLiteral("    Page %1").arg(m_page));
     }
@@ -116,7 +120,7 @@ void Trend(Pages& pages, const CertificateContent& c)
         painter.setPen(QPen(Qt::black, 0.5));
         painter.drawRect(box);
         QFont f(QStringLiteral("DejaVu Sans"));
-        f.setPointSizeF(7);
+        f.setPixelSize(7);
         painter.setFont(f);
         painter.drawText(QRectF(0, box.top(), left - 6, box.height()), Qt::AlignRight | Qt::AlignVCenter, ParameterName(p));
         painter.setPen(QPen(QColor(0x1f4fa0), 0.6, Qt::DashLine));

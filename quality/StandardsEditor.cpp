@@ -69,7 +69,7 @@ StandardsEditor::StandardsEditor(StandardsLibrary& library, std::function<bool()
         auto* b = new QPushButton(text, this);
         b->setObjectName(QLatin1String(name));
         b->setAutoDefault(false);
-        connect(b, &QPushButton::clicked, this, slot);
+        if (slot) connect(b, &QPushButton::clicked, this, slot);
         return b;
     };
     btnAdd = button(QStringLiteral("&Add"), "btnAdd", &StandardsEditor::Add);

@@ -51,20 +51,6 @@ QString TimeText(const QDateTime& t)
 
 }  // namespace
 
-QStringList StandardsSchema()
-{
-    QStringList columns{QStringLiteral("id TEXT PRIMARY KEY"), QStringLiteral("name TEXT NOT NULL UNIQUE")};
-    for (const QString& c : ToleranceColumns())
-        columns << c + (c.endsWith(QLatin1String("_judged")) ? QStringLiteral(" INTEGER NOT NULL DEFAULT 0")
-                                                              : QStringLiteral(" DOUBLE PRECISION NOT NULL DEFAULT 0"));
-    return {QStringLiteral("CREATE TABLE standards (%1)").arg(columns.join(QStringLiteral(", "))),
-            QStringLiteral("CREATE TABLE standard_baselines (standard_id TEXT NOT NULL, parameter INTEGER NOT NULL, "
-                           "first_n INTEGER NOT NULL, from_time TEXT, to_time TEXT, count INTEGER NOT NULL, "
-                           "centre DOUBLE PRECISION NOT NULL, sigma DOUBLE PRECISION NOT NULL, "
-                           "mr_centre DOUBLE PRECISION NOT NULL, fixed_at TEXT NOT NULL, "
-                           "PRIMARY KEY (standard_id, parameter))")};
-}
-
 std::vector<Standard> StandardsStore::All(QString* problem) const
 {
     std::vector<Standard> all;

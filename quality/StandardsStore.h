@@ -1,5 +1,5 @@
 #pragma once
-// Standards as rows of the table "standards" of a database (the station's store, or the lab
+// Standards as rows of the table "standards" of a database (made by the store's migrations) (the station's store, or the lab
 // database that stations share), and the control-chart baselines fixed for them. Every value is
 // bound; the statements are fixed text built from the column names below.
 #include <QDateTime>
@@ -12,10 +12,6 @@
 #include "quality/Verdict.h"
 
 namespace quality {
-
-// The statements that create the two tables; run once by the store's migrations (SQLite and
-// PostgreSQL understand them alike).
-QStringList StandardsSchema();
 
 // The centre line and limits of one parameter's chart, computed once from a baseline and kept.
 struct Baseline {

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSqlQuery>
+#include <QTableWidget>
 #include <QtCharts/QScatterSeries>
 
 #include "quality/ControlChartWindow.h"
@@ -18,6 +19,7 @@
 #include "quality/StandardsStore.h"
 #include "settings/Preferences.h"
 #include "store/LocalStore.h"
+#include "store/MeasurementHistory.h"
 #include "tests/app/AppFixture.h"
 
 using quality::StandardsEditor;
@@ -29,6 +31,21 @@ void Read(AppFixture& f, double doi)
     when = when.addSecs(60);  // each reading a minute after the one before
     f.meter->SetNextReading(50, doi, 1, 2, QStringLiteral("Std A"), when);
     f.meter->Emit(VantrelCntl::Event::ReadingReady);
+}
+
+// Answers the dialog (by its object name) that a click opens while another dialog's answer runs:
+// the modal helper's own poll does not run again until that answer returns.
+void AnswerNested(const QString& objectName, std::function<void(QWidget*)> answer)
+{
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w || !w->isVisible() || w->objectName() != objectName) return;
+        timer->stop();
+        timer->deleteLater();
+        answer(w);
+    });
+    timer->start(10);
 }
 
 QStringList StoredVerdicts()
@@ -69,18 +86,21 @@ private slots:
                 doi.lower->setValue(90);  // limits in the wrong order are refused before any password
                 doi.upper->setValue(80);
                 doi.warn->setValue(10);
-                testing::WhenModal([](QWidget* d) { testing::Click(d, QStringLiteral("OKButton")); }, QStringLiteral("Standards"));
+                bool refused = false;
+                AnswerNested(QStringLiteral("dlgError"), [&](QWidget* d) {
+                    refused = d->windowTitle() == QLatin1String("Standards");
+                    testing::Click(d, QStringLiteral("OKButton"));
+                });
                 e->btnSave->click();
+                QVERIFY(refused);
                 QCOMPARE(e->lstStandards->count(), 0);
                 doi.lower->setValue(80);
                 doi.upper->setValue(90);
-                testing::WhenModal(
-                    [&](QWidget* d) {
-                        ++passwordAsked;
-                        testing::TypeInto(d, QStringLiteral("edPassword"), QStringLiteral("Secret7"));
-                        testing::Click(d, QStringLiteral("Ok"));
-                    },
-                    QStringLiteral("Enter Password"));
+                AnswerNested(QStringLiteral("dlgPassword"), [&](QWidget* d) {
+                    ++passwordAsked;
+                    testing::TypeInto(d, QStringLiteral("edPassword"), QStringLiteral("Secret7"));
+                    testing::Click(d, QStringLiteral("Ok"));
+                });
                 e->btnSave->click();
                 QCOMPARE(e->lstStandards->count(), 1);
                 e->btnCopy->click();  // a copy, saved without a second password
@@ -111,8 +131,7 @@ private slots:
             QVERIFY(newest.data(Qt::BackgroundRole).value<QColor>().isValid());
             QCOMPARE(check->lblOverall->text(), expected[i]);
             // A FAIL sounds the warning after the reading's own sound.
-            QCOMPARE(f.sounds.sounds.size(), i == 2 ? 2 : 1);
-            if (i == 2) QCOMPARE(f.sounds.sounds.last(), support::MessageSound::Warning);
+            QCOMPARE(f.sounds.sounds, (i == 2 ? QList<int>{0, 48} : QList<int>{0}));
         }
         QCOMPARE(check->tblVerdicts->item(quality::DOI, 3)->text(), QStringLiteral("FAIL"));
         QCOMPARE(check->tblVerdicts->item(quality::Specular, 3)->text(), QStringLiteral("not judged"));
@@ -169,9 +188,9 @@ private slots:
         text.start(QStringLiteral(PDFTOTEXT), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
         QVERIFY(text.waitForFinished(10000));
         const QString got = QString::fromUtf8(text.readAllStandardOutput());
-        for (const QString& part : {"Coatings Lab North", "Standard: Panel B", "Summary of 11 readings", "HZ001234", "FAIL",
+        for (const QString& part : QStringList{"Coatings Lab North", "Standard: Panel B", "Summary of 11 readings", "HZ001234", "FAIL",
                                     "Operator: " + store::MeasurementHistory::OperatorName()})
-            QVERIFY2(got.contains(part), qPrintable(part));
+            QVERIFY2(got.contains(part), qPrintable(part + QStringLiteral(" not in:\n") + got));
         QCOMPARE(got.count(QStringLiteral("PASS")), 10);
         QVERIFY(QRegularExpression(QStringLiteral("SHA-256 of the listed records: [0-9a-f]{64}")).match(got).hasMatch());
     }
