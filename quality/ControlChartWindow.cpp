@@ -56,7 +56,7 @@ void Axes(QChart* chart, double lastX, double low, double high)
     x->setTitleText(QStringLiteral("Reading"));
     auto* y = new QValueAxis(chart);
     const double margin = high > low ? (high - low) * 0.08 : 1.0;
-    y->setRange(low - margin, high + margin);
+    y->setRange(low == 0 ? 0 : low - margin, high + margin);  // ranges start at zero
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     for (QAbstractSeries* s : chart->series()) {
@@ -69,7 +69,7 @@ QChart* FreshChart(QChartView* view, const QString& title)
 {
     auto* chart = new QChart;
     chart->setTitle(title);
-    chart->legend()->setAlignment(Qt::AlignRight);
+    chart->legend()->setAlignment(Qt::AlignBottom);
     QChart* old = view->chart();
     view->setChart(chart);
     delete old;
@@ -162,7 +162,6 @@ ControlChartWindow::ControlChartWindow(StandardsLibrary& library, QWidget* paren
     bl->addWidget(new QLabel(QStringLiteral("to"), baseline), 1, 2);
     bl->addWidget(dtTo, 1, 3);
     bl->addWidget(btnFixBaseline, 0, 3);
-    bl->addWidget(lblBaseline, 2, 0, 1, 4);
 
     auto* rules = new QGroupBox(QStringLiteral("Western Electric rules"), this);
     auto* rl = new QVBoxLayout(rules);
@@ -194,6 +193,7 @@ ControlChartWindow::ControlChartWindow(StandardsLibrary& library, QWidget* paren
     auto* side = new QVBoxLayout;
     side->addLayout(choice);
     side->addWidget(baseline);
+    side->addWidget(lblBaseline);
     side->addWidget(rules);
     side->addWidget(new QLabel(QStringLiteral("Points that break a rule:"), this));
     side->addWidget(lstBreaks, 1);

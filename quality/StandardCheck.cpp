@@ -128,7 +128,7 @@ void CheckWindow::Refresh()
         for (int c = 0; c < 4; ++c) {
             auto* item = new QTableWidgetItem(texts[c]);
             item->setTextAlignment(c < 3 ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignCenter);
-            if (c == 3 && judged) item->setBackground(VerdictColour(j.parameters[static_cast<std::size_t>(p)]));
+            if (c == 3 && judged && limits) item->setBackground(VerdictColour(j.parameters[static_cast<std::size_t>(p)]));
             tblVerdicts->setItem(p, c, item);
         }
     }
