@@ -56,7 +56,7 @@ Judgement StandardCheck::JudgeReading(const std::array<double, kParameterCount>&
     m_last = Judge(standard, values);
     m_lastValues = values;
     ++m_counts[static_cast<std::size_t>(m_last.overall)];
-    emit Updated();
+    emit ReadingJudged();
     return m_last;
 }
 
@@ -77,6 +77,12 @@ CheckWindow::CheckWindow(StandardCheck& check, std::function<int()> digits, QWid
     tblVerdicts->setVerticalHeaderLabels(names);
     tblVerdicts->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblVerdicts->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    for (int p = 0; p < kParameterCount; ++p)
+        for (int c = 0; c < 4; ++c) {
+            auto* item = new QTableWidgetItem;
+            item->setTextAlignment(c < 3 ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignCenter);
+            tblVerdicts->setItem(p, c, item);
+        }
     lblOverall = new QLabel(this);
     lblOverall->setObjectName(QStringLiteral("lblOverall"));
     QFont big = lblOverall->font();
@@ -100,11 +106,12 @@ CheckWindow::CheckWindow(StandardCheck& check, std::function<int()> digits, QWid
     connect(cboStandard, &QComboBox::activated, this, [this](int index) {
         m_check.Choose(index <= 0 ? QString() : cboStandard->itemText(index));
     });
-    connect(&m_check, &StandardCheck::Updated, this, &CheckWindow::Refresh);
-    Refresh();
+    connect(&m_check, &StandardCheck::Updated, this, &CheckWindow::RefreshChoice);
+    connect(&m_check, &StandardCheck::ReadingJudged, this, &CheckWindow::RefreshVerdict);
+    RefreshChoice();
 }
 
-void CheckWindow::Refresh()
+void CheckWindow::RefreshChoice()
 {
     {
         const QSignalBlocker block(cboStandard);
@@ -114,6 +121,12 @@ void CheckWindow::Refresh()
         const int at = cboStandard->findText(m_check.CurrentName(), Qt::MatchExactly);
         cboStandard->setCurrentIndex(m_check.Current() && at > 0 ? at : 0);
     }
+    RefreshVerdict();
+}
+
+// Only texts and tints change here: a reading's road passes through it.
+void CheckWindow::RefreshVerdict()
+{
     const Standard* standard = m_check.Current();
     const Judgement& j = m_check.LastJudgement();
     const bool judged = standard && j.overall != Verdict::None;
@@ -126,20 +139,25 @@ void CheckWindow::Refresh()
             limits ? support::FormatValue(t->lower, digits) : QString(), limits ? support::FormatValue(t->upper, digits) : QString(),
             !limits ? QStringLiteral("not judged") : judged ? VerdictText(j.parameters[static_cast<std::size_t>(p)]) : QString()};
         for (int c = 0; c < 4; ++c) {
-            auto* item = new QTableWidgetItem(texts[c]);
-            item->setTextAlignment(c < 3 ? Qt::AlignRight | Qt::AlignVCenter : Qt::AlignCenter);
-            if (c == 3 && judged && limits) item->setBackground(VerdictColour(j.parameters[static_cast<std::size_t>(p)]));
-            tblVerdicts->setItem(p, c, item);
+            QTableWidgetItem* item = tblVerdicts->item(p, c);
+            if (item->text() != texts[c]) item->setText(texts[c]);
+            if (c == 3) {
+                const QColor tint = judged && limits ? VerdictColour(j.parameters[static_cast<std::size_t>(p)]) : QColor();
+                item->setBackground(tint.isValid() ? QBrush(tint) : QBrush());
+            }
         }
     }
     const QString overall = !standard ? QStringLiteral("No standard chosen: readings are not judged")
                             : judged   ? VerdictText(j.overall)
                                        : QStringLiteral("Waiting for a reading");
-    lblOverall->setText(overall);
-    lblOverall->setAccessibleName(QStringLiteral("Overall: ") + overall);
-    QPalette palette = lblOverall->palette();
-    palette.setColor(QPalette::Window, judged ? VerdictColour(j.overall) : this->palette().color(QPalette::Window));
-    lblOverall->setPalette(palette);
+    if (overall != m_shownOverall) {
+        m_shownOverall = overall;
+        lblOverall->setText(overall);
+        lblOverall->setAccessibleName(QStringLiteral("Overall: ") + overall);
+        QPalette palette = lblOverall->palette();
+        palette.setColor(QPalette::Window, judged ? VerdictColour(j.overall) : this->palette().color(QPalette::Window));
+        lblOverall->setPalette(palette);
+    }
     lblCounts->setText(QStringLiteral("Since the choice: %1 judged, %2 PASS, %3 WARN, %4 FAIL")
                            .arg(m_check.Judged())
                            .arg(m_check.Count(Verdict::Pass))

@@ -44,8 +44,10 @@ public:
     StandardsLibrary& Library() { return m_library; }
 
 signals:
-    // The choice, the standards or the last verdict changed.
+    // The choice or the standards changed.
     void Updated();
+    // A reading was judged.
+    void ReadingJudged();
 
 private:
     StandardsLibrary& m_library;
@@ -71,8 +73,10 @@ public:
     QLabel* lblCounts;
 
 private:
-    void Refresh();
+    void RefreshChoice();
+    void RefreshVerdict();
     StandardCheck& m_check;
+    QString m_shownOverall;
     std::function<int()> m_digits;
 };
 
