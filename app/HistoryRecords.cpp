@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "app/GlimoraApp.h"
+#include "app/MeterLink.h"
 #include "comments/CommentColumns.h"
 #include "datafile/DataFile.h"
 #include "dialogs/dlgError.h"
@@ -51,7 +52,7 @@ void GlimoraApp::RecordScanInHistory(const ScanData& scan, const QDateTime& when
 void GlimoraApp::TellHistoryNotice()
 {
     QTimer::singleShot(0, this, [this] {
-        if (m_stage != Stage::Running) return;
+        if (!m_link->IsOpen()) return;
         const QString notice = m_history->TakeNotice();
         if (!notice.isEmpty()) ShowErrorDialog(this, QStringLiteral("Measurement Store Error"), notice);
     });

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "store/Forwarder.h"
+#include "store/HistoryWindow.h"
 #include "store/LocalStore.h"
 #include "support/SettingsStore.h"
 
@@ -75,8 +76,12 @@ int MeasurementHistory::Unsent()
     return m_forwarder ? m_unsent : m_local->Unsent();
 }
 
-void MeasurementHistory::ShowWindow(QWidget*)
+void MeasurementHistory::ShowWindow(QWidget* parent)
 {
+    if (!m_window) m_window = new HistoryWindow(*this, parent);
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
 }
 
 }  // namespace store

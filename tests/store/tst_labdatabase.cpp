@@ -2,12 +2,16 @@
 // through its Unix socket only, started once for the suite (as the postgres user when the test
 // runs as root), stopped and started again to prove the outbox.
 #include <QProcess>
+#include <QPushButton>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
 #include <unistd.h>
 
+#include "store/HistoryWindow.h"
 #include "store/LabConnection.h"
+#include <QComboBox>
+#include <QLineEdit>
 #include "store/LocalStore.h"
 #include "store/MeasurementHistory.h"
 #include "support/SettingsStore.h"
@@ -124,6 +128,7 @@ private slots:
     void connectionStrings();
     void twoStationsThroughAnOutage();
     void newerServerSchemaRefused();
+    void historyWindowOnTheLabDatabase();
 };
 
 void TestLabDatabase::connectionStrings_data()
@@ -217,6 +222,27 @@ void TestLabDatabase::newerServerSchemaRefused()
     s.Read(1);
     QTRY_VERIFY(s.history->ServerProblem().contains(QStringLiteral("newer")));
     QCOMPARE(s.history->Unsent(), 1);
+}
+
+// The History window reads the lab database by pages and shows another station's reading as
+// soon as the server announces it.
+void TestLabDatabase::historyWindowOnTheLabDatabase()
+{
+    const QString server = m_cluster.Server(QStringLiteral("postgres"));
+    Station here(QStringLiteral("Station E"), server), there(QStringLiteral("Station D"), server);
+    for (int n = 0; n < 130; ++n) there.Read(n);
+    QTRY_COMPARE_WITH_TIMEOUT(there.history->Unsent(), 0, 20000);
+    HistoryWindow window(*here.history);
+    window.findChild<QComboBox*>(QStringLiteral("HistorySource"))->setCurrentIndex(1);
+    window.findChild<QLineEdit*>(QStringLiteral("HistoryStation"))->setText(QStringLiteral("Station D"));
+    QTRY_VERIFY(window.PageRows().size() == std::size_t(HistoryWindow::PageSize) && window.PageRows().front().station == QLatin1String("Station D"));
+    const QString newest = window.PageRows().front().id;
+    window.findChild<QPushButton*>(QStringLiteral("HistoryOlder"))->click();
+    QTRY_COMPARE(window.PageRows().size(), 30u);
+    window.findChild<QPushButton*>(QStringLiteral("HistoryNewer"))->click();
+    QTRY_COMPARE(window.PageRows().front().id, newest);
+    there.Read(500);
+    QTRY_COMPARE_WITH_TIMEOUT(window.PageRows().front().commentTexts.value(1), QStringLiteral("\"500\", ко, 試"), 3000);
 }
 
 QTEST_MAIN(TestLabDatabase)

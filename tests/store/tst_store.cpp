@@ -1,11 +1,13 @@
 // The local measurement store on a real SQLite file: records come back as they went in, the
 // schema moves forward step by step, and a store that fails costs the operator one message and
 // no reading.
+#include <QMenu>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
 #include <sys/stat.h>
 
+#include "store/HistoryWindow.h"
 #include "store/LocalStore.h"
 #include "store/Migrations.h"
 #include "tests/app/AppFixture.h"
@@ -50,6 +52,7 @@ private slots:
     void migrationsRunForwardOnly();
     void failingStoreCostsOneMessage_data();
     void failingStoreCostsOneMessage();
+    void historyWindowPagesFiltersAndExports();
 };
 
 void TestStore::recordsComeBackUnchanged()
@@ -192,6 +195,49 @@ void TestStore::failingStoreCostsOneMessage()
     QFile data(f.dir.filePath(QStringLiteral("lot.txt")));
     QVERIFY(data.open(QIODevice::ReadOnly));
     QCOMPARE(data.readAll().count('\n'), 5);
+}
+
+// Data > History... on the readings the window took: pages of a filter, a reading that shows
+// at once, and the filtered readings exported as CSV.
+void TestStore::historyWindowPagesFiltersAndExports()
+{
+    AppFixture f;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(f.dir.filePath(QStringLiteral("data"))));
+    f.Start();
+    auto* comment = f.Find<QLineEdit>(QStringLiteral("UserCommentBox"));
+    auto read = [&](int n) {
+        comment->setText(n % 2 ? QStringLiteral("lot 4711, \"odd\"") : QStringLiteral("lot 4712"));
+        f.meter->SetNextReading(80, 90, 1, 2, QStringLiteral("Std A"), QDateTime(QDate(2026, 3, 1), QTime(8, 0)).addSecs(n));
+        f.meter->Emit(VantrelCntl::Event::ReadingReady);
+    };
+    for (int n = 0; n < 250; ++n) read(n);
+    QList<QAction*> data = f.Find<QMenu>(QStringLiteral("mnuData"))->actions();
+    QCOMPARE(data.last()->objectName(), QStringLiteral("mnuDataHistory"));
+    data.last()->trigger();
+    auto* window = f.app->findChild<HistoryWindow*>(QStringLiteral("HistoryWindow"));
+    QVERIFY(window && window->isVisible());
+    QCOMPARE(window->windowTitle(), QStringLiteral("Measurement History"));
+    for (QWidget* w : window->findChildren<QWidget*>(QRegularExpression(QStringLiteral("^History"))))
+        QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
+    testing::TypeInto(window, QStringLiteral("HistoryComment"), QStringLiteral("4711, \"ODD"));
+    // The newest odd reading first, the one before it next.
+    QTRY_VERIFY(window->PageRows().size() > 1 && window->PageRows()[1].takenAt == QDateTime(QDate(2026, 3, 1), QTime(8, 4, 7)).toUTC());
+    QCOMPARE(window->PageRows().size(), std::size_t(HistoryWindow::PageSize));
+    testing::Click(window, QStringLiteral("HistoryOlder"));
+    QTRY_COMPARE(window->PageRows().size(), 25u);
+    testing::Click(window, QStringLiteral("HistoryNewer"));
+    QTRY_COMPARE(window->PageRows().size(), std::size_t(HistoryWindow::PageSize));
+    read(1001);
+    QTRY_COMPARE_WITH_TIMEOUT(window->PageRows().front().takenAt, QDateTime(QDate(2026, 3, 1), QTime(8, 16, 41)).toUTC(), 2000);
+    const QString csv = f.dir.filePath(QStringLiteral("odd.csv"));
+    testing::AnswerFileDialog(csv, QStringLiteral("Export"));
+    testing::Click(window, QStringLiteral("HistoryExport"));
+    QTRY_VERIFY(window->findChild<QLabel*>(QStringLiteral("HistoryStatus"))->text().startsWith(QStringLiteral("Exported 126 readings")));
+    QFile file(csv);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 128);  // the header, 126 readings and the empty piece after the last line end
+    QVERIFY(lines.at(1).contains(",\"lot 4711, \"\"odd\"\"\","));
 }
 
 QTEST_MAIN(TestStore)
