@@ -30,6 +30,8 @@
 #include "printing/DataReport.h"
 #include "meter/StatusDisplay.h"
 #include "readings/ReadingsModel.h"
+#include "quality/StandardCheck.h"
+#include "quality/StandardsLibrary.h"
 #include "readings/ReadingsView.h"
 #include "readings/Summary.h"
 #include "resources/GlimoraIcon.h"
@@ -218,6 +220,10 @@ void GlimoraApp::CreateMenus()
     connect(m_readings, &QAbstractItemModel::modelReset, this, statisticsState);
     statisticsState();
     action(mnuData, mnuDataHistory, "mnuDataHistory", "&History...", {}, &GlimoraApp::HistoryCommand);
+    action(mnuData, mnuDataStandards, "mnuDataStandards", "Standards...", {}, &GlimoraApp::StandardsCommand);
+    action(mnuData, mnuDataCheckAgainstStandard, "mnuDataCheckAgainstStandard", "Check Against Standard...", {}, &GlimoraApp::CheckWindowCommand);
+    action(mnuData, mnuDataControlChart, "mnuDataControlChart", "Control Chart...", {}, &GlimoraApp::ControlChartCommand);
+    action(mnuData, mnuDataCertificate, "mnuDataCertificate", "Certificate...", {}, &GlimoraApp::CertificateCommand);
 }
 
 void GlimoraApp::CreateToolbar()
@@ -387,9 +393,10 @@ void GlimoraApp::DoRead()
         if (Prefs.SoundOn) support::Sounds().MessageBeep(support::MessageSound::ReadingAccepted);
         // The row where the current sort puts it, with the comment of this moment, and the
         // reading in the averages; then the summary; the file line comes after the row is complete.
-        m_readings->AddReading(CurrentReading, support::DigitsOfFormat(NumberFormat), UserCommentBox->text());
+        const int row = m_readings->AddReading(CurrentReading, support::DigitsOfFormat(NumberFormat), UserCommentBox->text());
         UpdateSummary();
         WriteDataToFile();
+        CheckAgainstStandard(row);
         RecordInHistory();
     }
     // Valid or not, the reading's message (or the meter's centre and duty cycle) for nine seconds.
@@ -488,6 +495,7 @@ GlimoraApp::GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStor
     SetDefaults();
     CurrentReading.Clear();
     m_history = std::make_unique<store::MeasurementHistory>(*m_store);
+    CreateQuality();
 
     connect(m_link, &MeterLink::MeterEvent, this, &GlimoraApp::OnMeterEvent);
     connect(m_link, &MeterLink::StartupLinked, this, &GlimoraApp::FinishStartup);

@@ -1,5 +1,7 @@
 #include "readings/ReadingsModel.h"
 
+#include <QColor>
+
 #include <algorithm>
 
 #include "support/Numbers.h"
@@ -173,6 +175,13 @@ int ReadingsModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : ColumnCount;
 }
 
+void ReadingsModel::SetVerdict(int position, const QString& verdict)
+{
+    if (position < 0 || position >= RowCount()) return;
+    m_rows[m_order[static_cast<std::size_t>(position)]].Verdict = verdict;
+    emit dataChanged(index(position, 0), index(position, ColumnCount - 1), {Qt::BackgroundRole, Qt::AccessibleDescriptionRole});
+}
+
 QVariant ReadingsModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= RowCount() || index.column() >= ColumnCount) return {};
@@ -181,6 +190,13 @@ QVariant ReadingsModel::data(const QModelIndex& index, int role) const
     if (role == Qt::TextAlignmentRole)
         return (index.column() >= 1 && index.column() <= 4) ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                                                            : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    if (role == Qt::BackgroundRole || role == Qt::AccessibleDescriptionRole) {
+        const QString& verdict = Row(index.row()).Verdict;
+        if (verdict.isEmpty()) return {};
+        if (role == Qt::AccessibleDescriptionRole) return QStringLiteral("Verdict: ") + verdict;
+        // Light green, amber and red: the row's text stays readable on each.
+        return QColor(verdict == QLatin1String("PASS") ? 0xc8f0c8 : verdict == QLatin1String("WARN") ? 0xffe0a0 : 0xffb8b8);
+    }
     return {};
 }
 

@@ -15,6 +15,9 @@
 struct Reading {
     std::array<QString, 7> Cells;
     std::array<double, 4> Values{};
+    // The verdict against the standard checked when the reading was taken ("PASS", "WARN",
+    // "FAIL"), empty when none was: the row is tinted by it.
+    QString Verdict;
 };
 
 class ReadingsModel : public QAbstractTableModel {
@@ -47,6 +50,8 @@ public:
     // empty. The averages the summary shows are the listed values' mean plus this over the count.
     const std::array<double, 4>& RoundingTakenOut() const { return m_roundingTakenOut; }
     QString Text(int position, int column) const { return Row(position).Cells[static_cast<std::size_t>(column)]; }
+    // Gives the row at position its verdict (and its tint).
+    void SetVerdict(int position, const QString& verdict);
 
     // Clear Readings: every row removed, the averages cleared, the sort set to Date/Time descending.
     void ClearRows();
