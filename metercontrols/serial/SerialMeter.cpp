@@ -292,7 +292,7 @@ void SerialMeter::handshakeFailed()
     m_inFlight = false;
     m_replyTimer.stop();
     m_port.close();
-    if (!m_retrying) emit MeterEvent(2);   // not found
+    if (!m_retrying) emit MeterEvent(Event::LinkChanged);   // not found
     if (m_wanted) m_retryTimer.start(m_options.retryMs);
 }
 
@@ -309,7 +309,7 @@ void SerialMeter::loseLink()
     m_operationSent = false;
     m_authority = 1;
     m_port.close();
-    if (wasLinked) emit MeterEvent(2);
+    if (wasLinked) emit MeterEvent(Event::LinkChanged);
     if (m_wanted) m_retryTimer.start(m_options.retryMs);
 }
 
@@ -424,7 +424,7 @@ void SerialMeter::runEvents()
 
 bool SerialMeter::readyForOperation() const
 {
-    return m_link == Link::Linked && m_status.state != 2 && !m_status.busy && !m_operationSent && m_events.empty() &&
+    return m_link == Link::Linked && m_status.state != State::Off && !m_status.busy && !m_operationSent && m_events.empty() &&
            !m_eventWaits;
 }
 
@@ -448,7 +448,7 @@ bool SerialMeter::Normalize() { return startOperation(Command::Normalize); }
 bool SerialMeter::Scan(bool start)
 {
     if (start) return startOperation(Command::Scan);
-    if (m_link != Link::Linked || m_status.state != 3 || !m_status.busy) return false;
+    if (m_link != Link::Linked || m_status.state != State::Scanning || !m_status.busy) return false;
     queue(Command::StopScan, false, {}, Answered);
     return true;
 }
@@ -465,7 +465,7 @@ void SerialMeter::Cancel()
 
 void SerialMeter::TurnOff()
 {
-    if (m_link == Link::Linked && m_status.state != 2) queue(Command::TurnOff, false, {}, Answered);
+    if (m_link == Link::Linked && m_status.state != State::Off) queue(Command::TurnOff, false, {}, Answered);
 }
 
 void SerialMeter::UpdateInfo()
