@@ -10,8 +10,8 @@ are checked:
 - folders: every top-level folder holding C++ sources has a row, unless the section's line
   "Folders outside the program: ..." names it (tests, benchmarks, tools);
 - links: every glimora target that a library's CMakeLists.txt links (target_link_libraries)
-  belongs to a library of its row, and a link is PUBLIC exactly when the linking target's own
-  headers include the linked library (PRIVATE otherwise).
+  belongs to a library of its row, and a link is PUBLIC (or INTERFACE) exactly when the linking
+  target's own headers include the linked library (PRIVATE otherwise).
 
   python3 scripts/check_layers.py [--root DIR] [--plant FILE:INCLUDED [--form quoted|angle|relative]]
                                   [--plant-folder NAME] [--plant-link TARGET:LINKED]
@@ -192,9 +192,9 @@ def main():
         folders_of = {posixpath.dirname(s) for s in sources} or {library}
         headers = [f for f in files if f.endswith(HEADERS) and posixpath.dirname(f) in folders_of]
         public = any(u == used for h in headers for _, u in used_libraries(h))
-        if scope == 'PUBLIC' and not public:
-            faults.append(f'{cmake}: {target} links {linked} PUBLIC, but no header of it includes {used}/: make it PRIVATE')
-        elif scope != 'PUBLIC' and public:
+        if scope != 'PRIVATE' and not public:
+            faults.append(f'{cmake}: {target} links {linked} {scope}, but no header of it includes {used}/: make it PRIVATE')
+        elif scope == 'PRIVATE' and public:
             faults.append(f'{cmake}: {target} links {linked} {scope}, but its headers include {used}/: make it PUBLIC')
 
     for fault in faults:
