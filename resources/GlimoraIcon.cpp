@@ -1,7 +1,5 @@
 #include "resources/GlimoraIcon.h"
 
-#include <QPixmap>
-
 // A static library's resources are registered by hand: nothing else pulls them into the program.
 static void InitGlimoraResources()
 {
@@ -11,10 +9,8 @@ static void InitGlimoraResources()
 QIcon GlimoraIcon()
 {
     InitGlimoraResources();
-    // Decoded as PNG by name: a file handed to QIcon is first offered to every icon engine and
-    // image format plug-in, which costs the program's start-up the loading of them all.
     QIcon icon;
-    icon.addPixmap(QPixmap(QStringLiteral(":/icons/glimora.png"), "PNG"));
-    icon.addPixmap(QPixmap(QStringLiteral(":/icons/glimora_64.png"), "PNG"));
+    icon.addFile(QStringLiteral(":/icons/glimora.png"));
+    icon.addFile(QStringLiteral(":/icons/glimora_64.png"));
     return icon;
 }
