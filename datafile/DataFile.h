@@ -27,8 +27,6 @@ public:
     QString FileName() const { return m_fileName; }
     // True: fields separated by commas; False: by tabs.
     bool CommaSeparated() const { return m_commaSeparated; }
-    // The handle of the open file, 0 when none is open.
-    int FileNumber() const { return m_file.IsOpen() ? m_file.Descriptor() : 0; }
 
     // Closes the current file, settles the readings already listed (asking the operator),
     // checks the file (Exists: the caller expects an existing file), writes the header of a

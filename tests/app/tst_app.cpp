@@ -171,11 +171,11 @@ void TestApp::busyDisablesTheMeterCommands()
 {
     AppFixture f;
     f.Start();
-    f.meter->Emit(9);
+    f.meter->Emit(VantrelCntl::Event::Busy);
     QVERIFY(f.Button(QStringLiteral("Cancel"))->isEnabled());
     ExpectEnabled(f, {"mnuMeterCancel"}, true);
     ExpectEnabled(f, {"mnuDataTakeReading", "mnuDataScanData", "mnuFileNew", "mnuFileOpen", "mnuCalibrationCalibrate"}, false);
-    f.meter->Emit(10);
+    f.meter->Emit(VantrelCntl::Event::Idle);
     ExpectEnabled(f, {"mnuDataTakeReading"}, true);
 
     // A warning refreshes and beeps; the codes of the quiet list do nothing.
@@ -184,9 +184,9 @@ void TestApp::busyDisablesTheMeterCommands()
     f.meter->Emit(19);
     QVERIFY(f.meter->log.isEmpty());
     f.meter->batteryState = 1;
-    f.meter->Emit(6);
+    f.meter->Emit(VantrelCntl::Event::Warning);
     QCOMPARE(f.Panel(3), QStringLiteral("Battery: Low"));
-    QCOMPARE(f.sounds.sounds, QList<int>{48});
+    QCOMPARE(f.sounds.sounds, QList<int>{RecordingSoundSink::Warning});
 
     // Toolbar buttons run their commands.
     f.meter->log.clear();
@@ -279,10 +279,10 @@ void TestApp::readButtonFollowsFileAndNoFile()
     QVERIFY(!f.meter->log.contains(QStringLiteral("TakeReading")));
     QVERIFY(f.sounds.sounds.isEmpty());
     f.meter->SetNextReading(80, 90, 1, 2);
-    f.meter->Emit(12);
+    f.meter->Emit(VantrelCntl::Event::ReadingReady);
     QVERIFY(!f.meter->log.join(QLatin1Char(' ')).contains(QStringLiteral("GetReading")));
     QCOMPARE(f.Rows()->RowCount(), 0);
-    QCOMPARE(f.sounds.sounds, QList<int>{48});
+    QCOMPARE(f.sounds.sounds, QList<int>{RecordingSoundSink::Warning});
 }
 
 void TestApp::readingTravelsTheWholeRoad()
@@ -294,15 +294,16 @@ void TestApp::readingTravelsTheWholeRoad()
     // The comment of the moment the reading arrives counts.
     f.Find<QLineEdit>(QStringLiteral("UserCommentBox"))->setText(QStringLiteral("  panel 7  "));
     f.meter->SetNextReading(85.346, 92.114, 1.255, 3.4, QStringLiteral("Black Glass"));
-    f.meter->Emit(12);
-    f.meter->Emit(10);  // idle again: the commands follow the list
+    f.meter->Emit(VantrelCntl::Event::ReadingReady);
+    f.meter->Emit(VantrelCntl::Event::Idle);  // idle again: the commands follow the list
     QCOMPARE(f.meter->lastCalIndexAsked, int16_t(1));
     QVERIFY(f.meter->lastPixelAvgAsked);
-    const auto& cells = f.Rows()->Row(0).Cells;
-    QCOMPARE(QStringList(cells.begin(), cells.end()).join(QLatin1Char('|')), QStringLiteral("07/04/2002 14:05:09|85.35|92.11|1.26|3.40|Black Glass|panel 7"));
+    QStringList cells;
+    for (int c = 0; c < ReadingsModel::ColumnCount; ++c) cells << f.Rows()->Text(0, c);
+    QCOMPARE(cells.join(QLatin1Char('|')), QStringLiteral("07/04/2002 14:05:09|85.35|92.11|1.26|3.40|Black Glass|panel 7"));
     QCOMPARE(f.Label("SumSpecular"), QStringLiteral("85.35"));
     QCOMPARE(f.Panel(5), QStringLiteral("512, 37"));
-    QCOMPARE(f.sounds.sounds, QList<int>{0});
+    QCOMPARE(f.sounds.sounds, QList<int>{RecordingSoundSink::Accepted});
     QVERIFY(f.Find(QStringLiteral("mnuFilePrint"))->isEnabled());
     // A new Take Reading empties panel 5 first.
     f.Find(QStringLiteral("mnuDataTakeReading"))->trigger();
@@ -310,14 +311,14 @@ void TestApp::readingTravelsTheWholeRoad()
 
     // An invalid reading is not listed: its message shows, with a warning.
     f.meter->SetNextReading(1, 2, 3, 4, QStringLiteral("Std"), QDateTime::currentDateTime(), false, QStringLiteral("Sample gloss too low"));
-    f.meter->Emit(12);
+    f.meter->Emit(VantrelCntl::Event::ReadingReady);
     QCOMPARE(f.Rows()->RowCount(), 1);
     QCOMPARE(f.Panel(5), QStringLiteral("Sample gloss too low"));
-    QCOMPARE(f.sounds.sounds, (QList<int>{0, 48}));
+    QCOMPARE(f.sounds.sounds, (QList<int>{RecordingSoundSink::Accepted, RecordingSoundSink::Warning}));
 
     // Delete Selection and Clear take the rows and their averages.
     f.meter->SetNextReading(13, 90, 1, 2, QStringLiteral("Black Glass"), QDateTime(QDate(2002, 7, 4), QTime(14, 6, 0)));
-    f.meter->Emit(12);
+    f.meter->Emit(VantrelCntl::Event::ReadingReady);
     f.List()->selectRow(0);  // newest first: 13
     f.Find(QStringLiteral("mnuDataDelete"))->trigger();
     QCOMPARE(f.Label("SumSpecular"), QStringLiteral("85.35"));
@@ -336,7 +337,7 @@ void TestApp::preferencesReachTheNextReading()
     AppFixture f;
     f.Start();
     f.meter->SetNextReading(85.346, 90, 1, 2);
-    f.meter->Emit(12);
+    f.meter->Emit(VantrelCntl::Event::ReadingReady);
     testing::WhenModal([](QWidget* d) {
         d->findChild<QAbstractButton*>(QStringLiteral("rad0Digit"))->click();
         d->findChild<QAbstractButton*>(QStringLiteral("chkSounds"))->click();
@@ -345,17 +346,17 @@ void TestApp::preferencesReachTheNextReading()
     f.Find(QStringLiteral("mnuFilePropProperties"))->trigger();
     f.sounds.sounds.clear();
     f.meter->SetNextReading(12.5, 90, 1, 2, QStringLiteral("Std A"), QDateTime(QDate(2002, 7, 4), QTime(14, 6, 0)));
-    f.meter->Emit(12);
+    f.meter->Emit(VantrelCntl::Event::ReadingReady);
     QCOMPARE(f.Rows()->Text(0, 1), QStringLiteral("13."));
     QCOMPARE(f.Rows()->Text(1, 1), QStringLiteral("85.35"));
     f.meter->SetNextReading(1, 2, 3, 4, QStringLiteral("Std"), QDateTime::currentDateTime(), false);
-    f.meter->Emit(12);  // invalid, silent
+    f.meter->Emit(VantrelCntl::Event::ReadingReady);  // invalid, silent
     QVERIFY(f.sounds.sounds.isEmpty());
     f.meter->takeReadingResult = f.meter->scanResult = f.meter->normalizeResult = false;
     f.Find(QStringLiteral("mnuDataTakeReading"))->trigger();
     f.Find(QStringLiteral("mnuDataScanData"))->trigger();
     f.Find(QStringLiteral("mnuDataNormalize"))->trigger();
-    QCOMPARE(f.sounds.sounds, (QList<int>{48, 48, 48}));
+    QCOMPARE(f.sounds.sounds, (QList<int>{RecordingSoundSink::Warning, RecordingSoundSink::Warning, RecordingSoundSink::Warning}));
 }
 
 // A scan that ends without data asks nothing (the scan profile suite follows a saved scan).
@@ -392,7 +393,7 @@ void TestApp::everyControlHasAnAccessibleName()
     AppFixture f;
     f.Start();
     f.meter->SetNextReading(80, 90, 1, 2);
-    f.meter->Emit(12);
+    f.meter->Emit(VantrelCntl::Event::ReadingReady);
     QStringList unnamed;
     for (QWidget* w : f.app->findChildren<QWidget*>()) {
         if (!w->isVisible() || !(qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) || qobject_cast<QLabel*>(w))) continue;

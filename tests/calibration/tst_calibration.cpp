@@ -122,7 +122,7 @@ private slots:
         p.SoundOn = false;  // the refusal beep does not depend on it
         reinterpret_cast<Command>(command)(meter, p, nullptr);
         QCOMPARE(meter.log, log);
-        QCOMPARE(m_sounds.sounds, result ? QList<int>{} : QList<int>{48});
+        QCOMPARE(m_sounds.sounds, result ? QList<int>{} : QList<int>{RecordingSoundSink::Warning});
         QCOMPARE(testing::AnsweredTitles().size(), answer.isEmpty() && unlock ? 0 : 1);
         if (!answer.isEmpty())
             QCOMPARE(question, QStringLiteral("Warning! This operation will delete all the calibration data stored in the Haze "

@@ -314,7 +314,7 @@ private slots:
         QCOMPARE(w.file.FileName(), QString());
         QCOMPARE(w.title, kBaseTitle);
         QCOMPARE(w.recent.size(), 1);
-        QCOMPARE(m_sounds.sounds, QList<int>{48});
+        QCOMPARE(m_sounds.sounds, QList<int>{RecordingSoundSink::Warning});
         if (content == "none") QVERIFY(!QFileInfo::exists(path));
         else if (content != "dir") QCOMPARE(ReadAll(path), content);
     }

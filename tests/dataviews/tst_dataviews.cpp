@@ -147,7 +147,7 @@ private slots:
         int taken = 0;
         const auto take = [&](double specular, double doi) {
             f.meter->SetNextReading(specular, doi, 1.25, 3.5, QStringLiteral("Std A"), t0.addSecs(taken++));
-            f.meter->Emit(12);
+            f.meter->Emit(VantrelCntl::Event::ReadingReady);
         };
         QVERIFY(!f.Find(QStringLiteral("mnuDataStatistics"))->isEnabled());
         take(1.004, 90.0);
@@ -200,7 +200,7 @@ private slots:
         const ScanData scan = SampleScan();
         f.meter->nextScan = scan;
         testing::AnswerFileDialog(saved, QStringLiteral("Save As"));
-        f.meter->Emit(21);
+        f.meter->Emit(VantrelCntl::Event::ScanReady);
         const QList<QPointF> points = window->ProfileSeries()->points();
         QCOMPARE(points.size(), 301);
         QCOMPARE(points.first(), QPointF(-15.0, 0.0));

@@ -43,7 +43,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<support::SettingsStore> m_store;
 
-    int Beeps() const { return static_cast<int>(m_sounds.sounds.count(-1)); }
+    int Beeps() const { return static_cast<int>(m_sounds.sounds.count(RecordingSoundSink::StandardBeep)); }
 
 private slots:
     void initTestCase() { support::SetSounds(&m_sounds); }
@@ -151,7 +151,7 @@ private slots:
         QCOMPARE(meter.log, QStringList{"Unlock"});
         QCOMPARE(meter.lastUnlockCode, GlimoraAccessCode());
         if (!granted) QCOMPARE(message, QStringLiteral("Invalid Password!"));
-        QCOMPARE(m_sounds.sounds.count(48), granted ? 0 : 1);
+        QCOMPARE(m_sounds.sounds.count(RecordingSoundSink::Warning), granted ? 0 : 1);
     }
 
     // Only ASCII digits and letters belong in a password.
