@@ -199,8 +199,19 @@ private slots:
 
         const ScanData scan = SampleScan();
         f.meter->nextScan = scan;
-        testing::AnswerFileDialog(saved, QStringLiteral("Save As"));
+        // The operator takes a moment to choose the name: the file carries the time of saving.
+        qint64 answered = 0;
+        testing::WhenModal([&](QWidget* w) {
+            const qint64 shown = QDateTime::currentSecsSinceEpoch();
+            QVERIFY(QTest::qWaitFor([&] { return (answered = QDateTime::currentSecsSinceEpoch()) > shown; }));
+            w->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(saved);
+            static_cast<QDialog*>(w)->accept();
+        }, QStringLiteral("Save As"));
         f.meter->Emit(21);
+        ScanData reread;
+        QDateTime savedAt;
+        QString error;
+        QVERIFY(ReadScanFile(saved, reread, savedAt, error) && savedAt.toSecsSinceEpoch() >= answered);
         const QList<QPointF> points = window->ProfileSeries()->points();
         QCOMPARE(points.size(), 301);
         QCOMPARE(points.first(), QPointF(-15.0, 0.0));
