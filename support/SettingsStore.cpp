@@ -40,10 +40,12 @@ QString ReadValue(const QString& text)
     return Enclosed(v) && NeedsQuotes(v.mid(1, v.size() - 2)) ? v.mid(1, v.size() - 2) : v;
 }
 
-// Section and key names: as written, or as an earlier build escaped them ("Recent%20Files").
+// Section and key names: as written, or as an earlier build escaped them ("Recent%20Files"). A
+// name that would still hold a "%" stays as written, so that it reads the same once saved.
 QString ReadName(const QString& name)
 {
-    return name.contains(QLatin1Char('%')) ? QString::fromUtf8(QByteArray::fromPercentEncoding(name.toUtf8())) : name;
+    const QString plain = QString::fromUtf8(QByteArray::fromPercentEncoding(name.toUtf8()));
+    return plain.contains(QLatin1Char('%')) ? name : plain;
 }
 
 QString NativePath(const QString& path)
@@ -103,6 +105,7 @@ void SettingsStore::Reload()
             line = QString::fromLatin1(bytes);
             ++latin1;
         }
+        line.replace(QLatin1Char('\r'), QLatin1Char(' '));  // as SaveSetting keeps it
         const QString t = line.trimmed();
         if (t.isEmpty() || t.startsWith(QLatin1Char(';')) || t.startsWith(QLatin1Char('#'))) continue;
         const bool sectionLine = t.startsWith(QLatin1Char('['));
@@ -125,11 +128,13 @@ void SettingsStore::Reload()
         else list.append({key, value});
     }
     if (skipped > 0 || latin1 > 0) {
+        QStringList damage;
+        if (skipped > 0) damage << QStringLiteral("%1 line(s) that could not be read were skipped").arg(skipped);
+        if (latin1 > 0) damage << QStringLiteral("%1 line(s) not written as UTF-8 were read as Latin-1").arg(latin1);
         m_damagedUnsaved = true;
-        m_problem = QStringLiteral("The settings file %1 is damaged: %2 line(s) that could not be read were skipped and %3 "
-                                   "line(s) not written as UTF-8 were read as Latin-1; every other setting was kept. The "
-                                   "damaged file will be kept as %4 when the settings are saved.")
-                        .arg(NativePath(m_path)).arg(skipped).arg(latin1).arg(NativePath(AsidePath()));
+        m_problem = QStringLiteral("The settings file %1 is damaged: %2; every other setting was kept. The damaged file will "
+                                   "be kept as %3 when the settings are saved.")
+                        .arg(NativePath(m_path), damage.join(QStringLiteral(", ")), NativePath(AsidePath()));
     }
 }
 

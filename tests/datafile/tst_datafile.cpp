@@ -307,8 +307,7 @@ private slots:
             }, QStringLiteral("File Error"));
         ErrorCatcher errors;
         errors.Expect();
-        // The window updates its commands once the notice is closed.
-        qsizetype noticesBeforeLastChange = -1;
+        qsizetype noticesBeforeLastChange = -1;  // the window updates its commands once the notice is closed
         QObject::connect(&w.file, &DataFile::FileChanged, [&] { noticesBeforeLastChange = errors.messages.size(); });
         QVERIFY(!w.Open(path, exists));
         QCOMPARE(errors.messages, QStringList{message});

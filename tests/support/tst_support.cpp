@@ -153,8 +153,7 @@ private slots:
         const auto keptIn = [&kept](const SettingsStore& store) {
             QStringList values;
             for (const QString& entry : kept) {
-                const QString section = entry.section(QLatin1Char('/'), 0, 0);
-                const QString key = entry.section(QLatin1Char('/'), 1).section(QLatin1Char('='), 0, 0);
+                const QString section = entry.section(QLatin1Char('/'), 0, 0), key = entry.section(QLatin1Char('/'), 1).section(QLatin1Char('='), 0, 0);
                 values << section + QLatin1Char('/') + key + QLatin1Char('=') + store.GetSetting(section, key);
             }
             return values;
