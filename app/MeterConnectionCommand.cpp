@@ -1,7 +1,10 @@
-// Meter > Connection...: choose the meter control (and its serial port) and change over to it
+// Meter > Connection...: choose the meter control (and its port and settings) and change over to it
 // without restarting: the present link closes as at shutdown, the new one opens as at start-up,
 // and the window waits for its handshake through the meter's events.
 #include "app/GlimoraApp.h"
+
+#include <QFileInfo>
+
 #include "meter/StatusDisplay.h"
 #include "metercontrols/MeterControlLoader.h"
 #include "metercontrols/MeterControlPlugin.h"
@@ -15,23 +18,19 @@ void GlimoraApp::MeterConnectionCommand()
     support::SettingsStore& store = *m_store;
     const QString section = QStringLiteral("MeterControl");
     MeterControlLoader loader;
+    loader.LoadAll();   // a plug-in that does not load is listed with its reason, not offered
     dlgMeterConnection dialog(this);
-    dialog.mControls = loader.Names();
-    for (const QString& name : dialog.mControls)
-        if (loader.Plugin(name)->UsesSerialPort()) dialog.mSerialControls << name;
+    for (const QString& name : loader.Names()) dialog.mControls << *loader.Info(name);
+    for (const MeterControlLoader::Problem& problem : loader.Problems())
+        dialog.mUnusable << QStringLiteral("%1: %2").arg(QFileInfo(problem.file).fileName(), problem.reason);
     dialog.mName = store.GetSetting(section, QStringLiteral("Name"), QStringLiteral("Simulated"));
-    dialog.mPort = store.GetSetting(section, QStringLiteral("Port"));
-    bool ok = false;
-    const int baud = store.GetSetting(section, QStringLiteral("BaudRate")).toInt(&ok);
-    if (ok && baud > 0) dialog.mBaudRate = baud;
+    for (const QString& key : store.Keys(section)) dialog.mSettings.insert(key, store.GetSetting(section, key));
     dialog.exec();
     if (!dialog.DoChange || m_stage == Stage::Unloaded) return;   // closed meanwhile (a signal): nothing to change
 
+    // The chosen control's own keys; those of the others stay for when they are chosen again.
     store.SaveSetting(section, QStringLiteral("Name"), dialog.mName);
-    if (dialog.mSerialControls.contains(dialog.mName)) {
-        store.SaveSetting(section, QStringLiteral("Port"), dialog.mPort);
-        store.SaveSetting(section, QStringLiteral("BaudRate"), QString::number(dialog.mBaudRate));
-    }
+    for (auto it = dialog.mSettings.cbegin(); it != dialog.mSettings.cend(); ++it) store.SaveSetting(section, it.key(), it.value());
     store.Sync();
     auto* slot = qobject_cast<MeterSlot*>(VC);
     if (!slot) return;   // a window built around a fixed meter control: the choice counts from the next start
