@@ -118,9 +118,9 @@ private slots:
         const QDateTime when(QDate(2002, 7, 4), QTime(14, 5, 9));
         QByteArray text = ScanFileText(written, when, QStringLiteral(","));
         if (!from.isEmpty()) {
-            const int at = text.indexOf(from.toLatin1());
+            const int at = text.indexOf(from.toUtf8());
             QVERIFY(at >= 0);
-            text.replace(at, from.size(), to.toLatin1());
+            text.replace(at, from.toUtf8().size(), to.toUtf8());
         }
         ScanData read;
         read.SetPoint(3, 42.0);
