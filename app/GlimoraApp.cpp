@@ -16,6 +16,7 @@
 #include <algorithm>
 
 #include "app/MenuShortcuts.h"
+#include "app/MeterLink.h"
 #include "app/ToolbarIcons.h"
 #include "comments/CommentColumns.h"
 #include "comments/SingleLine.h"
@@ -343,9 +344,6 @@ void GlimoraApp::OnMeterEvent(int code)
         if (!LeftAlone(code)) ShowMeterStatus();
         break;
     }
-    // Events are handled as usual while start-up waits for the link; the end of the handshake
-    // is reported by an event too.
-    FinishStartupWhenLinked();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -468,7 +466,7 @@ GlimoraApp::GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStor
     , VC(meter)
     , m_store(std::move(store))
 {
-    VC->setParent(this);
+    m_link = new MeterLink(meter, Prefs, this);
     m_comments = std::make_unique<CommentColumns>(*m_store);
     CreateControls();
     CreateMenus();
@@ -490,7 +488,9 @@ GlimoraApp::GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStor
     SetDefaults();
     CurrentReading.Clear();
 
-    connect(VC, &VantrelCntl::MeterEvent, this, &GlimoraApp::OnMeterEvent);
+    connect(m_link, &MeterLink::MeterEvent, this, &GlimoraApp::OnMeterEvent);
+    connect(m_link, &MeterLink::StartupLinked, this, &GlimoraApp::FinishStartup);
+    connect(m_link, &MeterLink::FreshLink, this, &GlimoraApp::FreshLink);
 }
 
 
@@ -503,7 +503,7 @@ void GlimoraApp::SetDefaults()
 
 void GlimoraApp::Load()
 {
-    if (m_stage != Stage::Created) return;
+    if (!m_link->NeverOpened()) return;
     // A settings file that could not be read whole is reported once, with its path.
     if (const QString problem = m_store->Problem(); !problem.isEmpty()) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Settings File Error"), problem, QMessageBox::Ok, this);
@@ -532,57 +532,43 @@ void GlimoraApp::Load()
 
     // The window is up while the link's handshake runs, with its commands as for a meter not
     // yet linked; it handles its events (and the meter's) as usual, and Exit works. The rest of
-    // start-up runs when the meter control reports that the handshake has ended.
+    // start-up runs when the link reports that the handshake has ended.
     UpdateCommands();
     show();
-    m_stage = Stage::WaitingForLink;
-    VC->SetConnected(true);
-    FinishStartupWhenLinked();
+    m_link->Open();
 }
 
-void GlimoraApp::FinishStartupWhenLinked()
+void GlimoraApp::FinishStartup()
 {
-    if ((m_stage != Stage::WaitingForLink && m_stage != Stage::Relinking) || VC->ConnectState() == VantrelCntl::Connecting)
-        return;
-    const bool firstLink = m_stage == Stage::WaitingForLink;
-    m_stage = Stage::Running;
-    // The meter mirrors these preferences; its own values come back at shutdown.
-    VC->SetCalIndex(Prefs.CalIndex);
-    VC->SetKeepAlive(Prefs.KeepAlive);
-    VC->SetEnableButton(Prefs.EnableButton);
-    VC->SetConstDC(Prefs.CalConst);
     ShowMeterStatus();
-    if (!firstLink) {
-        UpdateCommands();
-        return;
-    }
     // No data file is open at start: the plain title, and the commands updated again.
     CloseFile();
     UpdateSummary();
     m_help->SetHelpFile(ProgramFolder);
 }
 
+void GlimoraApp::FreshLink()
+{
+    m_status->SetMeterBusy(false);
+    ShowMeterStatus();
+}
+
 void GlimoraApp::Unload()
 {
     // A window never loaded has nothing of its own to save (and must not overwrite the store).
-    if (m_stage == Stage::Created || m_stage == Stage::Unloaded) return;
-    const bool meterHasPreferences = m_stage == Stage::Running;
-    m_stage = Stage::Unloaded;
+    if (!m_link->IsOpen()) return;
     // The data file is closed before anything else is saved.
     CloseFile();
-    // Cal standard and keep-alive changed on the meter side outlive the run. A meter that never
-    // finished its handshake was never handed the preferences, so it has nothing to give back.
-    if (meterHasPreferences) {
-        Prefs.CalIndex = VC->CalIndex();
-        Prefs.KeepAlive = VC->KeepAlive();
-    }
+    // Cal standard and keep-alive changed on the meter side outlive the run; a meter that was
+    // never handed the preferences has nothing to give back.
+    m_link->ReadBack();
     SavePreferences(*m_store, Prefs);
     m_headerFont->WriteProperties(*m_store, QStringLiteral("HeaderFont"));
     m_dataFont->WriteProperties(*m_store, QStringLiteral("DataFont"));
     m_printTabs->WriteProperties(*m_store, QStringLiteral("Tabs"));
     m_store->Sync();
     // The link is closed last.
-    VC->SetConnected(false);
+    m_link->Close();
 }
 
 void GlimoraApp::closeEvent(QCloseEvent* event)

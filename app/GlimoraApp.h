@@ -27,6 +27,7 @@ class FontClass;
 class TabClass;
 class HTMLHelp;
 class DataFileDialogs;
+class MeterLink;
 namespace support {
 class SettingsStore;
 }
@@ -55,13 +56,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // Changing: one meter control is being closed and exchanged for another (what the old one
-    // reports meanwhile finishes nothing); Relinking: the new one's handshake runs.
-    enum class Stage { Created, WaitingForLink, Changing, Relinking, Running, Unloaded };
-
-    // The rest of start-up once the handshake has ended: the meter gets the preferences it
-    // mirrors; after the first link of the run, also the data file, summary and help.
-    void FinishStartupWhenLinked();
+    // The rest of start-up once the link's first handshake has ended and the meter has its
+    // preferences: status, data file, summary and help.
+    void FinishStartup();
+    // A link begins afresh: the busy flag starts over and the status shows the meter as it is.
+    void FreshLink();
     // Closing the window: data file, preferences, fonts and tab stops saved, the link closed last.
     void Unload();
 
@@ -80,7 +79,9 @@ private:
     // A toolbar click by key ("Exit", "Open", ...); any other key does nothing.
     void ToolbarClick(const QString& key);
 
+    // The meter control, owned by the link.
     VantrelCntl* VC = nullptr;
+    MeterLink* m_link = nullptr;
     Preferences Prefs;
     QString NumberFormat;
     MeterReading CurrentReading;
@@ -170,7 +171,6 @@ private:
     std::unique_ptr<TabClass> m_printTabs;
     // The help commands know the help file from the start: they work while the meter links.
     std::unique_ptr<HTMLHelp> m_help;
-    Stage m_stage = Stage::Created;
     class ScanProfileWindow* m_scanProfile = nullptr;
     class ReadingStatisticsWindow* m_statistics = nullptr;
     QDateTime m_lastScanTime;

@@ -141,6 +141,13 @@ dlgMeterConnection::dlgMeterConnection(QWidget* parent)
     txtUnusable->setFixedHeight(txtUnusable->fontMetrics().lineSpacing() * 5 + 12);
     lblUnusable->setBuddy(txtUnusable);
 
+    lblLinkProblem = new QLabel(this);
+    lblLinkProblem->setObjectName(QStringLiteral("lblLinkProblem"));
+    lblLinkProblem->setWordWrap(true);
+    lblLinkProblem->setMaximumWidth(420);
+    lblLinkProblem->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblLinkProblem->hide();
+
     btnOK = new QPushButton(QStringLiteral("Ok"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnOK->setDefault(true);
@@ -168,6 +175,7 @@ dlgMeterConnection::dlgMeterConnection(QWidget* parent)
     unusable->addWidget(lblUnusable);
     unusable->addWidget(txtUnusable);
     layout->addLayout(unusable);
+    layout->addWidget(lblLinkProblem);
     layout->addLayout(buttons);
 
     connect(cboControl, &QComboBox::currentIndexChanged, this, &dlgMeterConnection::ShowFields);
@@ -211,6 +219,9 @@ void dlgMeterConnection::showEvent(QShowEvent* event)
         cboControl->setCurrentIndex(std::max(0, int(cboControl->findText(mName))));
         btnOK->setEnabled(!mControls.isEmpty());
         ShowFields();
+        lblLinkProblem->setText(mLinkProblem);
+        lblLinkProblem->setAccessibleName(mLinkProblem);
+        lblLinkProblem->setVisible(!mLinkProblem.isEmpty());
     }
     QDialog::showEvent(event);
 }

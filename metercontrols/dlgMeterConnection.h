@@ -39,6 +39,8 @@ public:
     // [MeterControl]'s keys. After Ok: exactly those of the chosen control (Port when it needs a
     // port, and its own settings), as they are to be stored.
     QMap<QString, QString> mSettings;
+    // Why the meter control in use is not linked, when it says (shown above the buttons).
+    QString mLinkProblem;
     // Read after closing.
     bool DoChange = false;
 
@@ -48,6 +50,7 @@ public:
     QComboBox* cboPort;
     QLabel* lblUnusable;
     QPlainTextEdit* txtUnusable;
+    QLabel* lblLinkProblem;
     QPushButton* btnOK;
     QPushButton* btnCancel;
 

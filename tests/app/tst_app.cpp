@@ -217,7 +217,7 @@ void TestApp::meterAwayAndBack_data()
 }
 
 // The meter goes away mid-session and comes back: the panels say why, the meter commands go and
-// return, and the window takes readings again.
+// return (also when it went away at work), and the window takes readings again.
 void TestApp::meterAwayAndBack()
 {
     QFETCH(bool, unplugged);
@@ -231,6 +231,7 @@ void TestApp::meterAwayAndBack()
     f.meter->SetNextReading(80, 90, 1, 2);
     f.meter->Emit(VantrelCntl::Event::ReadingReady);
     if (unplugged) {
+        f.meter->Emit(VantrelCntl::Event::Busy);   // pulled at work: its idle event never comes
         f.meter->connected = false;
         f.meter->Emit(VantrelCntl::Event::LinkChanged);
     } else {
@@ -261,8 +262,12 @@ void TestApp::meterAwayAndBack()
     QCOMPARE(f.Panel(4), awayText);
 
     if (unplugged) {
+        // Linked again: the meter gets the preferences once more, and shows what it does now.
+        f.meter->log.clear();
         f.meter->connected = true;
         f.meter->Emit(VantrelCntl::Event::LinkChanged);
+        f.meter->Emit(VantrelCntl::Event::LinkChanged);
+        QCOMPARE(f.meter->Writes(), (QStringList{"CalIndex=0", "KeepAlive=true", "EnableButton=true", "ConstDC=false"}));
     } else {
         // Woken, the meter reads its parameters before it takes commands.
         f.meter->meterState = VantrelCntl::State::GettingParameters;
