@@ -18,6 +18,7 @@
 #include "settings/PasswordProtection.h"
 #include "settings/PreferenceCommands.h"
 #include "settings/dlgPasswordSetup.h"
+#include "store/MeasurementHistory.h"
 #include "support/Numbers.h"
 #include "support/SettingsStore.h"
 #include "vantrel/VantrelCntl.h"

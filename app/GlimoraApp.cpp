@@ -33,6 +33,7 @@
 #include "readings/ReadingsView.h"
 #include "readings/Summary.h"
 #include "resources/GlimoraIcon.h"
+#include "store/MeasurementHistory.h"
 #include "support/Numbers.h"
 #include "support/SettingsStore.h"
 #include "support/Sounds.h"
@@ -216,6 +217,7 @@ void GlimoraApp::CreateMenus()
     connect(m_readings, &QAbstractItemModel::rowsInserted, this, statisticsState);
     connect(m_readings, &QAbstractItemModel::modelReset, this, statisticsState);
     statisticsState();
+    action(mnuData, mnuDataHistory, "mnuDataHistory", "&History...", {}, &GlimoraApp::HistoryCommand);
 }
 
 void GlimoraApp::CreateToolbar()
@@ -390,6 +392,7 @@ void GlimoraApp::DoRead()
         m_readings->AddReading(CurrentReading, support::DigitsOfFormat(NumberFormat), UserCommentBox->text());
         UpdateSummary();
         WriteDataToFile();
+        RecordInHistory();
     }
     // Valid or not, the reading's message (or the meter's centre and duty cycle) for nine seconds.
     m_status->ShowReadingMessage(CurrentReading);
@@ -449,6 +452,7 @@ void GlimoraApp::DoSaveScan()
         VC->GetScanData(*LastScan);
         if (!LastScan->HasData) return;
         m_lastScanTime = QDateTime::currentDateTime();
+        RecordScanInHistory(*LastScan, m_lastScanTime);
         if (m_scanProfile) m_scanProfile->ShowScan(*LastScan, m_lastScanTime);
         const QString path = ChooseScanFile(this);
         if (path.isEmpty()) return;
@@ -487,6 +491,7 @@ GlimoraApp::GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStor
     m_printTabs = std::make_unique<TabClass>();
     SetDefaults();
     CurrentReading.Clear();
+    m_history = std::make_unique<store::MeasurementHistory>(*m_store);
 
     connect(m_link, &MeterLink::MeterEvent, this, &GlimoraApp::OnMeterEvent);
     connect(m_link, &MeterLink::StartupLinked, this, &GlimoraApp::FinishStartup);

@@ -31,6 +31,9 @@ class MeterLink;
 namespace support {
 class SettingsStore;
 }
+namespace store {
+class MeasurementHistory;
+}
 
 class GlimoraApp : public QMainWindow {
     Q_OBJECT
@@ -116,6 +119,7 @@ private:
             *mnuDataScanData = nullptr, *mnuDataNormalize = nullptr, *mnuDataSetParameters = nullptr;
     QAction *mnuHelpContents = nullptr, *mnuHelpSearch = nullptr, *mnuHelpContactKALDEX = nullptr, *mnuHelpAbout = nullptr;
     QAction *mnuDataScanProfile = nullptr, *mnuDataStatistics = nullptr;
+    QAction* mnuDataHistory = nullptr;
 
     void CreateControls();
     void CreateMenus();
@@ -158,6 +162,11 @@ private:
     // The two data views: opened once, then shown and raised again; they live beside this window.
     void ScanProfileCommand();
     void StatisticsCommand();
+    // The measurement history: every valid reading and every scan recorded, Data > History...
+    void RecordInHistory();
+    void RecordScanInHistory(const ScanData& scan, const QDateTime& when);
+    void TellHistoryNotice();
+    void HistoryCommand();
 
     // Declared first, destroyed last: every subsystem below may use it until it goes.
     std::unique_ptr<support::SettingsStore> m_store;
@@ -174,4 +183,5 @@ private:
     class ScanProfileWindow* m_scanProfile = nullptr;
     class ReadingStatisticsWindow* m_statistics = nullptr;
     QDateTime m_lastScanTime;
+    std::unique_ptr<store::MeasurementHistory> m_history;
 };

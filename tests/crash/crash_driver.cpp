@@ -15,6 +15,7 @@
 // Exit codes: 0 done, 2 usage, 3 a dialog came up, 4 the file did not open, 5 a reading was not
 // written, 6 the settings store was not written.
 #include <QApplication>
+#include <QDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,6 +64,8 @@ int Readings(int argc, char* argv[])
     QObject::connect(&watch, &QTimer::timeout, [] {
         if (QWidget* modal = QApplication::activeModalWidget()) {
             if (auto* save = modal->findChild<QPushButton*>(QStringLiteral("btnSaveToFile"))) return save->click();
+            // The history's store shares the full disk; the crash test reads the store itself.
+            if (modal->windowTitle() == QLatin1String("Measurement Store Error")) return static_cast<QDialog*>(modal)->accept();
             QStringList texts;
             for (auto* label : modal->findChildren<QLabel*>())
                 if (!label->text().isEmpty()) texts << label->text();

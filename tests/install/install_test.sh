@@ -18,6 +18,7 @@ for control in simulated serial; do
   [ -f "$(dirname "$program")/metercontrols/$control.so" ] || fail "no $control meter control beside the program"
 done
 "$inst/bin/glimora-meter-emulator" --help | grep -q -- '--unplug-after' || fail "the meter emulator does not run"
+"$inst/bin/glimora-history" --help | grep -q -- '--comment' || fail "glimora-history does not run"
 [ -f "$inst/share/applications/glimora.desktop" ] || fail "no menu entry"
 [ -f "$inst/share/icons/hicolor/256x256/apps/glimora.png" ] || fail "no 256 px icon"
 [ -f "$inst/share/icons/hicolor/64x64/apps/glimora.png" ] || fail "no 64 px icon"
