@@ -231,6 +231,8 @@ void GlimoraApp::CreateToolbar()
     Toolbar1 = addToolBar(QStringLiteral("Toolbar1"));
     Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
     Toolbar1->setMovable(false);
+    // Nothing to offer on a right click: the toolbar is always shown.
+    Toolbar1->setContextMenuPolicy(Qt::PreventContextMenu);
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     Toolbar1->setIconSize(QSize(24, 24));
     struct Button {
@@ -461,7 +463,8 @@ void GlimoraApp::DoSaveScan()
         if (m_scanProfile) m_scanProfile->ShowScan(*LastScan, m_lastScanTime);
         const QString path = ChooseScanFile(this);
         if (path.isEmpty()) return;
-        WriteScanFile(path, *LastScan, m_lastScanTime);
+        // The file carries the time it was saved, however long the operator took to choose it.
+        WriteScanFile(path, *LastScan, QDateTime::currentDateTime());
     } catch (...) {
     }
 }
@@ -484,6 +487,7 @@ GlimoraApp::GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStor
     m_dataPrompts = std::make_unique<DataFileDialogs>(this);
     m_dataFile = std::make_unique<DataFile>(*m_dataPrompts, *m_readings, CurrentReading);
     connect(m_dataFile.get(), &DataFile::FileChanged, this, &GlimoraApp::DataFileChanged);
+    connect(m_dataFile.get(), &DataFile::Forgotten, this, &GlimoraApp::ResetTitle);
     connect(m_dataFile.get(), &DataFile::Opened, m_recent.get(), &RecentFiles::AddRecentFile);
     connect(m_dataFile.get(), &DataFile::ListToBeCleared, this, &GlimoraApp::ClearReadings);
     ProgramFolder = QCoreApplication::applicationDirPath();

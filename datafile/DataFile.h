@@ -42,16 +42,19 @@ public:
     void CloseFile();
 
 signals:
-    // The file now open (its path), or none (empty text): after every close, failure and open.
+    // The file now open (its path), or none (empty text): after every close, failure and open
+    // (after a failure, once the "File Error" notice is closed).
     void FileChanged(const QString& path);
+    // A failure has closed and forgotten the file; the "File Error" notice comes next.
+    void Forgotten();
     // A file was opened or created successfully.
     void Opened(const QString& path);
     // The operator chose to delete the listed readings before the file is opened.
     void ListToBeCleared();
 
 private:
-    // Closes and forgets the file, announces it and shows "File Error" with the message.
-    // Always false.
+    // Closes and forgets the file, shows "File Error" with the message, and announces it before
+    // and after the notice. Always false.
     bool Fail(const QString& message);
     // Writes the listed rows as old-data lines; false on a write error.
     bool WriteOldData();

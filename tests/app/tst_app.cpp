@@ -4,13 +4,17 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QFile>
+#include <QClipboard>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTimer>
 #include <csignal>
 
 #include "app/DesktopSounds.h"
 #include "app/ShutdownSignals.h"
+#include "app/SingleCopy.h"
 #include "calibration/dlgMeterProperties.h"
 #include "calibration/dlgSettings.h"
 #include "comments/dlgAdditionalComments.h"
@@ -94,6 +98,7 @@ private slots:
     void enterPressesTheFocusedButtonElseTheDefault();
     void yesNoWithoutCancelKeepsCancelAsDefault();
     void damagedSettingsFileIsReported();
+    void oneCopyPerSettingsFolder();
 };
 
 // The no-password warning comes first; the meter is handed its preferences, and the window offers
@@ -193,6 +198,14 @@ void TestApp::busyDisablesTheMeterCommands()
     f.Button(QStringLiteral("Off"))->trigger();
     f.Button(QStringLiteral("Cancel"))->trigger();
     QCOMPARE(f.meter->Writes(), (QStringList{QStringLiteral("TurnOff"), QStringLiteral("Cancel")}));
+
+    // A right click on the toolbar offers nothing.
+    QWidget* offered = nullptr;
+    QTimer::singleShot(0, [&offered] { if ((offered = QApplication::activePopupWidget())) offered->close(); });
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(1, 1), QPoint(1, 1));
+    QApplication::sendEvent(f.Find<QToolBar>(QStringLiteral("Toolbar1")), &click);
+    QCoreApplication::processEvents();
+    QVERIFY(!offered);
 }
 
 void TestApp::meterAwayAndBack_data()
@@ -231,6 +244,13 @@ void TestApp::meterAwayAndBack()
     QCOMPARE(f.Panel(4), awayText);
     QCOMPARE(f.Panel(3), QStringLiteral("Battery: ---"));
     QCOMPARE(f.Find(QStringLiteral("mnuMeterCancel"))->isEnabled(), !unplugged);
+    // Ctrl+C in the comment box is Cancel Operation while it is enabled, else it copies.
+    auto* box = f.Find<QLineEdit>(QStringLiteral("UserCommentBox"));
+    box->setText(QStringLiteral("x"));
+    box->selectAll();
+    QApplication::clipboard()->clear();
+    QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), unplugged ? QStringLiteral("x") : QString());
     meterCommands(false);
     // Without a link the listed rows offer nothing: of the toolbar only Exit is left.
     ExpectEnabled(f, {"mnuFilePrint", "mnuDataClearReadings", "mnuDataDelete"}, !unplugged);
@@ -320,11 +340,16 @@ void TestApp::readingTravelsTheWholeRoad()
     f.meter->SetNextReading(13, 90, 1, 2, QStringLiteral("Black Glass"), QDateTime(QDate(2002, 7, 4), QTime(14, 6, 0)));
     f.meter->Emit(VantrelCntl::Event::ReadingReady);
     f.List()->selectRow(0);  // newest first: 13
-    f.Find(QStringLiteral("mnuDataDelete"))->trigger();
+    // In the comment box the keypad's Del is Delete Selection, and Del edits once it is disabled.
+    auto* box = f.Find<QLineEdit>(QStringLiteral("UserCommentBox"));
+    box->setCursorPosition(0);
+    QTest::keyClick(box, Qt::Key_Delete, Qt::KeypadModifier);
     QCOMPARE(f.Label("SumSpecular"), QStringLiteral("85.35"));
     QCOMPARE(f.Label("SumCount"), QStringLiteral("1"));
     f.Button(QStringLiteral("Clear"))->trigger();
     QCOMPARE(f.Rows()->RowCount(), 0);
+    QTest::keyClick(box, Qt::Key_Delete);
+    QCOMPARE(box->text(), QStringLiteral(" panel 7  "));
     QCOMPARE(f.Label("SumSpecular"), QStringLiteral("---"));
     QVERIFY(!f.Find(QStringLiteral("mnuDataDelete"))->isEnabled());
     QVERIFY(!f.Button(QStringLiteral("Print"))->isEnabled());
@@ -502,6 +527,24 @@ void TestApp::damagedSettingsFileIsReported()
     f.Start(false);
     QVERIFY2(told.contains(f.iniPath), qPrintable(told));
     QCOMPARE(testing::AnsweredTitles(), QStringList{QStringLiteral("Settings File Error")});
+}
+
+// A second start of the program for the same settings folder asks the running copy to come to
+// the front and ends; a copy with a settings folder of its own runs beside it.
+void TestApp::oneCopyPerSettingsFolder()
+{
+    QTemporaryDir runtime, one, two;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    SingleCopy running(one.filePath(QStringLiteral("Glimora"))), beside(two.filePath(QStringLiteral("Glimora")));
+    QSignalSpy asked(&running, &SingleCopy::Asked);
+    QCOMPARE(running.Start(), SingleCopy::Outcome::Alone);
+    QCOMPARE(beside.Start(), SingleCopy::Outcome::Alone);
+    QProcess second;
+    second.setEnvironment(QProcess::systemEnvironment() << QStringLiteral("XDG_CONFIG_HOME=") + one.path());
+    second.start(QStringLiteral(GLIMORA_PROGRAM), QStringList());
+    QVERIFY(second.waitForFinished(30000) && second.exitStatus() == QProcess::NormalExit && second.exitCode() == 0);
+    QTRY_COMPARE(asked.size(), 1);
+    qunsetenv("XDG_RUNTIME_DIR");
 }
 
 QTEST_MAIN(TestApp)

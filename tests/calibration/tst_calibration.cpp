@@ -158,6 +158,8 @@ private slots:
         QTest::newRow("duty cycle 0") << MeterField::DutyCycle << "0" << 0.0;
         QTest::newRow("duty cycle 300.4 ignored") << MeterField::DutyCycle << "300.4" << -1.0;
         QTest::newRow("duty cycle text counts 0") << MeterField::DutyCycle << "abc" << 0.0;
+        QTest::newRow("duty cycle too large to hold ignored") << MeterField::DutyCycle << QString(400, QLatin1Char('9')) << -1.0;
+        QTest::newRow("intensity 1e999 ignored") << MeterField::Intensity << "1e999" << -1.0;
     }
 
     void typedValuesAcceptOnlyTheirRanges()

@@ -307,8 +307,11 @@ private slots:
             }, QStringLiteral("File Error"));
         ErrorCatcher errors;
         errors.Expect();
+        qsizetype noticesBeforeLastChange = -1;  // the window updates its commands once the notice is closed
+        QObject::connect(&w.file, &DataFile::FileChanged, [&] { noticesBeforeLastChange = errors.messages.size(); });
         QVERIFY(!w.Open(path, exists));
         QCOMPARE(errors.messages, QStringList{message});
+        QCOMPARE(noticesBeforeLastChange, 1);
         if (!asked.isEmpty()) QCOMPARE(asked, QStringLiteral("Unrecognized file structure.  Continue writing to file?"));
         QVERIFY(!w.file.FileOpen());
         QCOMPARE(w.file.FileName(), QString());

@@ -118,9 +118,9 @@ private slots:
         const QDateTime when(QDate(2002, 7, 4), QTime(14, 5, 9));
         QByteArray text = ScanFileText(written, when, QStringLiteral(","));
         if (!from.isEmpty()) {
-            const int at = text.indexOf(from.toLatin1());
+            const int at = text.indexOf(from.toUtf8());
             QVERIFY(at >= 0);
-            text.replace(at, from.size(), to.toLatin1());
+            text.replace(at, from.toUtf8().size(), to.toUtf8());
         }
         ScanData read;
         read.SetPoint(3, 42.0);
@@ -199,7 +199,13 @@ private slots:
 
         const ScanData scan = SampleScan();
         f.meter->nextScan = scan;
-        testing::AnswerFileDialog(saved, QStringLiteral("Save As"));
+        qint64 answered = 0;  // the operator takes a moment to choose the name: the file carries the time of saving
+        testing::WhenModal([&](QWidget* w) {
+            const qint64 shown = QDateTime::currentSecsSinceEpoch();
+            QVERIFY(QTest::qWaitFor([&] { return (answered = QDateTime::currentSecsSinceEpoch()) > shown; }));
+            w->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(saved);
+            static_cast<QDialog*>(w)->accept();
+        }, QStringLiteral("Save As"));
         f.meter->Emit(VantrelCntl::Event::ScanReady);
         const QList<QPointF> points = window->ProfileSeries()->points();
         QCOMPARE(points.size(), 301);
@@ -222,6 +228,7 @@ private slots:
         QTRY_COMPARE(testing::PendingModals(), 0);
         QCOMPARE(window->Scan().Point(150), scan.Point(150));
         QVERIFY(window->Chart()->title().endsWith(QStringLiteral("from profile.csv")));
+        QVERIFY(QDateTime::fromString(window->Chart()->title().section(QLatin1Char(' '), 2, 3), QStringLiteral("MM/dd/yyyy HH:mm:ss")).toSecsSinceEpoch() >= answered);
 
         const QString image = f.dir.filePath(QStringLiteral("profile"));
         testing::AnswerFileDialog(image, QStringLiteral("Save Image"));
