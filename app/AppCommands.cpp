@@ -14,6 +14,8 @@
 #include "help/HTMLHelp.h"
 #include "dialogs/dlgAboutGlimora.h"
 #include "printing/DataReport.h"
+#include "quality/StandardCheck.h"
+#include "quality/StandardsLibrary.h"
 #include "readings/ReadingsModel.h"
 #include "settings/PasswordProtection.h"
 #include "settings/PreferenceCommands.h"

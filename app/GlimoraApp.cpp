@@ -30,6 +30,8 @@
 #include "printing/DataReport.h"
 #include "meter/StatusDisplay.h"
 #include "readings/ReadingsModel.h"
+#include "quality/StandardCheck.h"
+#include "quality/StandardsLibrary.h"
 #include "readings/ReadingsView.h"
 #include "readings/Summary.h"
 #include "resources/GlimoraIcon.h"
@@ -218,6 +220,10 @@ void GlimoraApp::CreateMenus()
     connect(m_readings, &QAbstractItemModel::modelReset, this, statisticsState);
     statisticsState();
     action(mnuData, mnuDataHistory, "mnuDataHistory", "&History...", {}, &GlimoraApp::HistoryCommand);
+    action(mnuData, mnuDataStandards, "mnuDataStandards", "Standards...", {}, &GlimoraApp::StandardsCommand);
+    action(mnuData, mnuDataCheckAgainstStandard, "mnuDataCheckAgainstStandard", "Check Against Standard...", {}, &GlimoraApp::CheckWindowCommand);
+    action(mnuData, mnuDataControlChart, "mnuDataControlChart", "Control Chart...", {}, &GlimoraApp::ControlChartCommand);
+    action(mnuData, mnuDataCertificate, "mnuDataCertificate", "Certificate...", {}, &GlimoraApp::CertificateCommand);
 }
 
 void GlimoraApp::CreateToolbar()
@@ -225,6 +231,8 @@ void GlimoraApp::CreateToolbar()
     Toolbar1 = addToolBar(QStringLiteral("Toolbar1"));
     Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
     Toolbar1->setMovable(false);
+    // Nothing to offer on a right click: the toolbar is always shown.
+    Toolbar1->setContextMenuPolicy(Qt::PreventContextMenu);
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     Toolbar1->setIconSize(QSize(24, 24));
     struct Button {
@@ -387,9 +395,10 @@ void GlimoraApp::DoRead()
         if (Prefs.SoundOn) support::Sounds().MessageBeep(support::MessageSound::ReadingAccepted);
         // The row where the current sort puts it, with the comment of this moment, and the
         // reading in the averages; then the summary; the file line comes after the row is complete.
-        m_readings->AddReading(CurrentReading, support::DigitsOfFormat(NumberFormat), UserCommentBox->text());
+        const int row = m_readings->AddReading(CurrentReading, support::DigitsOfFormat(NumberFormat), UserCommentBox->text());
         UpdateSummary();
         WriteDataToFile();
+        CheckAgainstStandard(row);
         RecordInHistory();
     }
     // Valid or not, the reading's message (or the meter's centre and duty cycle) for nine seconds.
@@ -454,7 +463,8 @@ void GlimoraApp::DoSaveScan()
         if (m_scanProfile) m_scanProfile->ShowScan(*LastScan, m_lastScanTime);
         const QString path = ChooseScanFile(this);
         if (path.isEmpty()) return;
-        WriteScanFile(path, *LastScan, m_lastScanTime);
+        // The file carries the time it was saved, however long the operator took to choose it.
+        WriteScanFile(path, *LastScan, QDateTime::currentDateTime());
     } catch (...) {
     }
 }
@@ -477,6 +487,7 @@ GlimoraApp::GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStor
     m_dataPrompts = std::make_unique<DataFileDialogs>(this);
     m_dataFile = std::make_unique<DataFile>(*m_dataPrompts, *m_readings, CurrentReading);
     connect(m_dataFile.get(), &DataFile::FileChanged, this, &GlimoraApp::DataFileChanged);
+    connect(m_dataFile.get(), &DataFile::Forgotten, this, &GlimoraApp::ResetTitle);
     connect(m_dataFile.get(), &DataFile::Opened, m_recent.get(), &RecentFiles::AddRecentFile);
     connect(m_dataFile.get(), &DataFile::ListToBeCleared, this, &GlimoraApp::ClearReadings);
     ProgramFolder = QCoreApplication::applicationDirPath();
@@ -488,6 +499,7 @@ GlimoraApp::GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStor
     SetDefaults();
     CurrentReading.Clear();
     m_history = std::make_unique<store::MeasurementHistory>(*m_store);
+    CreateQuality();
 
     connect(m_link, &MeterLink::MeterEvent, this, &GlimoraApp::OnMeterEvent);
     connect(m_link, &MeterLink::StartupLinked, this, &GlimoraApp::FinishStartup);

@@ -34,6 +34,13 @@ class SettingsStore;
 namespace store {
 class MeasurementHistory;
 }
+namespace quality {
+class StandardsLibrary;
+class StandardCheck;
+class CheckWindow;
+class ControlChartWindow;
+}
+class QSqlDatabase;
 
 class GlimoraApp : public QMainWindow {
     Q_OBJECT
@@ -120,6 +127,8 @@ private:
     QAction *mnuHelpContents = nullptr, *mnuHelpSearch = nullptr, *mnuHelpContactKALDEX = nullptr, *mnuHelpAbout = nullptr;
     QAction *mnuDataScanProfile = nullptr, *mnuDataStatistics = nullptr;
     QAction* mnuDataHistory = nullptr;
+    QAction *mnuDataStandards = nullptr, *mnuDataCheckAgainstStandard = nullptr, *mnuDataControlChart = nullptr,
+            *mnuDataCertificate = nullptr;
 
     void CreateControls();
     void CreateMenus();
@@ -167,6 +176,16 @@ private:
     void RecordScanInHistory(const ScanData& scan, const QDateTime& when);
     void TellHistoryNotice();
     void HistoryCommand();
+    // Judging readings against a standard (QualityCommands.cpp): the reading's verdict on the
+    // road (its list row at `row`), the standards editor, the check window, the control chart
+    // and the certificate.
+    void CreateQuality();
+    QSqlDatabase LabDatabase(QString* problem);
+    void CheckAgainstStandard(int row);
+    void StandardsCommand();
+    void CheckWindowCommand();
+    void ControlChartCommand();
+    void CertificateCommand();
 
     // Declared first, destroyed last: every subsystem below may use it until it goes.
     std::unique_ptr<support::SettingsStore> m_store;
@@ -184,4 +203,10 @@ private:
     class ReadingStatisticsWindow* m_statistics = nullptr;
     QDateTime m_lastScanTime;
     std::unique_ptr<store::MeasurementHistory> m_history;
+    std::unique_ptr<quality::StandardsLibrary> m_standards;
+    std::unique_ptr<quality::StandardCheck> m_check;
+    quality::CheckWindow* m_checkWindow = nullptr;
+    quality::ControlChartWindow* m_controlChart = nullptr;
+    // The standard and verdict of the reading on the road, empty when it was not judged.
+    QString m_verdictStandard, m_verdict;
 };

@@ -31,6 +31,8 @@ void GlimoraApp::RecordInHistory()
         r.commentTexts << (column == 1 ? UserCommentBox->text().trimmed() : m_comments->CommentText(column));
     }
     if (FileOpen()) r.dataFile = m_dataFile->FileName();
+    r.standard = m_verdictStandard;
+    r.verdict = m_verdict;
     m_history->RecordReading(std::move(r));
     TellHistoryNotice();
 }

@@ -66,7 +66,7 @@ int main(int argc, char* argv[])
     };
     std::vector<double> ms;
     while (ms.size() < 50) {
-        if (!waitFor([&] { return take && take->isEnabled() && meter->MeterState() == 1; })) {
+        if (!waitFor([&] { return take && take->isEnabled() && meter->MeterState() == VantrelCntl::State::Waiting; })) {
             std::fprintf(stderr, "the meter is not ready\n");
             return 1;
         }

@@ -16,6 +16,24 @@ QString CommentColumnsDdl()
     return parts.join(QStringLiteral(", "));
 }
 
+// Standards (a name, and for each of the four values whether it is judged, its target, limits and
+// warning band) and the control-chart baselines fixed for them; alike in SQLite and PostgreSQL.
+QStringList StandardsDdl()
+{
+    QStringList columns{QStringLiteral("id TEXT PRIMARY KEY"), QStringLiteral("name TEXT NOT NULL UNIQUE")};
+    for (const char* value : {"specular", "doi", "haze2", "haze15"}) {
+        columns << QStringLiteral("%1_judged INTEGER NOT NULL DEFAULT 0").arg(QLatin1String(value));
+        for (const char* field : {"target", "lower", "upper", "warn_percent"})
+            columns << QStringLiteral("%1_%2 DOUBLE PRECISION NOT NULL DEFAULT 0").arg(QLatin1String(value), QLatin1String(field));
+    }
+    return {QStringLiteral("CREATE TABLE standards (%1)").arg(columns.join(QStringLiteral(", "))),
+            QStringLiteral("CREATE TABLE standard_baselines (standard_id TEXT NOT NULL, parameter INTEGER NOT NULL, "
+                           "first_n INTEGER NOT NULL, from_time TEXT, to_time TEXT, count INTEGER NOT NULL, "
+                           "centre DOUBLE PRECISION NOT NULL, sigma DOUBLE PRECISION NOT NULL, "
+                           "mr_centre DOUBLE PRECISION NOT NULL, fixed_at TEXT NOT NULL, PRIMARY KEY (standard_id, parameter))"),
+            QStringLiteral("CREATE INDEX readings_standard ON readings (standard, taken_at)")};
+}
+
 std::vector<MigrationStep> MakeLocalSteps()
 {
     return {
@@ -34,6 +52,7 @@ std::vector<MigrationStep> MakeLocalSteps()
           QStringLiteral("CREATE INDEX readings_station ON readings (station, taken_at)"),
           QStringLiteral("CREATE INDEX readings_serial ON readings (serial_number, taken_at)"),
           QStringLiteral("CREATE INDEX scans_taken_at ON scans (taken_at, id)")}},
+        {QStringLiteral("standards, their control-chart baselines, readings by standard"), StandardsDdl()},
     };
 }
 
@@ -60,6 +79,7 @@ std::vector<MigrationStep> MakeServerSteps()
                          "$$ BEGIN PERFORM pg_notify('glimora_readings', ''); RETURN NULL; END $$"),
           QStringLiteral("CREATE TRIGGER readings_announce AFTER INSERT ON readings "
                          "FOR EACH STATEMENT EXECUTE FUNCTION glimora_announce_readings()")}},
+        {QStringLiteral("standards shared by the stations, their control-chart baselines, readings by standard"), StandardsDdl()},
     };
 }
 
@@ -125,7 +145,7 @@ MigrationResult MigrateServer(QSqlDatabase& db, const std::vector<MigrationStep>
     for (;;) {
         QSqlError error;
         if (!db.transaction()) return {false, version, QStringLiteral("starting a migration: ") + db.lastError().text()};
-        if (!Run(db, lock, error) || !Run(db, QStringLiteral("SET LOCAL client_min_messages = warning"), error) ||
+        if (!Run(db, lock, error) ||
             !Run(db, QStringLiteral("CREATE TABLE IF NOT EXISTS glimora_schema (one boolean PRIMARY KEY DEFAULT true CHECK (one), "
                                     "version integer NOT NULL)"),
                  error) ||

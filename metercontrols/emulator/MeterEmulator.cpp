@@ -314,7 +314,7 @@ void MeterEmulator::onMeterEvent(int code)
         if (e.code != code) continue;
         if (e.event == Event::Button && !m_buttonPressed) continue;
         if (e.event == Event::Busy && m_buttonPressed) continue;
-        if (code == 9) m_buttonPressed = false;
+        if (code == VantrelCntl::Event::Busy) m_buttonPressed = false;
         if (e.event == Event::ReadingReady) ++m_readingNumber;
         ++m_eventNumber;
         send(EventText(e.event, StatusFields(status(), m_options.protocol)));

@@ -82,7 +82,7 @@ int Readings(int argc, char* argv[])
     window->Load();
     for (int n = 0; round == QLatin1String("listed") && n < 40; ++n) {
         meter->SetNextReading(40 + n, 60, 0.5, 1.75);
-        meter->Emit(12);
+        meter->Emit(VantrelCntl::Event::ReadingReady);
     }
     if (!window->OpenFile(dataPath, QFileInfo::exists(dataPath))) return 4;
     Say("opened");
@@ -90,7 +90,7 @@ int Readings(int argc, char* argv[])
     for (int n = 1; n <= maxReadings; ++n) {
         comment->setText(QStringLiteral("r%1-%2").arg(round).arg(n));
         meter->SetNextReading(40 + (n % 50) * 1.25, 60 + (n % 7), 0.5 + (n % 3) * 0.25, 1.75);
-        meter->Emit(12);
+        meter->Emit(VantrelCntl::Event::ReadingReady);
         // A failed write closes the file, and the title no longer names it.
         if (window->windowTitle() != QStringLiteral("DOI/Haze Meter - ") + dataPath) return 5;
         Say("accepted " + QByteArray::number(n));

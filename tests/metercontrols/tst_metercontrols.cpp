@@ -23,7 +23,7 @@ class TestMeterControls : public QObject {
 
     QString store() const { return m_dir->filePath(QStringLiteral("meter.ini")); }
     // Idle: linked, on, and no operation since the last idle event.
-    bool settled() const { return m_meter->Connected() && m_meter->MeterState() == 1 && m_codes.lastIndexOf(10) >= m_codes.lastIndexOf(9); }
+    bool settled() const { return m_meter->Connected() && m_meter->MeterState() == VantrelCntl::State::Waiting && m_codes.lastIndexOf(VantrelCntl::Event::Idle) >= m_codes.lastIndexOf(VantrelCntl::Event::Busy); }
     // The emulator with the given faults and the meter control linked to it, fetching each
     // reading or scan the moment its event comes, as the application does.
     bool start(const QStringList& faults = {}, qint32 baud = 115200)
@@ -33,8 +33,8 @@ class TestMeterControls : public QObject {
         m_meter = std::make_unique<SerialMeter>(SerialMeterOptions{QString::fromLocal8Bit(m_emulator.readLine()).trimmed(), baud, 500});
         connect(m_meter.get(), &VantrelCntl::MeterEvent, this, [this](int code) {
             m_codes << code;
-            if (code == 12) m_meter->GetReading(m_reading, m_meter->CalIndex());
-            if (code == 21) m_meter->GetScanData(m_scan);
+            if (code == VantrelCntl::Event::ReadingReady) m_meter->GetReading(m_reading, m_meter->CalIndex());
+            if (code == VantrelCntl::Event::ScanReady) m_meter->GetScanData(m_scan);
         });
         m_meter->SetConnected(true);
         return QTest::qWaitFor([&] { return settled(); }, 20000);
@@ -43,7 +43,7 @@ class TestMeterControls : public QObject {
     bool run(const std::function<bool()>& operation, const QList<int>& events, int waitMs = 10000)
     {
         m_codes.clear();
-        return operation() && QTest::qWaitFor([&] { return m_codes.contains(10) && settled(); }, waitMs) && m_codes == events;
+        return operation() && QTest::qWaitFor([&] { return m_codes.contains(VantrelCntl::Event::Idle) && settled(); }, waitMs) && m_codes == events;
     }
 
 private slots:
@@ -68,7 +68,7 @@ private slots:
     void linkAndSettings()
     {
         QVERIFY(start());
-        QCOMPARE(m_codes.first(), 2);
+        QCOMPARE(m_codes.first(), VantrelCntl::Event::LinkChanged);
         QCOMPARE(m_meter->SerialNumber(), QStringLiteral("SN0042"));
         m_meter->SetCenter(120);
         m_meter->SetCenter(300);   // a value the meter cannot use leaves the setting as it was
@@ -82,8 +82,8 @@ private slots:
         const QString local = m_dir->filePath(QStringLiteral("local.ini"));
         QVERIFY(QFile::copy(store(), local));
         QVERIFY(start());
-        QVERIFY(run([&] { return m_meter->TakeReading(); }, {9, 12, 10}));
-        QVERIFY(run([&] { return m_meter->Scan(true); }, {9, 21, 10}));
+        QVERIFY(run([&] { return m_meter->TakeReading(); }, {VantrelCntl::Event::Busy, VantrelCntl::Event::ReadingReady, VantrelCntl::Event::Idle}));
+        QVERIFY(run([&] { return m_meter->Scan(true); }, {VantrelCntl::Event::Busy, VantrelCntl::Event::ScanReady, VantrelCntl::Event::Idle}));
 
         SimulatedMeter here({local, true, false});
         here.SetConnected(true);
@@ -120,8 +120,8 @@ private slots:
         for (int reading = 0; reading < 6; ++reading) {
             m_codes.clear();
             QVERIFY(QTest::qWaitFor([&] { return m_meter->TakeReading(); }, 10000));
-            QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(12) && m_codes.contains(10) && settled(), 15000);
-            QCOMPARE(m_codes.count(12), 1);
+            QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(VantrelCntl::Event::ReadingReady) && m_codes.contains(VantrelCntl::Event::Idle) && settled(), 15000);
+            QCOMPARE(m_codes.count(VantrelCntl::Event::ReadingReady), 1);
         }
     }
 
@@ -132,8 +132,8 @@ private slots:
         QVERIFY(start({"--refuse", "MEAS:READ", "--baud", "9600"}, 9600));
         m_codes.clear();
         QVERIFY(m_meter->TakeReading());
-        QTRY_COMPARE(m_codes, QList<int>{6});
-        QVERIFY(run([&] { return m_meter->Scan(true); }, {9, 21, 10}, 30000));
+        QTRY_COMPARE(m_codes, QList<int>{VantrelCntl::Event::Warning});
+        QVERIFY(run([&] { return m_meter->Scan(true); }, {VantrelCntl::Event::Busy, VantrelCntl::Event::ScanReady, VantrelCntl::Event::Idle}, 30000));
         QVERIFY(m_scan.HasData);
     }
 
@@ -145,11 +145,11 @@ private slots:
         m_codes.clear();
         QVERIFY(m_meter->TakeReading());
         QTRY_VERIFY_WITH_TIMEOUT(!m_meter->Connected(), 10000);
-        QCOMPARE(m_codes.last(), 2);
+        QCOMPARE(m_codes.last(), VantrelCntl::Event::LinkChanged);
         QVERIFY(!m_meter->TakeReading());
         QTRY_VERIFY_WITH_TIMEOUT(m_meter->Connected(), 10000);
-        QCOMPARE(m_codes.last(), 2);
-        QVERIFY(run([&] { return m_meter->TakeReading(); }, {9, 12, 10}) && m_reading.Valid);
+        QCOMPARE(m_codes.last(), VantrelCntl::Event::LinkChanged);
+        QVERIFY(run([&] { return m_meter->TakeReading(); }, {VantrelCntl::Event::Busy, VantrelCntl::Event::ReadingReady, VantrelCntl::Event::Idle}) && m_reading.Valid);
     }
 };
 
