@@ -122,11 +122,10 @@ void GlimoraApp::CertificateCommand()
     c.standard = *standard;
     c.digits = support::DigitsOfFormat(NumberFormat);
     for (int i = 0; i < m_readings->RowCount(); ++i) {
-        const Reading& row = m_readings->RowTaken(i);
         quality::CertificateReading r;
-        r.time = row.Cells[0];
-        for (int p = 0; p < quality::kParameterCount; ++p) r.values[p] = support::StoredNumber(row.Cells[p + 1]);
-        r.calStandard = row.Cells[5];
+        r.time = m_readings->TakenText(i, 0);
+        for (int p = 0; p < quality::kParameterCount; ++p) r.values[p] = support::StoredNumber(m_readings->TakenText(i, p + 1));
+        r.calStandard = m_readings->TakenText(i, 5);
         c.readings.push_back(r);
     }
     c.serialNumber = VC->SerialNumber();

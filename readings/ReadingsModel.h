@@ -46,6 +46,8 @@ public:
     int RowCount() const { return static_cast<int>(m_order.size()); }
     // The rows in the order they were taken, whatever the sort: 0 is the oldest still listed.
     const Reading& RowTaken(int index) const { return m_rows[static_cast<std::size_t>(index)]; }
+    // The text of a cell of the row taken index-th, as the list shows it.
+    QString TakenText(int index, int column) const { return CellText(RowTaken(index), column); }
     // Delete Selection takes the shown, rounded values out of the averages; this is what the
     // deleted rows' delivered values differ from them by, per value, since the list was last
     // empty. The averages the summary shows are the listed values' mean plus this over the count.

@@ -25,11 +25,20 @@ void SyncFolder(const QString& path)
 }
 
 // A value is written as it stands, except one that a reader would take otherwise: one with a
-// blank at an end (readers drop blanks around a value) or one already enclosed in double quotes
-// goes in a pair of double quotes, which ReadValue takes off again.
+// blank at an end (readers drop blanks around a value) or one enclosed in double quotes goes in a
+// pair of double quotes, with its quotes and backslashes escaped. That is also how the builds that
+// kept the file through QSettings stored a value holding a separator (a scrambled password can
+// hold ";", "," or "="), so such a value reads back as it was.
 bool Blank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
 bool Enclosed(const QString& v) { return v.size() >= 2 && v.startsWith(QLatin1Char('"')) && v.endsWith(QLatin1Char('"')); }
 bool NeedsQuotes(const QString& v) { return (!v.isEmpty() && (Blank(v.front()) || Blank(v.back()))) || Enclosed(v); }
+
+QByteArray Quoted(const QString& v)
+{
+    QString escaped = v;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
+    return '"' + escaped.toUtf8() + '"';
+}
 
 QString ReadValue(const QString& text)
 {
@@ -37,7 +46,14 @@ QString ReadValue(const QString& text)
     while (begin < end && Blank(text.at(begin))) ++begin;
     while (end > begin && Blank(text.at(end - 1))) --end;
     const QString v = text.mid(begin, end - begin);
-    return Enclosed(v) && NeedsQuotes(v.mid(1, v.size() - 2)) ? v.mid(1, v.size() - 2) : v;
+    if (!Enclosed(v)) return v;
+    QString inner;
+    for (qsizetype i = 1; i < v.size() - 1; ++i) {
+        const bool escape = v.at(i) == QLatin1Char('\\') && i + 1 < v.size() - 1 &&
+                            (v.at(i + 1) == QLatin1Char('"') || v.at(i + 1) == QLatin1Char('\\'));
+        inner += v.at(escape ? ++i : i);
+    }
+    return inner;
 }
 
 // Section and key names: as written, or as an earlier build escaped them ("Recent%20Files"). A
@@ -225,7 +241,7 @@ bool SettingsStore::Sync()
         if (it->isEmpty()) continue;
         text += (text.isEmpty() ? "[" : "\n[") + it.key().toUtf8() + "]\n";
         for (const auto& [key, value] : *it)
-            text += key.toUtf8() + '=' + (NeedsQuotes(value) ? '"' + value.toUtf8() + '"' : value.toUtf8()) + '\n';
+            text += key.toUtf8() + '=' + (NeedsQuotes(value) ? Quoted(value) : value.toUtf8()) + '\n';
     }
     // The new file, readable by its owner only, is written whole, read back and compared, and
     // flushed to the disk before it replaces the old one: a full disk leaves the old file whole.

@@ -99,7 +99,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("cfg/Glimora.ini"));
-        const QStringList odd = {"a=b;\"c\" d, /tmp/x.csv", " Pr\u00fcfer\t", "\"x\"", "\" x\""};
+        const QStringList odd = {"a=b;\"c\" d, /tmp/x.csv", " Pr\u00fcfer\t", "\"x\"", "\" x\"", "\"a\\\"\\\\\""};
         {
             SettingsStore store(path);
             for (int i = 0; i < odd.size(); ++i) store.SaveSetting(QStringLiteral("Recent Files"), QStringLiteral("RecentFile%1").arg(i), odd[i]);
@@ -133,8 +133,9 @@ private slots:
         QTest::newRow("a line in Latin-1") << good + "[UserComments]\nUserComment1=Pr\xfc" "fer\n" << 1
                                            << all + QStringList{"UserComments/UserComment1=Pr\u00fcfer"};
         QTest::newRow("edited by hand, or by an earlier build")
-            << QByteArray("[Recent%20Files]\r\nRecentFile1 = /d/a, b.csv \r\n[UserComments]\nUserComment3=Batch, Lot \"7\"\n") << 0
-            << QStringList{"Recent Files/RecentFile1=/d/a, b.csv", "UserComments/UserComment3=Batch, Lot \"7\""};
+            << QByteArray("[Recent%20Files]\r\nRecentFile1 = /d/a, b.csv \r\n[UserComments]\nUserComment3=Batch, Lot \"7\"\n"
+                          "[Preferences]\nPassword=\";\\\"=,\"\n") << 0
+            << QStringList{"Recent Files/RecentFile1=/d/a, b.csv", "UserComments/UserComment3=Batch, Lot \"7\"", "Preferences/Password=;\"=,"};
         QTest::newRow("a folder in its place") << QByteArray("dir") << 2 << QStringList{"Preferences/Digits="};
     }
     // Every well-formed key keeps its value, before and after a save; the operator learns of the
