@@ -24,6 +24,7 @@
 #include "datafile/DataFile.h"
 #include "datafile/DataFileDialog.h"
 #include "datafile/RecentFiles.h"
+#include "dialogs/WindowRules.h"
 #include "help/HTMLHelp.h"
 #include "meter/ScanFile.h"
 #include "printing/DataReport.h"
@@ -174,6 +175,9 @@ void GlimoraApp::CreateMenus()
            &GlimoraApp::UpdateInformationCommand);
     separator(mnuMeter, "mnuMeterBar1");
     action(mnuMeter, mnuMeterConnection, "mnuMeterConnection", "C&onnection...", {}, &GlimoraApp::MeterConnectionCommand);
+    action(mnuMeter, mnuMeterShowWindow, "mnuMeterShowWindow", "Show Meter &Window", {}, &GlimoraApp::ShowMeterWindowCommand);
+    mnuMeterShowWindow->setToolTip(QStringLiteral("Shows the meter's own window, such as the simulated instrument's front panel"));
+    mnuMeterShowWindow->setEnabled(false);
 
     mnuCalibration = menuBar()->addMenu(QStringLiteral("&Calibration"));
     mnuCalibration->setObjectName(QStringLiteral("mnuCalibration"));
@@ -286,8 +290,8 @@ void GlimoraApp::UpdateCommands()
     mnuFileClose->setEnabled(fileOpen);
     mnuFilePrint->setEnabled(hasRows);
     mnuMeterCancel->setEnabled(linked);
-    // Another meter control can be chosen whenever the meter is not at work.
-    mnuMeterConnection->setEnabled(!linked || !m_status->MeterBusy());
+    // Another meter control can be chosen whenever the meter is not at work (switched off included).
+    mnuMeterConnection->setEnabled(!linked || !m_status->MeterOn() || !m_status->MeterBusy());
     for (QAction* a : {mnuMeterTurnOff, mnuMeterUpdateInfo, mnuCalibrationCalibrate, mnuCalibrationAdvancedCorrection,
                        mnuCalibrationClear, mnuCalibrateChangeSettings, mnuDataTakeReading, mnuDataScanData, mnuDataNormalize,
                        mnuDataSetParameters})
@@ -450,7 +454,7 @@ void GlimoraApp::DoSaveScan()
         if (!LastScan->HasData) return;
         m_lastScanTime = QDateTime::currentDateTime();
         if (m_scanProfile) m_scanProfile->ShowScan(*LastScan, m_lastScanTime);
-        const QString path = ChooseScanFile(this);
+        const QString path = ChooseScanFile(this, m_store.get());
         if (path.isEmpty()) return;
         WriteScanFile(path, *LastScan, m_lastScanTime);
     } catch (...) {
@@ -472,13 +476,13 @@ GlimoraApp::GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStor
     CreateToolbar();
     m_recent = std::make_unique<RecentFiles>(*m_store, mnuFile);
     connect(m_recent.get(), &RecentFiles::Opened, this, [this](const QString& path) { OpenFile(path, true); });
-    m_dataPrompts = std::make_unique<DataFileDialogs>(this);
+    m_dataPrompts = std::make_unique<DataFileDialogs>(this, m_store.get());
     m_dataFile = std::make_unique<DataFile>(*m_dataPrompts, *m_readings, CurrentReading);
     connect(m_dataFile.get(), &DataFile::FileChanged, this, &GlimoraApp::DataFileChanged);
     connect(m_dataFile.get(), &DataFile::Opened, m_recent.get(), &RecentFiles::AddRecentFile);
     connect(m_dataFile.get(), &DataFile::ListToBeCleared, this, &GlimoraApp::ClearReadings);
     ProgramFolder = QCoreApplication::applicationDirPath();
-    m_help = std::make_unique<HTMLHelp>(this, ProgramFolder);
+    m_help = std::make_unique<HTMLHelp>(this, ProgramFolder, m_store.get());
 
     m_headerFont = std::make_unique<FontClass>();
     m_dataFont = std::make_unique<FontClass>();
@@ -515,6 +519,7 @@ void GlimoraApp::Load()
         box.exec();
     });
     m_recent->LoadRecentFiles();
+    FindMeterWindow();
     // Every run starts with empty comment texts under the stored headers.
     m_comments->ClearCommentTexts();
     m_comments->LoadCommentHeaders();
@@ -530,6 +535,7 @@ void GlimoraApp::Load()
     // yet linked; it handles its events (and the meter's) as usual, and Exit works. The rest of
     // start-up runs when the meter control reports that the handshake has ended.
     UpdateCommands();
+    FitIntoScreen(this);
     show();
     m_stage = Stage::WaitingForLink;
     VC->SetConnected(true);

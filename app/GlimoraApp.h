@@ -109,6 +109,7 @@ private:
             *mnuFilePropRestore = nullptr, *mnuFilePassword = nullptr, *mnuFilePrint = nullptr, *mnuFileExit = nullptr;
     QAction *mnuMeterCancel = nullptr, *mnuMeterTurnOff = nullptr, *mnuMeterUpdateInfo = nullptr;
     QAction* mnuMeterConnection = nullptr;
+    QAction* mnuMeterShowWindow = nullptr;
     QAction *mnuCalibrationCalibrate = nullptr, *mnuCalibrationAdvancedCorrection = nullptr, *mnuCalibrationClear = nullptr,
             *mnuCalibrateChangeSettings = nullptr;
     QAction *mnuDataTakeReading = nullptr, *mnuDataClearReadings = nullptr, *mnuDataDelete = nullptr,
@@ -147,6 +148,10 @@ private:
     void ChangeMeterSettingsCommand();
     void SetParametersCommand();
     void MeterConnectionCommand();
+    // Meter > Show Meter Window: the meter control's own window, also after the operator closed
+    // it; offered when the control in use has one (FindMeterWindow).
+    void ShowMeterWindowCommand();
+    void FindMeterWindow();
     void HelpContentsCommand();
     void HelpSearchCommand();
     void HelpContactCommand();

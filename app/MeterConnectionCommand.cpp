@@ -55,5 +55,28 @@ void GlimoraApp::MeterConnectionCommand()
     UpdateCommands();
     VC->SetConnected(true);
     if (MeterControlPlugin* plugin = loader.Plugin(dialog.mName)) plugin->ShowWindows(slot->Control(), this);
+    FindMeterWindow();
     FinishStartupWhenLinked();
+}
+
+namespace {
+// The plug-in of the meter control in use, by the name in the settings.
+MeterControlPlugin* PluginInUse(const MeterControlLoader& loader, const support::SettingsStore& store)
+{
+    return loader.Plugin(store.GetSetting(QStringLiteral("MeterControl"), QStringLiteral("Name"), QStringLiteral("Simulated")));
+}
+}  // namespace
+
+void GlimoraApp::FindMeterWindow()
+{
+    const MeterControlLoader loader;
+    const MeterControlPlugin* plugin = PluginInUse(loader, *m_store);
+    mnuMeterShowWindow->setEnabled(plugin && plugin->HasWindows() && qobject_cast<MeterSlot*>(VC));
+}
+
+void GlimoraApp::ShowMeterWindowCommand()
+{
+    const MeterControlLoader loader;
+    auto* slot = qobject_cast<MeterSlot*>(VC);
+    if (MeterControlPlugin* plugin = PluginInUse(loader, *m_store); plugin && slot) plugin->OpenWindows(slot->Control(), this);
 }

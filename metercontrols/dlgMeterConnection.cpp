@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <QVBoxLayout>
@@ -83,8 +84,11 @@ void dlgMeterConnection::showEvent(QShowEvent* event)
         }
         const int known = cboPort->findData(mPort);
         if (known >= 0) cboPort->setCurrentIndex(known);
+        else if (mPort.isEmpty() && cboPort->count() > 0) cboPort->setCurrentIndex(0);
         else cboPort->setEditText(mPort);
-        for (qint32 rate : QSerialPortInfo::standardBaudRates()) cboBaudRate->addItem(QString::number(rate));
+        // The rates serial meters and adapters use; another can still be typed.
+        for (qint32 rate : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600})
+            cboBaudRate->addItem(QString::number(rate));
         cboBaudRate->setEditText(QString::number(mBaudRate));
         ShowSerialFields();
         setFixedSize(sizeHint());
@@ -106,7 +110,15 @@ void dlgMeterConnection::Accept()
     if (mSerialControls.contains(mName)) {
         // A listed port is kept by its path; a typed one as typed.
         const int index = cboPort->findText(cboPort->currentText());
-        mPort = (index >= 0 ? cboPort->itemData(index).toString() : cboPort->currentText()).trimmed();
+        const QString port = (index >= 0 ? cboPort->itemData(index).toString() : cboPort->currentText()).trimmed();
+        if (port.isEmpty()) {
+            QMessageBox::warning(this, windowTitle(),
+                                 QStringLiteral("Choose the serial port the meter is plugged into, or type its path "
+                                                "(for example /dev/ttyUSB0)."));
+            cboPort->setFocus();
+            return;
+        }
+        mPort = port;
         bool ok = false;
         const qint32 rate = cboBaudRate->currentText().trimmed().toInt(&ok);
         if (ok && rate > 0) mBaudRate = rate;

@@ -20,6 +20,19 @@ constexpr int kClientWidth = 5760 / 15;
 constexpr int kClientHeight = 4170 / 15;
 // A whole-text selection: any text the program produces is shorter.
 constexpr int kAllText = 999999;
+
+// The print dialog offers only what the report honours: the whole report, never odd or even
+// pages alone (the page-set choice is taken away each time the dialog shows its options).
+class ReportPrintDialog : public QPrintDialog {
+public:
+    using QPrintDialog::QPrintDialog;
+    void setVisible(bool visible) override
+    {
+        QPrintDialog::setVisible(visible);
+        for (const char* name : {"pageSetCombo", "pageSetLabel"})
+            if (auto* w = findChild<QWidget*>(QLatin1String(name))) w->setVisible(false);
+    }
+};
 }  // namespace
 
 dlgPrintForm::dlgPrintForm(QWidget* parent)
@@ -92,7 +105,7 @@ void dlgPrintForm::PrintMe(QWidget* dialogParent)
 
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(QStringLiteral("DOI-Haze Measurements"));
-    QPrintDialog dialog(&printer, dialogParent);
+    ReportPrintDialog dialog(&printer, dialogParent);
     // No print to file, no page range, no selection, no current page.
     dialog.setOptions(QAbstractPrintDialog::PrintShowPageSize | QAbstractPrintDialog::PrintCollateCopies);
     dialog.setPrintRange(QAbstractPrintDialog::AllPages);

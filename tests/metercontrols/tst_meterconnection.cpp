@@ -1,6 +1,8 @@
 // Meter > Connection... in the real main window: from the simulated instrument over to the
 // serial meter control on glimora-meter-emulator's terminal, without a restart.
 #include <QAction>
+#include <QApplication>
+#include <QScreen>
 #include <QComboBox>
 #include <QLabel>
 #include <QProcess>
@@ -9,6 +11,7 @@
 #include <QTest>
 
 #include "app/GlimoraApp.h"
+#include "metercontrols/MeterControlLoader.h"
 #include "metercontrols/MeterSlot.h"
 #include "metercontrols/dlgMeterConnection.h"
 #include "simulator/SimulatedMeter.h"
@@ -46,8 +49,15 @@ private slots:
                 QVERIFY(d && d->cboControl->currentText() == QStringLiteral("Simulated") && !d->cboPort->isEnabled());
                 d->cboControl->setCurrentText(QStringLiteral("Serial"));
                 QVERIFY(d->cboPort->isEnabled());
-                d->cboPort->setEditText(port);
-                testing::Click(d, QStringLiteral("btnOK"));
+                QVERIFY(d->cboBaudRate->findText(QStringLiteral("50")) < 0 && d->cboBaudRate->findText(QStringLiteral("921600")) >= 0);
+                // Without a port the serial meter control is refused with a word; the dialog stays for one.
+                d->cboPort->setEditText(QString());
+                testing::WhenModal([d, &port](QWidget* box) {
+                    static_cast<QDialog*>(box)->accept();
+                    d->cboPort->setEditText(port);
+                    testing::ClickLater(d, QStringLiteral("btnOK"));
+                }, QStringLiteral("Meter Connection"));
+                testing::ClickLater(d, QStringLiteral("btnOK"));
             }, QStringLiteral("Meter Connection"));
             app.findChild<QAction*>(QStringLiteral("mnuMeterConnection"))->trigger();
 
@@ -61,6 +71,27 @@ private slots:
         }
         emulator.kill();
         emulator.waitForFinished();
+    }
+
+    // A front panel the operator closed comes back through the Meter menu, inside the screen.
+    void closedFrontPanelComesBack()
+    {
+        QTemporaryDir dir;
+        auto store = std::make_unique<support::SettingsStore>(dir.filePath(QStringLiteral("Glimora.ini")));
+        store->SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
+        GlimoraApp app(new MeterSlot(MeterControlLoader().Create(QStringLiteral("Simulated"), {}, nullptr)), std::move(store));
+        app.Load();
+        auto* show = app.findChild<QAction*>(QStringLiteral("mnuMeterShowWindow"));
+        QVERIFY(show && show->isEnabled());
+        for (int round = 0; round < 2; ++round) {
+            show->trigger();
+            const QWidgetList windows = QApplication::topLevelWidgets();
+            const auto panel = std::find_if(windows.begin(), windows.end(),
+                                            [](QWidget* w) { return w->objectName() == QLatin1String("frontPanelWindow"); });
+            QVERIFY(panel != windows.end() && (*panel)->isVisible());
+            QVERIFY((*panel)->screen()->availableGeometry().contains((*panel)->frameGeometry()));
+            (*panel)->close();
+        }
     }
 };
 

@@ -364,6 +364,8 @@ private slots:
             QVERIFY(dialog);
             offersTooMuch = dialog->testOption(QAbstractPrintDialog::PrintToFile) || dialog->testOption(QAbstractPrintDialog::PrintPageRange)
                 || dialog->testOption(QAbstractPrintDialog::PrintSelection) || dialog->testOption(QAbstractPrintDialog::PrintCurrentPage);
+            for (const char* pagesOnly : {"gbPrintRange", "pageSetCombo"})   // page ranges, odd or even pages
+                if (auto* choice = w->findChild<QWidget*>(QLatin1String(pagesOnly))) offersTooMuch |= choice->isVisible();
             for (QComboBox* box : w->findChildren<QComboBox*>()) {
                 const int i = box->findText(QStringLiteral("PDF"));
                 if (i >= 0) {
