@@ -193,4 +193,7 @@ void GlimoraApp::StatisticsCommand()
     m_statistics->activateWindow();
 }
 
-GlimoraApp::~GlimoraApp() = default;
+GlimoraApp::~GlimoraApp()
+{
+    CloseOwnWindows();
+}

@@ -572,6 +572,8 @@ void GlimoraApp::Unload()
     m_stage = Stage::Unloaded;
     // The data file is closed before anything else is saved.
     CloseFile();
+    // The data views and the help window close with the main window, keeping their places.
+    CloseOwnWindows();
     // Cal standard and keep-alive changed on the meter side outlive the run. A meter that never
     // finished its handshake was never handed the preferences, so it has nothing to give back.
     if (meterHasPreferences) {
@@ -585,6 +587,12 @@ void GlimoraApp::Unload()
     m_store->Sync();
     // The link is closed last.
     VC->SetConnected(false);
+}
+
+void GlimoraApp::CloseOwnWindows()
+{
+    for (QWidget* w : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (w->isWindow() && w->isVisible()) w->close();
 }
 
 void GlimoraApp::closeEvent(QCloseEvent* event)

@@ -64,6 +64,9 @@ private:
     void FinishStartupWhenLinked();
     // Closing the window: data file, preferences, fonts and tab stops saved, the link closed last.
     void Unload();
+    // Closes the windows this one owns (the data views, the help window) while the store that
+    // keeps their places is there.
+    void CloseOwnWindows();
 
     // A finished scan: fetched and saved as a scan file.
     void DoSaveScan();

@@ -197,14 +197,16 @@ void ScanProfileWindow::Plot()
     if (logarithmic) {
         auto* axis = new QLogValueAxis(chart);
         axis->setBase(10.0);
-        // Whole decades from below the smallest positive value (five at most under the top, which
-        // shows the peak and its flanks) to above the largest: a label on every power of ten, the
-        // ends included, with as many decimals as the lowest decade needs.
+        // Whole decades from below the smallest positive value (six at most under the top, which
+        // shows the peak, its flanks and the noise floor) to above the largest: a label on every
+        // power of ten, the ends included, with as many decimals as the lowest decade needs.
         const double lowest = std::isfinite(lowPositive) ? lowPositive : 0.1;
         const double highDecade = std::ceil(std::log10(std::max(high, lowest)));
-        const double lowDecade = std::clamp(std::floor(std::log10(lowest)), highDecade - 5.0, highDecade - 1.0);
-        bottom = std::pow(10.0, lowDecade);
-        top = std::pow(10.0, highDecade);
+        const double lowDecade = std::clamp(std::floor(std::log10(lowest)), highDecade - 6.0, highDecade - 1.0);
+        // A tenth of a decade more at each end keeps the end labels inside the plot, where the
+        // chart shows them.
+        bottom = std::pow(10.0, lowDecade - 0.1);
+        top = std::pow(10.0, highDecade + 0.1);
         axis->setRange(bottom, top);
         axis->setLabelFormat(QStringLiteral("%.%1f").arg(std::max(digits, static_cast<int>(-std::min(lowDecade, 0.0)))));
         axis->setMinorTickCount(-1);

@@ -13,7 +13,7 @@
 namespace {
 const QString kSection = QStringLiteral("Windows");
 
-// Writes the window's place into the store whenever the operator moves or resizes it.
+// Writes the window's place into the store when the window goes (closed, or hidden with its owner).
 class PlaceKeeper : public QObject {
 public:
     PlaceKeeper(QWidget* window, support::SettingsStore& store, const QString& key)
@@ -24,9 +24,8 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        // Only a window on the screen in its normal state has a place worth keeping; a window
-        // being destroyed is hidden, never moved, so the store is not touched then.
-        if (watched == m_window && (event->type() == QEvent::Move || event->type() == QEvent::Resize) && m_window->isVisible()
+        // Only a window in its normal state has a place worth keeping.
+        if (watched == m_window && event->type() == QEvent::Hide
             && !(m_window->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) {
             const QString text = PlaceText(QRect(m_window->pos(), m_window->size()));
             if (m_store.GetSetting(kSection, m_key) != text) m_store.SaveSetting(kSection, m_key, text);

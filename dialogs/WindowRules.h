@@ -19,8 +19,8 @@ void FitIntoScreen(QWidget* window);
 
 // Puts the window where it was left under `key` of [Windows] (fitted into the screen), or fits
 // its present size into the screen when nothing is stored, and from then on keeps its place and
-// size there whenever the operator moves or resizes it. The store must outlive the window's
-// visible life: it is written in memory only, and saved with the rest of the settings.
+// size there each time the window goes. The store is written in memory only (and saved with the
+// rest of the settings): the window must be closed or destroyed while the store still exists.
 void KeepWindowPlace(QWidget* window, support::SettingsStore& store, const QString& key);
 // "x y width height" as kept in [Windows]; an empty rectangle for any other text.
 QRect PlaceFromText(const QString& text);
