@@ -3,6 +3,7 @@
 #include "printing/RichText.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QComboBox>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPrintDialog>
@@ -21,16 +22,28 @@ constexpr int kClientHeight = 4170 / 15;
 // A whole-text selection: any text the program produces is shorter.
 constexpr int kAllText = 999999;
 
-// The print dialog offers only what the report honours: the whole report, never odd or even
-// pages alone (the page-set choice is taken away each time the dialog shows its options).
+// The print dialog offers only what the report honours: the whole report, never a range of
+// pages nor odd or even pages alone. The dialog sets up its choices again when shown and when
+// another printer is chosen; they are taken away after it.
 class ReportPrintDialog : public QPrintDialog {
 public:
-    using QPrintDialog::QPrintDialog;
+    ReportPrintDialog(QPrinter* printer, QWidget* parent)
+        : QPrintDialog(printer, parent)
+    {
+        if (auto* printers = findChild<QComboBox*>(QStringLiteral("printers")))
+            connect(printers, &QComboBox::currentIndexChanged, this, [this] { HidePageChoices(); }, Qt::QueuedConnection);
+    }
     void setVisible(bool visible) override
     {
         QPrintDialog::setVisible(visible);
-        for (const char* name : {"pageSetCombo", "pageSetLabel"})
-            if (auto* w = findChild<QWidget*>(QLatin1String(name))) w->setVisible(false);
+        if (visible) HidePageChoices();
+    }
+
+private:
+    void HidePageChoices()
+    {
+        for (const char* name : {"gbPrintRange", "pageSetLabel", "pageSetCombo"})
+            if (auto* w = findChild<QWidget*>(QLatin1String(name))) w->hide();
     }
 };
 }  // namespace
