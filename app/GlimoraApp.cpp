@@ -16,6 +16,7 @@
 #include <algorithm>
 
 #include "app/MenuShortcuts.h"
+#include "app/MeterLink.h"
 #include "app/ToolbarIcons.h"
 #include "comments/CommentColumns.h"
 #include "comments/SingleLine.h"
@@ -30,9 +31,12 @@
 #include "printing/DataReport.h"
 #include "meter/StatusDisplay.h"
 #include "readings/ReadingsModel.h"
+#include "quality/StandardCheck.h"
+#include "quality/StandardsLibrary.h"
 #include "readings/ReadingsView.h"
 #include "readings/Summary.h"
 #include "resources/GlimoraIcon.h"
+#include "store/MeasurementHistory.h"
 #include "support/Numbers.h"
 #include "support/SettingsStore.h"
 #include "support/Sounds.h"
@@ -219,6 +223,11 @@ void GlimoraApp::CreateMenus()
     connect(m_readings, &QAbstractItemModel::rowsInserted, this, statisticsState);
     connect(m_readings, &QAbstractItemModel::modelReset, this, statisticsState);
     statisticsState();
+    action(mnuData, mnuDataHistory, "mnuDataHistory", "&History...", {}, &GlimoraApp::HistoryCommand);
+    action(mnuData, mnuDataStandards, "mnuDataStandards", "Standards...", {}, &GlimoraApp::StandardsCommand);
+    action(mnuData, mnuDataCheckAgainstStandard, "mnuDataCheckAgainstStandard", "Check Against Standard...", {}, &GlimoraApp::CheckWindowCommand);
+    action(mnuData, mnuDataControlChart, "mnuDataControlChart", "Control Chart...", {}, &GlimoraApp::ControlChartCommand);
+    action(mnuData, mnuDataCertificate, "mnuDataCertificate", "Certificate...", {}, &GlimoraApp::CertificateCommand);
 }
 
 void GlimoraApp::CreateToolbar()
@@ -226,6 +235,8 @@ void GlimoraApp::CreateToolbar()
     Toolbar1 = addToolBar(QStringLiteral("Toolbar1"));
     Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
     Toolbar1->setMovable(false);
+    // Nothing to offer on a right click: the toolbar is always shown.
+    Toolbar1->setContextMenuPolicy(Qt::PreventContextMenu);
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     Toolbar1->setIconSize(QSize(24, 24));
     struct Button {
@@ -345,9 +356,6 @@ void GlimoraApp::OnMeterEvent(int code)
         if (!LeftAlone(code)) ShowMeterStatus();
         break;
     }
-    // Events are handled as usual while start-up waits for the link; the end of the handshake
-    // is reported by an event too.
-    FinishStartupWhenLinked();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -391,9 +399,11 @@ void GlimoraApp::DoRead()
         if (Prefs.SoundOn) support::Sounds().MessageBeep(support::MessageSound::ReadingAccepted);
         // The row where the current sort puts it, with the comment of this moment, and the
         // reading in the averages; then the summary; the file line comes after the row is complete.
-        m_readings->AddReading(CurrentReading, support::DigitsOfFormat(NumberFormat), UserCommentBox->text());
+        const int row = m_readings->AddReading(CurrentReading, support::DigitsOfFormat(NumberFormat), UserCommentBox->text());
         UpdateSummary();
         WriteDataToFile();
+        CheckAgainstStandard(row);
+        RecordInHistory();
     }
     // Valid or not, the reading's message (or the meter's centre and duty cycle) for nine seconds.
     m_status->ShowReadingMessage(CurrentReading);
@@ -453,10 +463,12 @@ void GlimoraApp::DoSaveScan()
         VC->GetScanData(*LastScan);
         if (!LastScan->HasData) return;
         m_lastScanTime = QDateTime::currentDateTime();
+        RecordScanInHistory(*LastScan, m_lastScanTime);
         if (m_scanProfile) m_scanProfile->ShowScan(*LastScan, m_lastScanTime);
         const QString path = ChooseScanFile(this, m_store.get());
         if (path.isEmpty()) return;
-        WriteScanFile(path, *LastScan, m_lastScanTime);
+        // The file carries the time it was saved, however long the operator took to choose it.
+        WriteScanFile(path, *LastScan, QDateTime::currentDateTime());
     } catch (...) {
     }
 }
@@ -469,7 +481,7 @@ GlimoraApp::GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStor
     , VC(meter)
     , m_store(std::move(store))
 {
-    VC->setParent(this);
+    m_link = new MeterLink(meter, Prefs, this);
     m_comments = std::make_unique<CommentColumns>(*m_store);
     CreateControls();
     CreateMenus();
@@ -479,6 +491,7 @@ GlimoraApp::GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStor
     m_dataPrompts = std::make_unique<DataFileDialogs>(this, m_store.get());
     m_dataFile = std::make_unique<DataFile>(*m_dataPrompts, *m_readings, CurrentReading);
     connect(m_dataFile.get(), &DataFile::FileChanged, this, &GlimoraApp::DataFileChanged);
+    connect(m_dataFile.get(), &DataFile::Forgotten, this, &GlimoraApp::ResetTitle);
     connect(m_dataFile.get(), &DataFile::Opened, m_recent.get(), &RecentFiles::AddRecentFile);
     connect(m_dataFile.get(), &DataFile::ListToBeCleared, this, &GlimoraApp::ClearReadings);
     ProgramFolder = QCoreApplication::applicationDirPath();
@@ -489,8 +502,12 @@ GlimoraApp::GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStor
     m_printTabs = std::make_unique<TabClass>();
     SetDefaults();
     CurrentReading.Clear();
+    m_history = std::make_unique<store::MeasurementHistory>(*m_store);
+    CreateQuality();
 
-    connect(VC, &VantrelCntl::MeterEvent, this, &GlimoraApp::OnMeterEvent);
+    connect(m_link, &MeterLink::MeterEvent, this, &GlimoraApp::OnMeterEvent);
+    connect(m_link, &MeterLink::StartupLinked, this, &GlimoraApp::FinishStartup);
+    connect(m_link, &MeterLink::FreshLink, this, &GlimoraApp::FreshLink);
 }
 
 
@@ -503,7 +520,7 @@ void GlimoraApp::SetDefaults()
 
 void GlimoraApp::Load()
 {
-    if (m_stage != Stage::Created) return;
+    if (!m_link->NeverOpened()) return;
     // A settings file that could not be read whole is reported once, with its path.
     if (const QString problem = m_store->Problem(); !problem.isEmpty()) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Settings File Error"), problem, QMessageBox::Ok, this);
@@ -533,60 +550,46 @@ void GlimoraApp::Load()
 
     // The window is up while the link's handshake runs, with its commands as for a meter not
     // yet linked; it handles its events (and the meter's) as usual, and Exit works. The rest of
-    // start-up runs when the meter control reports that the handshake has ended.
+    // start-up runs when the link reports that the handshake has ended.
     UpdateCommands();
     FitIntoScreen(this);
     show();
-    m_stage = Stage::WaitingForLink;
-    VC->SetConnected(true);
-    FinishStartupWhenLinked();
+    m_link->Open();
 }
 
-void GlimoraApp::FinishStartupWhenLinked()
+void GlimoraApp::FinishStartup()
 {
-    if ((m_stage != Stage::WaitingForLink && m_stage != Stage::Relinking) || VC->ConnectState() == VantrelCntl::Connecting)
-        return;
-    const bool firstLink = m_stage == Stage::WaitingForLink;
-    m_stage = Stage::Running;
-    // The meter mirrors these preferences; its own values come back at shutdown.
-    VC->SetCalIndex(Prefs.CalIndex);
-    VC->SetKeepAlive(Prefs.KeepAlive);
-    VC->SetEnableButton(Prefs.EnableButton);
-    VC->SetConstDC(Prefs.CalConst);
     ShowMeterStatus();
-    if (!firstLink) {
-        UpdateCommands();
-        return;
-    }
     // No data file is open at start: the plain title, and the commands updated again.
     CloseFile();
     UpdateSummary();
     m_help->SetHelpFile(ProgramFolder);
 }
 
+void GlimoraApp::FreshLink()
+{
+    m_status->SetMeterBusy(false);
+    ShowMeterStatus();
+}
+
 void GlimoraApp::Unload()
 {
     // A window never loaded has nothing of its own to save (and must not overwrite the store).
-    if (m_stage == Stage::Created || m_stage == Stage::Unloaded) return;
-    const bool meterHasPreferences = m_stage == Stage::Running;
-    m_stage = Stage::Unloaded;
+    if (!m_link->IsOpen()) return;
     // The data file is closed before anything else is saved.
     CloseFile();
     // The data views and the help window close with the main window, keeping their places.
     CloseOwnWindows();
-    // Cal standard and keep-alive changed on the meter side outlive the run. A meter that never
-    // finished its handshake was never handed the preferences, so it has nothing to give back.
-    if (meterHasPreferences) {
-        Prefs.CalIndex = VC->CalIndex();
-        Prefs.KeepAlive = VC->KeepAlive();
-    }
+    // Cal standard and keep-alive changed on the meter side outlive the run; a meter that was
+    // never handed the preferences has nothing to give back.
+    m_link->ReadBack();
     SavePreferences(*m_store, Prefs);
     m_headerFont->WriteProperties(*m_store, QStringLiteral("HeaderFont"));
     m_dataFont->WriteProperties(*m_store, QStringLiteral("DataFont"));
     m_printTabs->WriteProperties(*m_store, QStringLiteral("Tabs"));
     m_store->Sync();
     // The link is closed last.
-    VC->SetConnected(false);
+    m_link->Close();
 }
 
 void GlimoraApp::CloseOwnWindows()

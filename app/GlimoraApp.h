@@ -27,9 +27,20 @@ class FontClass;
 class TabClass;
 class HTMLHelp;
 class DataFileDialogs;
+class MeterLink;
 namespace support {
 class SettingsStore;
 }
+namespace store {
+class MeasurementHistory;
+}
+namespace quality {
+class StandardsLibrary;
+class StandardCheck;
+class CheckWindow;
+class ControlChartWindow;
+}
+class QSqlDatabase;
 
 class GlimoraApp : public QMainWindow {
     Q_OBJECT
@@ -55,13 +66,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // Changing: one meter control is being closed and exchanged for another (what the old one
-    // reports meanwhile finishes nothing); Relinking: the new one's handshake runs.
-    enum class Stage { Created, WaitingForLink, Changing, Relinking, Running, Unloaded };
-
-    // The rest of start-up once the handshake has ended: the meter gets the preferences it
-    // mirrors; after the first link of the run, also the data file, summary and help.
-    void FinishStartupWhenLinked();
+    // The rest of start-up once the link's first handshake has ended and the meter has its
+    // preferences: status, data file, summary and help.
+    void FinishStartup();
+    // A link begins afresh: the busy flag starts over and the status shows the meter as it is.
+    void FreshLink();
     // Closing the window: data file, preferences, fonts and tab stops saved, the link closed last.
     void Unload();
     // Closes the windows this one owns (the data views, the help window) while the store that
@@ -83,7 +92,9 @@ private:
     // A toolbar click by key ("Exit", "Open", ...); any other key does nothing.
     void ToolbarClick(const QString& key);
 
+    // The meter control, owned by the link.
     VantrelCntl* VC = nullptr;
+    MeterLink* m_link = nullptr;
     Preferences Prefs;
     QString NumberFormat;
     MeterReading CurrentReading;
@@ -119,6 +130,9 @@ private:
             *mnuDataScanData = nullptr, *mnuDataNormalize = nullptr, *mnuDataSetParameters = nullptr;
     QAction *mnuHelpContents = nullptr, *mnuHelpSearch = nullptr, *mnuHelpContactKALDEX = nullptr, *mnuHelpAbout = nullptr;
     QAction *mnuDataScanProfile = nullptr, *mnuDataStatistics = nullptr;
+    QAction* mnuDataHistory = nullptr;
+    QAction *mnuDataStandards = nullptr, *mnuDataCheckAgainstStandard = nullptr, *mnuDataControlChart = nullptr,
+            *mnuDataCertificate = nullptr;
 
     void CreateControls();
     void CreateMenus();
@@ -165,6 +179,21 @@ private:
     // The two data views: opened once, then shown and raised again; they live beside this window.
     void ScanProfileCommand();
     void StatisticsCommand();
+    // The measurement history: every valid reading and every scan recorded, Data > History...
+    void RecordInHistory();
+    void RecordScanInHistory(const ScanData& scan, const QDateTime& when);
+    void TellHistoryNotice();
+    void HistoryCommand();
+    // Judging readings against a standard (QualityCommands.cpp): the reading's verdict on the
+    // road (its list row at `row`), the standards editor, the check window, the control chart
+    // and the certificate.
+    void CreateQuality();
+    QSqlDatabase LabDatabase(QString* problem);
+    void CheckAgainstStandard(int row);
+    void StandardsCommand();
+    void CheckWindowCommand();
+    void ControlChartCommand();
+    void CertificateCommand();
 
     // Declared first, destroyed last: every subsystem below may use it until it goes.
     std::unique_ptr<support::SettingsStore> m_store;
@@ -178,8 +207,14 @@ private:
     std::unique_ptr<TabClass> m_printTabs;
     // The help commands know the help file from the start: they work while the meter links.
     std::unique_ptr<HTMLHelp> m_help;
-    Stage m_stage = Stage::Created;
     class ScanProfileWindow* m_scanProfile = nullptr;
     class ReadingStatisticsWindow* m_statistics = nullptr;
     QDateTime m_lastScanTime;
+    std::unique_ptr<store::MeasurementHistory> m_history;
+    std::unique_ptr<quality::StandardsLibrary> m_standards;
+    std::unique_ptr<quality::StandardCheck> m_check;
+    quality::CheckWindow* m_checkWindow = nullptr;
+    quality::ControlChartWindow* m_controlChart = nullptr;
+    // The standard and verdict of the reading on the road, empty when it was not judged.
+    QString m_verdictStandard, m_verdict;
 };

@@ -9,17 +9,18 @@
 
 namespace {
 
-bool HasShortcut(const QList<QAction*>& actions, const QKeySequence& typed)
+// The enabled command under the menus whose shortcut was typed, if any.
+QAction* CommandFor(const QList<QAction*>& actions, const QKeySequence& typed)
 {
     for (QAction* a : actions) {
-        if (a->isSeparator()) continue;
+        if (a->isSeparator() || !a->isEnabled()) continue;
         if (QMenu* sub = a->menu()) {
-            if (HasShortcut(sub->actions(), typed)) return true;
+            if (QAction* found = CommandFor(sub->actions(), typed)) return found;
         } else if (a->shortcuts().contains(typed)) {
-            return true;
+            return a;
         }
     }
-    return false;
+    return nullptr;
 }
 
 class MenuShortcutsFirst : public QObject {
@@ -35,11 +36,13 @@ protected:
         const QEvent::Type type = event->type();
         if ((type == QEvent::ShortcutOverride || type == QEvent::KeyPress) && m_menus) {
             auto* key = static_cast<QKeyEvent*>(event);
-            const QKeySequence typed(key->keyCombination());
-            if (HasShortcut(m_menus->actions(), typed)) {
-                // Not claimed by the box: the menu's shortcut runs. A key of a command that is
-                // disabled just now reaches the box as a key press, and does nothing there either.
-                event->ignore();
+            // The keypad's keys are the same commands as their twins (its Del is Delete Selection).
+            const QKeySequence typed(QKeyCombination(key->modifiers() & ~Qt::KeypadModifier, Qt::Key(key->key())));
+            if (QAction* command = CommandFor(m_menus->actions(), typed)) {
+                // Not claimed by the box: the command runs. A key of a disabled command edits the
+                // text as usual.
+                if (type == QEvent::KeyPress) command->trigger();
+                event->accept();
                 return true;
             }
         }

@@ -1,8 +1,11 @@
-// Meter > Connection...: choose the meter control (and its serial port) and change over to it
-// without restarting: the present link closes as at shutdown, the new one opens as at start-up,
-// and the window waits for its handshake through the meter's events.
+// Meter > Connection...: choose the meter control (and its port and settings) and change over to it
+// without restarting: the link closes the present control as at shutdown and opens the new one
+// as at start-up.
 #include "app/GlimoraApp.h"
-#include "meter/StatusDisplay.h"
+
+#include <QFileInfo>
+
+#include "app/MeterLink.h"
 #include "metercontrols/MeterControlLoader.h"
 #include "metercontrols/MeterControlPlugin.h"
 #include "metercontrols/MeterSlot.h"
@@ -11,57 +14,42 @@
 
 void GlimoraApp::MeterConnectionCommand()
 {
-    if (m_stage == Stage::Created || m_stage == Stage::Unloaded) return;
+    if (!m_link->IsOpen()) return;
     support::SettingsStore& store = *m_store;
     const QString section = QStringLiteral("MeterControl");
     MeterControlLoader loader;
+    loader.LoadAll();   // a plug-in that does not load is listed with its reason, not offered
     dlgMeterConnection dialog(this);
-    dialog.mControls = loader.Names();
-    for (const QString& name : dialog.mControls)
-        if (loader.Plugin(name)->UsesSerialPort()) dialog.mSerialControls << name;
+    for (const QString& name : loader.Names()) dialog.mControls << *loader.Info(name);
+    for (const MeterControlLoader::Problem& problem : loader.Problems())
+        dialog.mUnusable << QStringLiteral("%1: %2").arg(QFileInfo(problem.file).fileName(), problem.reason);
     dialog.mName = store.GetSetting(section, QStringLiteral("Name"), QStringLiteral("Simulated"));
-    dialog.mPort = store.GetSetting(section, QStringLiteral("Port"));
-    bool ok = false;
-    const int baud = store.GetSetting(section, QStringLiteral("BaudRate")).toInt(&ok);
-    if (ok && baud > 0) dialog.mBaudRate = baud;
-    dialog.exec();
-    if (!dialog.DoChange || m_stage == Stage::Unloaded) return;   // closed meanwhile (a signal): nothing to change
-
-    store.SaveSetting(section, QStringLiteral("Name"), dialog.mName);
-    if (dialog.mSerialControls.contains(dialog.mName)) {
-        store.SaveSetting(section, QStringLiteral("Port"), dialog.mPort);
-        store.SaveSetting(section, QStringLiteral("BaudRate"), QString::number(dialog.mBaudRate));
-    }
-    store.Sync();
+    for (const QString& key : store.Keys(section)) dialog.mSettings.insert(key, store.GetSetting(section, key));
+    // A control that could not link may say why (a meter that speaks another version, a port
+    // that does not open).
     auto* slot = qobject_cast<MeterSlot*>(VC);
-    if (!slot) return;   // a window built around a fixed meter control: the choice counts from the next start
+    if (!VC->Connected()) dialog.mLinkProblem = (slot ? slot->Control() : VC)->property("linkProblem").toString();
+    dialog.exec();
+    if (!dialog.DoChange || !m_link->IsOpen()) return;   // closed meanwhile (a signal): nothing to change
 
-    // Closed as at shutdown: what a linked meter mirrors of the preferences is read back first.
-    // A change during the first handshake still finishes the whole start-up on the new meter.
-    const Stage next = m_stage == Stage::Running ? Stage::Relinking : Stage::WaitingForLink;
-    if (m_stage == Stage::Running) {
-        Prefs.CalIndex = VC->CalIndex();
-        Prefs.KeepAlive = VC->KeepAlive();
-    }
-    m_stage = Stage::Changing;
-    VC->SetConnected(false);
-    QMap<QString, QString> settings;
-    for (const QString& key : store.Keys(section)) settings.insert(key, store.GetSetting(section, key));
-    slot->Replace(loader.Create(dialog.mName, settings, nullptr));
-
-    // Opened as at start-up: the rest runs when the new control reports the end of its handshake.
-    m_stage = next;
-    m_status->SetMeterBusy(false);
-    UpdateCommands();
-    VC->SetConnected(true);
+    // The chosen control's own keys; those of the others stay for when they are chosen again.
+    store.SaveSetting(section, QStringLiteral("Name"), dialog.mName);
+    for (auto it = dialog.mSettings.cbegin(); it != dialog.mSettings.cend(); ++it) store.SaveSetting(section, it.key(), it.value());
+    store.Sync();
+    // A window built around a fixed meter control takes the choice from the next start.
+    const bool changed = m_link->ChangeControl([&] {
+        QMap<QString, QString> settings;
+        for (const QString& key : store.Keys(section)) settings.insert(key, store.GetSetting(section, key));
+        return loader.Create(dialog.mName, settings, nullptr);
+    });
+    if (!changed) return;
     if (MeterControlPlugin* plugin = loader.Plugin(dialog.mName)) plugin->ShowWindows(slot->Control(), this);
     FindMeterWindow();
-    FinishStartupWhenLinked();
 }
 
 namespace {
 // The plug-in of the meter control in use, by the name in the settings.
-MeterControlPlugin* PluginInUse(const MeterControlLoader& loader, const support::SettingsStore& store)
+MeterControlPlugin* PluginInUse(MeterControlLoader& loader, const support::SettingsStore& store)
 {
     return loader.Plugin(store.GetSetting(QStringLiteral("MeterControl"), QStringLiteral("Name"), QStringLiteral("Simulated")));
 }
@@ -69,14 +57,14 @@ MeterControlPlugin* PluginInUse(const MeterControlLoader& loader, const support:
 
 void GlimoraApp::FindMeterWindow()
 {
-    const MeterControlLoader loader;
+    MeterControlLoader loader;
     const MeterControlPlugin* plugin = PluginInUse(loader, *m_store);
     mnuMeterShowWindow->setEnabled(plugin && plugin->HasWindows() && qobject_cast<MeterSlot*>(VC));
 }
 
 void GlimoraApp::ShowMeterWindowCommand()
 {
-    const MeterControlLoader loader;
+    MeterControlLoader loader;
     auto* slot = qobject_cast<MeterSlot*>(VC);
     if (MeterControlPlugin* plugin = PluginInUse(loader, *m_store); plugin && slot) plugin->OpenWindows(slot->Control(), this);
 }

@@ -1,7 +1,9 @@
 // The time from Take Reading to the reading's row in the list, through the real main window:
 //   bench_meter_latency simulated          the simulated instrument with zero delays
-//   bench_meter_latency serial <port>      the serial meter control (glimora-meter-emulator --instant
-//                                          --store <file with [Instrument] OccasionalInvalidReadings=false>)
+//   bench_meter_latency serial <port> [baud]
+//                                          the serial meter control at that baud rate (115200 unless
+//                                          given) on glimora-meter-emulator --instant --baud <baud>
+//                                          --store <file with [Instrument] OccasionalInvalidReadings=false>
 // Prints the median, lowest and highest of 50 readings in milliseconds.
 #include <QAction>
 #include <QApplication>
@@ -46,9 +48,10 @@ int main(int argc, char* argv[])
     } else if (mode == QLatin1String("serial") && argc > 2) {
         SerialMeterOptions o;
         o.port = QString::fromLocal8Bit(argv[2]);
+        if (argc > 3) o.baudRate = QByteArray(argv[3]).toInt();
         meter = new SerialMeter(o);
     } else {
-        std::fprintf(stderr, "usage: bench_meter_latency simulated | serial <port>\n");
+        std::fprintf(stderr, "usage: bench_meter_latency simulated | serial <port> [baud]\n");
         return 2;
     }
     GlimoraApp window(meter, std::move(store));
@@ -63,7 +66,7 @@ int main(int argc, char* argv[])
     };
     std::vector<double> ms;
     while (ms.size() < 50) {
-        if (!waitFor([&] { return take && take->isEnabled() && meter->MeterState() == 1; })) {
+        if (!waitFor([&] { return take && take->isEnabled() && meter->MeterState() == VantrelCntl::State::Waiting; })) {
             std::fprintf(stderr, "the meter is not ready\n");
             return 1;
         }

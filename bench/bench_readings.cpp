@@ -45,7 +45,7 @@ struct Window {
         QDateTime t(QDate(2026, 1, 1), QTime(8, 0, 0));
         for (int i = 0; i < rows; ++i) {
             meter->SetNextReading(80 + (i % 200) * 0.1, 90 + (i % 70) * 0.1, 1.2, 3.4, QStringLiteral("Black Glass"), t.addSecs(i));
-            meter->Emit(12);
+            meter->Emit(VantrelCntl::Event::ReadingReady);
         }
         meter->log.clear();
     }
@@ -64,7 +64,7 @@ void Road(benchmark::State& state, bool painted, bool statistics = false)
     int i = 0;
     for (auto _ : state) {
         w.meter->SetNextReading(85.3, 92.1, 1.25, 3.4, QStringLiteral("Black Glass"), t.addSecs(i++));
-        w.meter->Emit(12);
+        w.meter->Emit(VantrelCntl::Event::ReadingReady);
         if (painted) QCoreApplication::processEvents();
         state.PauseTiming();
         if (!painted) QCoreApplication::processEvents();
@@ -96,7 +96,7 @@ void DurableReading(benchmark::State& state)
     int i = 0;
     for (auto _ : state) {
         w.meter->SetNextReading(85.3, 92.1, 1.25, 3.4, QStringLiteral("Black Glass"), t.addSecs(i++));
-        w.meter->Emit(12);
+        w.meter->Emit(VantrelCntl::Event::ReadingReady);
         state.PauseTiming();
         QCoreApplication::processEvents();
         w.meter->log.clear();

@@ -33,11 +33,6 @@ QString CommentColumns::CommentHeader(int column) const
     return InRange(column) ? m_headers[column] : QString();
 }
 
-void CommentColumns::SetCommentHeader(int column, const QString& text)
-{
-    if (InRange(column)) m_headers[column] = text;
-}
-
 QString CommentColumns::CommentText(int column) const
 {
     return InRange(column) ? m_texts[column] : QString();

@@ -21,7 +21,6 @@ public:
     // Columns are numbered 1 to 7; a number outside that range reads as empty text and is
     // ignored when written.
     QString CommentHeader(int column) const;
-    void SetCommentHeader(int column, const QString& text);
     QString CommentText(int column) const;
     void SetCommentText(int column, const QString& text);
 

@@ -18,7 +18,6 @@ public:
     // device without a reader fails at once instead of blocking. False on any error.
     bool Open(const QString& path);
     bool IsOpen() const { return m_fd >= 0; }
-    int Descriptor() const { return m_fd; }
 
     // Writes all of bytes at the end of the file, resuming after interrupted or partial
     // writes; false as soon as the system refuses a byte.

@@ -83,8 +83,10 @@ bool DataFile::Fail(const QString& message)
 {
     m_file.Close();
     m_fileName.clear();
-    emit FileChanged(QString());
+    emit Forgotten();
+    // The commands follow once the operator has read the notice.
     m_prompts.ShowFileError(message);
+    emit FileChanged(QString());
     return false;
 }
 

@@ -27,8 +27,6 @@ public:
     QString FileName() const { return m_fileName; }
     // True: fields separated by commas; False: by tabs.
     bool CommaSeparated() const { return m_commaSeparated; }
-    // The handle of the open file, 0 when none is open.
-    int FileNumber() const { return m_file.IsOpen() ? m_file.Descriptor() : 0; }
 
     // Closes the current file, settles the readings already listed (asking the operator),
     // checks the file (Exists: the caller expects an existing file), writes the header of a
@@ -44,16 +42,19 @@ public:
     void CloseFile();
 
 signals:
-    // The file now open (its path), or none (empty text): after every close, failure and open.
+    // The file now open (its path), or none (empty text): after every close, failure and open
+    // (after a failure, once the "File Error" notice is closed).
     void FileChanged(const QString& path);
+    // A failure has closed and forgotten the file; the "File Error" notice comes next.
+    void Forgotten();
     // A file was opened or created successfully.
     void Opened(const QString& path);
     // The operator chose to delete the listed readings before the file is opened.
     void ListToBeCleared();
 
 private:
-    // Closes and forgets the file, announces it and shows "File Error" with the message.
-    // Always false.
+    // Closes and forgets the file, shows "File Error" with the message, and announces it before
+    // and after the notice. Always false.
     bool Fail(const QString& message);
     // Writes the listed rows as old-data lines; false on a write error.
     bool WriteOldData();

@@ -68,7 +68,8 @@ bool ParseScanFileText(const QByteArray& text, ScanData& scan, QDateTime& savedA
     }
     const auto lineText = [&](int i) {
         const QByteArray& l = lines[i];
-        return QString::fromLatin1(i + 1 < lineCount ? l.left(l.size() - 1) : l);
+        // UTF-8, as written: a decimal separator of the locale may be more than one byte.
+        return QString::fromUtf8(i + 1 < lineCount ? l.left(l.size() - 1) : l);
     };
 
     const QString stamp = lineText(0);

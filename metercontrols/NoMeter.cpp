@@ -5,7 +5,7 @@
 void NoMeter::SetConnected(bool value)
 {
     // The handshake ends as soon as it starts: nothing is found.
-    if (value) QTimer::singleShot(0, this, [this] { emit MeterEvent(2); });
+    if (value) QTimer::singleShot(0, this, [this] { emit MeterEvent(Event::LinkChanged); });
 }
 
 void NoMeter::GetReading(MeterReading& reading, int16_t)

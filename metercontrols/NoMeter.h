@@ -12,7 +12,7 @@ public:
     bool Connected() const override { return false; }
     void SetConnected(bool value) override;
     int32_t ConnectState() override { return 0; }
-    int32_t MeterState() const override { return 2; }
+    int32_t MeterState() const override { return State::Off; }
     int32_t BatteryState() const override { return 0; }
     QString Version() const override { return QString(); }
     QString SerialNumber() const override { return QString(); }

@@ -5,10 +5,8 @@
 #include "support/SettingsStore.h"
 
 #include <QFont>
-#include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextCursor>
-#include <QTextDocument>
 #include <limits>
 
 namespace {
@@ -32,46 +30,6 @@ T StoredWholeNumber(const QString& text)
 
 // The largest size the box takes; larger or non-positive sizes are not applied.
 constexpr int kLargestBoxSize = 1638;
-
-struct SelectionFonts {
-    QList<QFont> fonts;
-    QList<int32_t> colors;
-};
-
-// The effective font and colour of every piece of text in the selection, or of the insertion
-// point when nothing (or only paragraph marks) is selected.
-SelectionFonts FontsOfSelection(const QTextCursor& box)
-{
-    SelectionFonts out;
-    const QTextDocument* doc = box.document();
-    const QFont base = doc ? doc->defaultFont() : QFont();
-    auto take = [&](const QTextCharFormat& fmt) {
-        out.fonts.append(fmt.font().resolve(base));
-        const QBrush fg = fmt.foreground();
-        out.colors.append(fg.style() == Qt::NoBrush ? 0 : printing::ValueFromColor(fg.color()));
-    };
-    if (doc && box.hasSelection()) {
-        const int start = box.selectionStart();
-        const int end = box.selectionEnd();
-        for (QTextBlock b = doc->findBlock(start); b.isValid() && b.position() < end; b = b.next()) {
-            for (auto it = b.begin(); !it.atEnd(); ++it) {
-                const QTextFragment f = it.fragment();
-                if (!f.isValid() || f.position() + f.length() <= start || f.position() >= end) continue;
-                take(f.charFormat());
-            }
-        }
-    }
-    if (out.fonts.isEmpty()) take(box.charFormat());
-    return out;
-}
-
-template <typename T, typename F>
-bool AllSame(const QList<T>& list, F value)
-{
-    for (const T& item : list)
-        if (!(value(item) == value(list.first()))) return false;
-    return true;
-}
 
 }  // namespace
 
@@ -146,26 +104,4 @@ void FontClass::InstallFont(QTextCursor* Box) const
     fmt.setFontUnderline(m_underline);
     fmt.setFontStrikeOut(m_strikeThru);
     Box->mergeCharFormat(fmt);
-}
-
-void FontClass::RetreiveFont(QTextCursor* Box)
-{
-    if (!Box || Box->isNull()) return;
-    const SelectionFonts sel = FontsOfSelection(*Box);
-    const QList<QFont>& fonts = sel.fonts;
-
-    if (AllSame(fonts, [](const QFont& f) { return f.family(); })) SetFontName(fonts.first().family());
-    if (AllSame(sel.colors, [](int32_t c) { return c; })) SetColor(sel.colors.first());
-    if (AllSame(fonts, [](const QFont& f) { return f.pointSizeF(); }) && fonts.first().pointSizeF() > 0)
-        SetSize(static_cast<int>(support::RoundHalfEven(fonts.first().pointSizeF())));
-
-    auto everywhere = [&](auto flag) {
-        for (const QFont& f : fonts)
-            if (!flag(f)) return false;
-        return true;
-    };
-    m_italic = everywhere([](const QFont& f) { return f.italic(); });
-    m_underline = everywhere([](const QFont& f) { return f.underline(); });
-    m_strikeThru = everywhere([](const QFont& f) { return f.strikeOut(); });
-    m_bold = everywhere([](const QFont& f) { return f.weight() >= QFont::Bold; });
 }

@@ -48,9 +48,6 @@ public:
     // Sets this font on the box's selection, or at its insertion point for the text inserted
     // next. Null: nothing.
     void InstallFont(QTextCursor* Box) const;
-    // Takes the font of the box's selection: name, colour and size unless the selection mixes
-    // several; each style flag true only when it is set on the whole selection. Null: nothing.
-    void RetreiveFont(QTextCursor* Box);
 
 private:
     int16_t m_size = 12;

@@ -33,23 +33,10 @@ double TwipsToUnits(int32_t twips)
     return twips * UnitsPerInch() / 1440.0;
 }
 
-int32_t UnitsToTwips(double units)
-{
-    const double twips = std::round(units * 1440.0 / UnitsPerInch());
-    if (!std::isfinite(twips) || twips > 2147483647.0 || twips < -2147483648.0) return 0;
-    return static_cast<int32_t>(twips);
-}
-
 QColor ColorFromValue(int32_t value)
 {
     const auto v = static_cast<uint32_t>(value);
     return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
-}
-
-int32_t ValueFromColor(const QColor& color)
-{
-    const QColor rgb = color.toRgb();
-    return int32_t(rgb.red()) | (int32_t(rgb.green()) << 8) | (int32_t(rgb.blue()) << 16);
 }
 
 }  // namespace printing

@@ -17,10 +17,8 @@ void SelectRange(QTextCursor& box, int start, int length);
 // the printer included, so a stop set here lands at the same inch position on paper.
 double UnitsPerInch();
 double TwipsToUnits(int32_t twips);
-int32_t UnitsToTwips(double units);
 
 // The 32-bit colour value: red in the lowest byte, then green, then blue (0 is black).
 QColor ColorFromValue(int32_t value);
-int32_t ValueFromColor(const QColor& color);
 
 }  // namespace printing

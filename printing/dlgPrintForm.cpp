@@ -72,11 +72,6 @@ dlgPrintForm::dlgPrintForm(QWidget* parent)
 
 dlgPrintForm::~dlgPrintForm() = default;
 
-QTextDocument* dlgPrintForm::Document() const
-{
-    return TB->document();
-}
-
 void dlgPrintForm::ClearPage()
 {
     TB->document()->setPlainText(QString());

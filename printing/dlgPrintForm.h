@@ -36,12 +36,6 @@ public:
     // without headers, footers or page numbers. False when nothing could be printed.
     bool PrintTo(QPagedPaintDevice& device) const;
 
-    QTextDocument* Document() const;
-    // The page's selection (or insertion point).
-    QTextCursor& Selection() { return m_selection; }
-    const FontClass& CurrentFont() const { return m_font; }
-    const TabClass& CurrentTabs() const { return m_tabs; }
-
 private:
     QTextCursor m_selection;
     FontClass m_font;

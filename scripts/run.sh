@@ -3,8 +3,10 @@
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$here/scripts/setup.sh"
-cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$here/build" -j"$(nproc)"
+source "$here/scripts/compiler-cache.sh"
+cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${GLIMORA_CMAKE_CACHE[@]}" >/dev/null
+# The program, its meter control plug-ins, the meter emulator and the help file; not the tests.
+cmake --build "$here/build" -j"$(nproc)" --target glimora metercontrols glimora-meter-emulator glimora_help
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "Glimora is a desktop application and there is no display here (DISPLAY is not set)." >&2
   echo "Run it on a virtual display instead:" >&2

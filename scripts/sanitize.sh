@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
-# Builds the program and every test with AddressSanitizer, LeakSanitizer and
-# UndefinedBehaviorSanitizer (gcc) in build-asan and runs the whole test suite there. Any report
-# of a sanitizer fails the test that caused it. Leaks that stay inside a system library are
-# listed in scripts/lsan.supp; ours never are.
+# Builds the program and its tests with AddressSanitizer, LeakSanitizer and
+# UndefinedBehaviorSanitizer (gcc) in build-asan and runs them there: the library suites and the
+# journeys of the real program. The crash test and the install checks are not part of this build
+# (tests/CMakeLists.txt): a process killed outright leaves a sanitizer nothing to report, and
+# installing instrumented binaries proves nothing. Any report of a sanitizer fails the test that
+# caused it. Leaks that stay inside a system library are listed in scripts/lsan.supp; ours never
+# are.
 #   scripts/sanitize.sh [ctest arguments...]
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$here/build-asan"
 jobs="${GLIMORA_JOBS:-$(nproc)}"
 source "$here/scripts/compiler-cache.sh"
+source "$here/scripts/phases.sh"
 
 # -O1 keeps the instrumented build quick to compile and its stack traces exact.
 cmake -S "$here" -B "$build" -DGLIMORA_SANITIZE=ON -DGLIMORA_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" "${GLIMORA_CMAKE_CACHE[@]}" >/dev/null
 cmake --build "$build" -j"$jobs"
+phase_end "sanitizer build"
 
 # The QtTest suites get the same ASan and LSan options from their test environment
 # (tests/CMakeLists.txt); these reach everything else ctest starts, such as the program that
@@ -23,3 +28,4 @@ export LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 cd "$build"
 ctest --output-on-failure -j"$jobs" "$@"
+phase_end "sanitizer tests"

@@ -17,9 +17,12 @@ PACKAGES=(
   libqt6sql6-sqlite libqt6sql6-psql postgresql-15 clang-format
 )
 
-# A comma-decimal locale for the test suite's second run: numbers must read the same under it.
-TEST_LOCALE="de_DE.UTF-8"
-has_test_locale() { locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; }
+# A comma-decimal locale for the test suite's second run, and one whose decimal point is two bytes
+# long: numbers must read and write the same under both.
+TEST_LOCALES=("de_DE" "ps_AF")
+has_test_locale() {
+  for l in "${TEST_LOCALES[@]}"; do locale -a 2>/dev/null | grep -qix "$l\.utf-\?8" || return 1; done
+}
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -40,13 +43,15 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 if ! has_test_locale; then
-  echo "Generating the locale $TEST_LOCALE"
-  if ! grep -q "^${TEST_LOCALE} UTF-8" /etc/locale.gen 2>/dev/null; then
-    if grep -q "^# *${TEST_LOCALE} UTF-8" /etc/locale.gen 2>/dev/null; then
-      $SUDO sed -i "s/^# *\(${TEST_LOCALE} UTF-8\)/\1/" /etc/locale.gen
-    else
-      echo "${TEST_LOCALE} UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+  for TEST_LOCALE in "${TEST_LOCALES[@]/%/.UTF-8}"; do
+    echo "Generating the locale $TEST_LOCALE"
+    if ! grep -q "^${TEST_LOCALE} UTF-8" /etc/locale.gen 2>/dev/null; then
+      if grep -q "^# *${TEST_LOCALE} UTF-8" /etc/locale.gen 2>/dev/null; then
+        $SUDO sed -i "s/^# *\(${TEST_LOCALE} UTF-8\)/\1/" /etc/locale.gen
+      else
+        echo "${TEST_LOCALE} UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+      fi
     fi
-  fi
+  done
   $SUDO locale-gen >/dev/null
 fi

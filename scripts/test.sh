@@ -1,8 +1,19 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test of Glimora.
+# Sets up, builds and runs every test of Glimora, and prints how long each phase took.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# Each phase appends "<name> <seconds>" here (sanitize.sh and fuzz.sh too); printed at the end,
+# also when a phase fails.
+export GLIMORA_PHASES="$(mktemp)"
+print_phases() {
+  echo "Phase times:"
+  awk '{ t += $NF; s = $NF; $NF = ""; printf "  %-26s %4d s\n", $0, s } END { printf "  %-26s %4d s\n", "total", t }' "$GLIMORA_PHASES"
+}
+trap 'status=$?; [ "$status" -eq 0 ] || print_phases; rm -f "$GLIMORA_PHASES"' EXIT
+source "$here/scripts/phases.sh"
+
 bash "$here/scripts/setup.sh"
+phase_end "set-up"
 jobs="$(nproc)"
 # The three builds below (plain, sanitized, fuzzing) go through the compiler cache; paths are
 # taken relative to the clone, so a fresh clone anywhere reuses what an earlier one compiled.
@@ -10,18 +21,24 @@ source "$here/scripts/compiler-cache.sh"
 
 cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMORA_BENCH=OFF "${GLIMORA_CMAKE_CACHE[@]}" >/dev/null
 cmake --build "$here/build" -j"$jobs"
+phase_end "build"
 cd "$here/build"
 ctest --output-on-failure -j"$jobs"
+phase_end "tests"
 # The suites again under a locale that writes decimal commas: what the program reads from the
 # store, from files and from typed text must not change with it. The journeys drive the same code
-# through the screen and are not repeated.
-LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8 ctest --output-on-failure -j"$jobs" -LE e2e
+# through the screen and are not repeated, nor are the install checks.
+LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8 ctest --output-on-failure -j"$jobs" -LE 'e2e|install'
+phase_end "tests under de_DE.UTF-8"
 
-# The whole suite again under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer.
+# The suites and the journeys again under AddressSanitizer, LeakSanitizer and
+# UndefinedBehaviorSanitizer.
 bash "$here/scripts/sanitize.sh"
-# A short run of every fuzz target (settings file, data file header, help file, serial line).
-bash "$here/scripts/fuzz.sh" 15
+# Every fuzz target replays its corpus and then runs a fixed number of inputs from a fixed seed
+# (settings file, data file header, help file, serial line): the same inputs on every run.
+bash "$here/scripts/fuzz.sh" --runs
 
+print_phases
 # The size of the tests against the program, in lines (tests and fuzz targets against the
 # program's C++ outside tests/, fuzz/, bench/ and tools/); the aim is at most 0.40.
 cd "$here"

@@ -33,7 +33,7 @@ SimulatedMeter::SimulatedMeter(const SimulatedMeterOptions& options, QObject* pa
     m_battery = double(m_store.Int(Key::BatteryPercent));
     m_poweredOn = m_store.Bool(Key::PoweredOn);
     if (m_battery <= 0) setPoweredOn(false);
-    m_state = m_poweredOn ? 1 : 2;
+    m_state = m_poweredOn ? State::Waiting : State::Off;
 
     m_linkTimer.setSingleShot(true);
     m_opTimer.setSingleShot(true);
@@ -168,12 +168,12 @@ void SimulatedMeter::finishHandshake()
     if (!m_linkWanted || !reachable()) {
         m_link = Link::Lost;
         emit PanelChanged();
-        emit MeterEvent(2);   // not found
+        emit MeterEvent(Event::LinkChanged);   // not found
         return;
     }
     m_link = Link::Linked;
     m_everLinked = true;
-    report(2);
+    report(Event::LinkChanged);
     if (m_link != Link::Linked || m_op != Operation::None) return;
     wakeUp();
 }
@@ -181,11 +181,11 @@ void SimulatedMeter::finishHandshake()
 // Reads the instrument's parameters (state 0), then idles.
 void SimulatedMeter::wakeUp()
 {
-    beginOperation(Operation::Parameters, 0, 400, [this] {
+    beginOperation(Operation::Parameters, State::GettingParameters, 400, [this] {
         finishToIdle();
         checkLowBattery();
     });
-    report(1);
+    report(Event::StateChanged);
 }
 
 void SimulatedMeter::loseLink()
@@ -196,7 +196,7 @@ void SimulatedMeter::loseLink()
     m_link = Link::Lost;
     m_authority = 1;
     emit PanelChanged();
-    if (wasLinked) emit MeterEvent(2);
+    if (wasLinked) emit MeterEvent(Event::LinkChanged);
 }
 
 void SimulatedMeter::SetCablePlugged(bool plugged)
@@ -221,7 +221,7 @@ bool SimulatedMeter::startOperation(Operation op, int32_t state, int ms, std::fu
 {
     if (!readyForCommand()) return false;
     beginOperation(op, state, ms, std::move(finish));
-    report(9);
+    report(Event::Busy);
     return true;
 }
 
@@ -239,22 +239,22 @@ void SimulatedMeter::abortOperation()
     m_opTimer.stop();
     m_opFinish = nullptr;
     m_op = Operation::None;
-    m_state = m_poweredOn ? 1 : 2;
+    m_state = m_poweredOn ? State::Waiting : State::Off;
     touch();
 }
 
 void SimulatedMeter::finishToIdle()
 {
     m_op = Operation::None;
-    m_state = 1;
+    m_state = State::Waiting;
     touch();
-    report(10);
+    report(Event::Idle);
 }
 
 bool SimulatedMeter::TakeReading()
 {
     if (!readyForCommand()) return false;
-    return startOperation(Operation::Reading, 1, measuringDelay(), [this] { takeMeasurement(); });
+    return startOperation(Operation::Reading, State::Waiting, measuringDelay(), [this] { takeMeasurement(); });
 }
 
 void SimulatedMeter::PressMeasureButton()
@@ -267,8 +267,8 @@ void SimulatedMeter::PressMeasureButton()
     }
     if (m_op != Operation::None || m_link == Link::Handshake) return;
     // The meter measures on its own button whether or not a host is listening.
-    beginOperation(Operation::Reading, 1, measuringDelay(), [this] { takeMeasurement(); });
-    report(9);
+    beginOperation(Operation::Reading, State::Waiting, measuringDelay(), [this] { takeMeasurement(); });
+    report(Event::Busy);
 }
 
 simulator::OpticalSettings SimulatedMeter::opticalSettings() const
@@ -302,7 +302,7 @@ void SimulatedMeter::takeMeasurement()
     ++m_readingsSinceCorrection;
     setBattery(m_battery - 0.02);
     if (m_op != Operation::Reading) return;   // the battery gave out
-    report(12);
+    report(Event::ReadingReady);
     if (m_op != Operation::Reading) return;   // cancelled, switched off or unlinked meanwhile
     finishToIdle();
 }
@@ -312,16 +312,16 @@ bool SimulatedMeter::Scan(bool start)
     if (!start) {
         if (m_op != Operation::Scan) return false;
         abortOperation();
-        report(10);
+        report(Event::Idle);
         return true;
     }
-    return startOperation(Operation::Scan, 3, 2500, [this] {
+    return startOperation(Operation::Scan, State::Scanning, 2500, [this] {
         const simulator::Profile profile = simulator::ScanProfile(sample(), opticalSettings(), m_random);
         for (int i = 0; i < ScanData::PointCount; ++i) m_scan.SetPoint(i, profile[size_t(i)]);
         m_scan.HasData = true;
         setBattery(m_battery - 0.1);
         if (m_op != Operation::Scan) return;
-        report(21);
+        report(Event::ScanReady);
         if (m_op != Operation::Scan) return;
         finishToIdle();
     });
@@ -330,7 +330,7 @@ bool SimulatedMeter::Scan(bool start)
 bool SimulatedMeter::Calibrate()
 {
     const int index = CalIndex();
-    return startOperation(Operation::Calibration, 4, 3000, [this, index] {
+    return startOperation(Operation::Calibration, State::Correcting, 3000, [this, index] {
         simulator::StandardRecord standard = m_store.Standard(index);
         QDateTime now = QDateTime::currentDateTime();
         now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
@@ -346,7 +346,7 @@ bool SimulatedMeter::Calibrate()
 
 bool SimulatedMeter::AdvancedCorrection()
 {
-    return startOperation(Operation::Correction, 4, 2500, [this] {
+    return startOperation(Operation::Correction, State::Correcting, 2500, [this] {
         m_readingsSinceCorrection = 0;
         setBattery(m_battery - 0.05);
         if (m_op != Operation::Correction) return;
@@ -356,14 +356,14 @@ bool SimulatedMeter::AdvancedCorrection()
 
 bool SimulatedMeter::Normalize()
 {
-    return startOperation(Operation::Normalizing, 1, 400, [this] { finishToIdle(); });
+    return startOperation(Operation::Normalizing, State::Waiting, 400, [this] { finishToIdle(); });
 }
 
 void SimulatedMeter::UpdateInfo()
 {
     if (!readyForCommand()) return;
-    beginOperation(Operation::Parameters, 0, 500, [this] { finishToIdle(); });
-    report(1);
+    beginOperation(Operation::Parameters, State::GettingParameters, 500, [this] { finishToIdle(); });
+    report(Event::StateChanged);
 }
 
 void SimulatedMeter::ClearCalibration()
@@ -376,14 +376,14 @@ void SimulatedMeter::ClearCalibration()
         m_store.SetStandard(i, standard);
     }
     touch();
-    report(1);
+    report(Event::StateChanged);
 }
 
 void SimulatedMeter::Cancel()
 {
     if (m_op != Operation::None && m_op != Operation::Parameters) {
         abortOperation();
-        report(10);
+        report(Event::Idle);
     }
     if (!m_poweredOn && m_present && m_plugged && m_battery > 0) powerOn();
     if (m_linkWanted && m_poweredOn && (m_link == Link::Lost || m_link == Link::Closed)) startHandshake();
@@ -422,7 +422,7 @@ void SimulatedMeter::powerOn()
 {
     if (m_poweredOn) return;
     setPoweredOn(true);
-    m_state = 1;
+    m_state = State::Waiting;
     m_batteryTimer.start();
     touch();
     if (m_link == Link::Linked) {
@@ -441,12 +441,12 @@ void SimulatedMeter::powerOff()
     m_opFinish = nullptr;
     m_op = Operation::None;
     setPoweredOn(false);
-    m_state = 2;
+    m_state = State::Off;
     m_autoOffTimer.stop();
     m_batteryTimer.stop();
     m_flash.clear();
     m_shown = Taken();   // the display starts blank when the meter is switched on again
-    report(3);
+    report(Event::SwitchedOff);
 }
 
 void SimulatedMeter::touch()
@@ -494,9 +494,9 @@ void SimulatedMeter::checkLowBattery()
         m_lowWarned = false;
         return;
     }
-    if (m_lowWarned || !m_poweredOn || m_link != Link::Linked || m_state == 0) return;
+    if (m_lowWarned || !m_poweredOn || m_link != Link::Linked || m_state == State::GettingParameters) return;
     m_lowWarned = true;
-    report(6);
+    report(Event::Warning);
 }
 
 int32_t SimulatedMeter::BatteryState() const
@@ -507,7 +507,7 @@ int32_t SimulatedMeter::BatteryState() const
 
 int32_t SimulatedMeter::MeterState() const
 {
-    return m_poweredOn ? m_state : 2;
+    return m_poweredOn ? m_state : State::Off;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -164,7 +164,7 @@ private:
     Link m_link = Link::Closed;
     bool m_linkWanted = false;
     bool m_everLinked = false;
-    int32_t m_state = 1;
+    int32_t m_state = State::Waiting;
     Operation m_op = Operation::None;
     int16_t m_authority = 1;
     bool m_lowWarned = false;

@@ -3,7 +3,7 @@
 #include <QLocale>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <algorithm>
 #include <limits>
 #include <optional>
 #include <string>
@@ -11,8 +11,23 @@
 namespace support {
 
 namespace {
+// Of a number out of the range of a double, whether it is too large rather than too small: its
+// first significant digit stands at a positive power of ten.
+bool TooLarge(const char* first, const char* last)
+{
+    const char* e = std::find_if(first, last, [](char c) { return c == 'e' || c == 'E'; });
+    long power = 0;
+    if (e != last) std::from_chars(e + 1 + (e[1] == '+'), last, power);
+    const char* point = std::find(first, e, '.');
+    const char* digit = std::find_if(first, e, [](char c) { return c >= '1' && c <= '9'; });
+    if (digit == e) return false;
+    return power + (digit < point ? point - digit - 1 : point - digit) > 0;
+}
+
 // Reads a plain decimal number ("-12.5e3") with the point as the decimal separator whatever the
-// C library's locale says (Qt sets it from the environment at start). Not finite: nullopt.
+// C library's locale says (Qt sets it from the environment at start). A number too large to hold
+// ("1e999", four hundred nines) is an infinity, one too small to hold ("1e-999") is 0; text that
+// is no such number gives nothing.
 std::optional<double> ParseDecimal(const std::string& text)
 {
     double v = 0.0;
@@ -23,6 +38,8 @@ std::optional<double> ParseDecimal(const std::string& text)
         if (first < last && *first == '-') return std::nullopt;
     }
     const auto [ptr, ec] = std::from_chars(first, last, v, std::chars_format::general);
+    if (ec == std::errc::result_out_of_range && ptr == last)
+        return std::copysign(TooLarge(first, last) ? std::numeric_limits<double>::infinity() : 0.0, text.front() == '-' ? -1.0 : 1.0);
     if (ec != std::errc() || ptr != last || !std::isfinite(v)) return std::nullopt;
     return v;
 }
@@ -64,7 +81,8 @@ double StoredNumber(const QString& text)
     // Only the forms a number is written in: sign, digits, point, exponent.
     for (char c : bytes)
         if (!((c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-' || c == 'e' || c == 'E')) return 0.0;
-    return ParseDecimal(bytes).value_or(0.0);
+    const double v = ParseDecimal(bytes).value_or(0.0);
+    return std::isfinite(v) ? v : 0.0;
 }
 
 double RoundHalfEven(double value)
@@ -87,12 +105,15 @@ QString FormatValue(double value, int digits)
     if (!std::isfinite(value)) value = 0.0;
     const bool negative = value < 0;
     // Fifteen significant digits first, then decimal rounding, so that 2.675 rounds as typed.
+    // "d.dddddddddddddde+XX", with the point whatever the C library's locale says.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
+    const auto written = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14);
     std::string mant;
     mant.push_back(buf[0]);
     mant.append(buf + 2, 14);
-    const int exponent = std::atoi(std::strchr(buf, 'e') + 1);
+    int exponent = 0;
+    const char* e = std::find(buf, written.ptr, 'e') + 1;
+    std::from_chars(e + (*e == '+'), written.ptr, exponent);
 
     const int keep = exponent + 1 + digits;  // significant digits that stay
     std::string kept;

@@ -7,7 +7,8 @@
 namespace support {
 
 // The leading decimal number of a text: leading blanks skipped, an optional sign,
-// digits with an optional decimal point, an optional exponent. 0 when there is none.
+// digits with an optional decimal point, an optional exponent. 0 when there is none. A number
+// too large to hold is an infinity of its sign, outside every range; one too small to hold is 0.
 double LeadingNumber(const QString& text);
 
 // A stored number: the whole text (blanks around it aside) must be a decimal number as the

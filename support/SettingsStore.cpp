@@ -3,10 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QStringDecoder>
-#include <QTemporaryFile>
+
+#include <algorithm>
+#include <cerrno>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,42 +16,36 @@
 namespace support {
 
 namespace {
-bool SyncPath(const QString& path, bool directory)
+void SyncFolder(const QString& path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), directory ? (O_RDONLY | O_DIRECTORY) : O_RDONLY);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
     ::close(fd);
-    return ok;
 }
 
-// The lines of an INI text that can be read: blank lines, comments, "[Section]" lines and
-// "key=value" lines. A line of any other form is skipped, and so are the keys under a section
-// line that lacks its closing bracket: their section is unknown.
-QByteArray WellFormedLines(const QByteArray& raw, int* skipped)
+// A value is written as it stands, except one that a reader would take otherwise: one with a
+// blank at an end (readers drop blanks around a value) or one already enclosed in double quotes
+// goes in a pair of double quotes, which ReadValue takes off again.
+bool Blank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
+bool Enclosed(const QString& v) { return v.size() >= 2 && v.startsWith(QLatin1Char('"')) && v.endsWith(QLatin1Char('"')); }
+bool NeedsQuotes(const QString& v) { return (!v.isEmpty() && (Blank(v.front()) || Blank(v.back()))) || Enclosed(v); }
+
+QString ReadValue(const QString& text)
 {
-    QByteArray out;
-    out.reserve(raw.size());
-    bool unknownSection = false;
-    for (const QByteArray& line : raw.split('\n')) {
-        const QByteArray t = line.trimmed();
-        bool keep = true;
-        if (t.isEmpty() || t.startsWith(';') || t.startsWith('#')) {
-            keep = true;
-        } else if (t.startsWith('[')) {
-            keep = t.indexOf(']') > 1;
-            unknownSection = !keep;
-        } else {
-            keep = !unknownSection && t.indexOf('=') > 0;
-        }
-        if (keep) {
-            out += line;
-            out += '\n';
-        } else {
-            ++*skipped;
-        }
-    }
-    return out;
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && Blank(text.at(begin))) ++begin;
+    while (end > begin && Blank(text.at(end - 1))) --end;
+    const QString v = text.mid(begin, end - begin);
+    return Enclosed(v) && NeedsQuotes(v.mid(1, v.size() - 2)) ? v.mid(1, v.size() - 2) : v;
+}
+
+// Section and key names: as written, or as an earlier build escaped them ("Recent%20Files"). A
+// name that would still hold a "%" stays as written, so that it reads the same once saved.
+QString ReadName(const QString& name)
+{
+    const QString plain = QString::fromUtf8(QByteArray::fromPercentEncoding(name.toUtf8()));
+    return plain.contains(QLatin1Char('%')) ? name : plain;
 }
 
 QString NativePath(const QString& path)
@@ -88,12 +83,6 @@ void SettingsStore::Reload()
         raw = file.readAll();
         if (file.error() != QFileDevice::NoError) why = file.errorString();
     }
-    if (why.isEmpty()) {
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        const QString text = utf8.decode(raw);
-        Q_UNUSED(text);
-        if (raw.contains('\0') || utf8.hasError()) why = QStringLiteral("it is not a text file");
-    }
     if (!why.isEmpty()) {
         m_unreadable = true;
         m_problem = QStringLiteral("The settings file %1 could not be read (%2). The program works with its default settings "
@@ -102,39 +91,50 @@ void SettingsStore::Reload()
         return;
     }
 
-    int skipped = 0;
-    const QByteArray readable = WellFormedLines(raw, &skipped);
-    // Damaged lines are left out of a copy that is read instead of the file.
-    QTemporaryFile clean(QDir::tempPath() + QStringLiteral("/glimora-settings-XXXXXX.ini"));
-    QString source = m_path;
-    if (skipped > 0) {
-        if (!clean.open() || clean.write(readable) != readable.size() || !clean.flush()) {
-            m_unreadable = true;
-            m_problem = QStringLiteral("The settings file %1 could not be read (%2). The program works with its default "
-                                       "settings and leaves the file as it is; settings changed now are not saved.")
-                            .arg(NativePath(m_path), clean.errorString());
-            return;
+    // Blank lines, comments, "[Section]" and "key=value" lines are read; a line of any other form
+    // is skipped, and so are the keys under a section line that lacks its closing bracket. A line
+    // that is not UTF-8 (typed in an editor that saves Latin-1) is read as Latin-1.
+    int skipped = 0, latin1 = 0;
+    QString section = QStringLiteral("General");
+    bool unknownSection = false;
+    for (QByteArray bytes : raw.split('\n')) {
+        if (bytes.endsWith('\r')) bytes.chop(1);
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        QString line = utf8.decode(bytes);
+        if (utf8.hasError()) {
+            line = QString::fromLatin1(bytes);
+            ++latin1;
         }
-        source = clean.fileName();
-    }
-    QSettings ini(source, QSettings::IniFormat);
-    // A line QSettings still finds fault with costs that line only: every value it read is kept.
-    const bool faulty = skipped > 0 || ini.status() != QSettings::NoError;
-    for (const QString& group : ini.childGroups()) {
-        ini.beginGroup(group);
-        auto& list = m_sections[group];
-        for (const QString& key : ini.childKeys()) {
-            if (key.isEmpty()) continue;
-            list.append({key, ini.value(key).toString()});
+        line.replace(QLatin1Char('\r'), QLatin1Char(' '));  // as SaveSetting keeps it
+        const QString t = line.trimmed();
+        if (t.isEmpty() || t.startsWith(QLatin1Char(';')) || t.startsWith(QLatin1Char('#'))) continue;
+        const bool sectionLine = t.startsWith(QLatin1Char('['));
+        const qsizetype close = t.indexOf(QLatin1Char(']')), equals = line.indexOf(QLatin1Char('='));
+        const QString key = ReadName(line.left(equals).trimmed());
+        if (bytes.contains('\0') || (sectionLine ? close <= 1 : unknownSection || equals <= 0 || key.isEmpty())) {
+            ++skipped;
+            unknownSection = unknownSection || sectionLine;
+            continue;
         }
-        ini.endGroup();
+        if (sectionLine) {
+            section = ReadName(t.mid(1, close - 1));
+            unknownSection = false;
+            continue;
+        }
+        const QString value = ReadValue(line.mid(equals + 1));
+        auto& list = m_sections[section];
+        auto old = std::find_if(list.begin(), list.end(), [&](const auto& kv) { return kv.first == key; });
+        if (old != list.end()) old->second = value;
+        else list.append({key, value});
     }
-    // Keys outside any group sit in "General"; the program does not use them.
-    if (faulty) {
+    if (skipped > 0 || latin1 > 0) {
+        QStringList damage;
+        if (skipped > 0) damage << QStringLiteral("%1 line(s) that could not be read were skipped").arg(skipped);
+        if (latin1 > 0) damage << QStringLiteral("%1 line(s) not written as UTF-8 were read as Latin-1").arg(latin1);
         m_damagedUnsaved = true;
-        m_problem = QStringLiteral("The settings file %1 is damaged: lines that could not be read were skipped, every other "
-                                   "setting was kept. The damaged file will be kept as %2 when the settings are saved.")
-                        .arg(NativePath(m_path), NativePath(AsidePath()));
+        m_problem = QStringLiteral("The settings file %1 is damaged: %2; every other setting was kept. The damaged file will "
+                                   "be kept as %3 when the settings are saved.")
+                        .arg(NativePath(m_path), damage.join(QStringLiteral(", ")), NativePath(AsidePath()));
     }
 }
 
@@ -172,8 +172,12 @@ QStringList SettingsStore::Keys(const QString& section) const
     return keys;
 }
 
-void SettingsStore::SaveSetting(const QString& section, const QString& key, const QString& value)
+void SettingsStore::SaveSetting(const QString& section, const QString& key, const QString& text)
 {
+    // A value is one line of the file: a line break or a NUL in it becomes a blank.
+    QString value = text;
+    for (QChar& c : value)
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c.isNull()) c = QLatin1Char(' ');
     auto& list = m_sections[section];
     for (auto& kv : list) {
         if (kv.first == key) {
@@ -210,79 +214,54 @@ bool SettingsStore::Sync()
     if (!QDir().mkpath(dir)) return false;
     ::chmod(QFile::encodeName(dir).constData(), 0700);
 
-    const QString temp = m_path + QStringLiteral(".new");
-    QFile::remove(temp);
-    // What a run killed in the middle of a save leaves behind: QSettings' own temporary file and
-    // lock file (an empty lock file would make QSettings wait half a minute before taking it
-    // over), and a file that was being checked.
-    const QStringList leftovers = {info.fileName() + QStringLiteral(".new.*"), info.fileName() + QStringLiteral(".check-*")};
+    // What a run killed in the middle of a save may have left behind: a new file not yet renamed
+    // (also under the names earlier builds used).
+    const QStringList leftovers = {info.fileName() + QStringLiteral(".new*"), info.fileName() + QStringLiteral(".check-*")};
     for (const QString& left : QDir(dir).entryList(leftovers, QDir::Files | QDir::Hidden | QDir::System))
         QFile::remove(dir + QLatin1Char('/') + left);
-    {
-        // Create the file with owner-only rights before QSettings fills it.
-        const int fd = ::open(QFile::encodeName(temp).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (fd < 0) return false;
-        ::close(fd);
+
+    QByteArray text;
+    for (auto it = m_sections.constBegin(); it != m_sections.constEnd(); ++it) {
+        if (it->isEmpty()) continue;
+        text += (text.isEmpty() ? "[" : "\n[") + it.key().toUtf8() + "]\n";
+        for (const auto& [key, value] : *it)
+            text += key.toUtf8() + '=' + (NeedsQuotes(value) ? '"' + value.toUtf8() + '"' : value.toUtf8()) + '\n';
     }
-    {
-        QSettings ini(temp, QSettings::IniFormat);
-        ini.clear();
-        for (auto it = m_sections.constBegin(); it != m_sections.constEnd(); ++it) {
-            ini.beginGroup(it.key());
-            for (const auto& kv : *it) ini.setValue(kv.first, kv.second);
-            ini.endGroup();
-        }
-        ini.sync();
-        if (ini.status() != QSettings::NoError) {
-            QFile::remove(temp);
-            return false;
-        }
+    // The new file, readable by its owner only, is written whole, read back and compared, and
+    // flushed to the disk before it replaces the old one: a full disk leaves the old file whole.
+    const QString temp = m_path + QStringLiteral(".new");
+    const QByteArray tempName = QFile::encodeName(temp);
+    const int fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    qsizetype done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.constData() + done, size_t(text.size() - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += n;
     }
-    // Read the new file back: it must hold every value, or the old file stays. QSettings keeps
-    // what it last wrote to a path in a cache and trusts it while the file's size and time stamp
-    // are unchanged, so reading `temp` again could see the values it meant to write rather than
-    // a file cut short by a full disk. The file is read under a name never used before instead.
-    static int checks = 0;
-    const QString check = m_path + QStringLiteral(".check-%1-%2").arg(::getpid()).arg(++checks);
-    if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(check).constData()) != 0) {
+    const bool written = done == text.size() && ::fsync(fd) == 0;
+    ::close(fd);
+    QFile check(temp);
+    if (!written || !check.open(QIODevice::ReadOnly) || check.readAll() != text) {
         QFile::remove(temp);
         return false;
-    }
-    {
-        QSettings reread(check, QSettings::IniFormat);
-        bool same = reread.status() == QSettings::NoError;
-        int count = 0;
-        for (auto it = m_sections.constBegin(); same && it != m_sections.constEnd(); ++it) {
-            for (const auto& kv : *it) {
-                ++count;
-                const QVariant v = reread.value(it.key() + QLatin1Char('/') + kv.first);
-                if (!v.isValid() || v.toString() != kv.second) {
-                    same = false;
-                    break;
-                }
-            }
-        }
-        if (same && reread.allKeys().size() != count) same = false;
-        if (!same) {
-            QFile::remove(check);
-            return false;
-        }
     }
     // The damaged original goes aside, under a name not in use, before the new file replaces it.
     if (m_damagedUnsaved && QFileInfo::exists(m_path)) {
         const QString aside = AsidePath();
         if (::link(QFile::encodeName(m_path).constData(), QFile::encodeName(aside).constData()) != 0 && !QFile::copy(m_path, aside)) {
-            QFile::remove(check);
+            QFile::remove(temp);
             return false;
         }
     }
     m_damagedUnsaved = false;
-    if (!SyncPath(check, false) || ::rename(QFile::encodeName(check).constData(), QFile::encodeName(m_path).constData()) != 0) {
-        QFile::remove(check);
+    if (::rename(tempName.constData(), QFile::encodeName(m_path).constData()) != 0) {
+        QFile::remove(temp);
         return false;
     }
     ::chmod(QFile::encodeName(m_path).constData(), 0600);
-    SyncPath(dir, true);
+    SyncFolder(dir);
     m_dirty = false;
     return true;
 }

@@ -1,5 +1,8 @@
 #pragma once
-// The per-user settings store: application "Glimora", INI sections and string values.
+// The per-user settings store: application "Glimora", INI sections ("[Recent Files]") and string
+// values, UTF-8 text that an operator may edit by hand: each value is the text after "=" as
+// written, commas and quotes included, without the blanks around it (a value that has blanks at
+// an end, or is enclosed in double quotes itself, is written in a pair of double quotes).
 // Values are held in memory and written by Sync(), which never leaves a half-written file:
 // the new file is written beside the old one, read back and compared, flushed to the disk,
 // and only then renamed over it. The file and its folder are readable by their owner only.
@@ -18,18 +21,20 @@ public:
 
     QString FilePath() const { return m_path; }
     // Re-reads the file; a missing or unreadable file gives an empty store. Of a damaged file
-    // every well-formed line is read and the others are skipped.
+    // every well-formed line is read and the others are skipped; a line that is not UTF-8 is
+    // read as Latin-1.
     void Reload();
     // What the operator must be told about the file read last, with its path; empty when it
     // was read whole (or did not exist).
     QString Problem() const { return m_problem; }
-    // False when the file exists but could not be read at all: Sync() then leaves it alone.
+    // False when the file exists but could not be opened or read at all: Sync() then leaves it alone.
     bool Readable() const { return !m_unreadable; }
 
     bool Contains(const QString& section, const QString& key) const;
     QString GetSetting(const QString& section, const QString& key, const QString& defaultValue = QString()) const;
     // Keys of a section in the order the file holds them.
     QStringList Keys(const QString& section) const;
+    // A line break in value is kept as a blank: a value is one line of the file.
     void SaveSetting(const QString& section, const QString& key, const QString& value);
     void DeleteSetting(const QString& section, const QString& key);
 

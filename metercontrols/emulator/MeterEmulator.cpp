@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QSettings>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -29,6 +30,9 @@ MeterEmulator::MeterEmulator(const EmulatorOptions& options, QObject* parent)
     : QObject(parent)
     , m_options(options)
 {
+    m_paceTimer.setSingleShot(true);
+    connect(&m_paceTimer, &QTimer::timeout, this, &MeterEmulator::flushOutput);
+    m_paceClock.start();
 }
 
 MeterEmulator::~MeterEmulator()
@@ -149,34 +153,47 @@ void MeterEmulator::answer(const QByteArray& line)
     ++m_commands;
     if (m_options.unplugAfter > 0 && m_commands > m_options.unplugAfter) {
         m_options.unplugAfter = 0;
-        closeTerminal();
-        if (m_options.replugMs >= 0) {
-            QTimer::singleShot(m_options.replugMs, this, [this] {
-                if (openTerminal()) emit Replugged(PortPath());
-            });
-        }
+        pull();
         return;
     }
     // A meter that is absent, unplugged inside or switched off before the link was made does
-    // not answer at all; a damaged command is not answered either.
+    // not answer at all; a damaged command (or one framed for another version) is not answered either.
     if (!m_meter->Connected()) return;
-    const auto text = Unframe(line);
+    const auto text = Unframe(line, m_options.protocol);
     if (!text) return;
-    const auto command = ParseCommand(*text);
+    auto command = ParseCommand(*text);
+    if (command && command->command == Command::Protocol && m_options.protocol == 1) command.reset();   // unknown to version 1
+    if (command && !m_options.unplugOn.isEmpty() && m_options.unplugOn == WordOf(command->command).word) {
+        m_options.unplugOn.clear();
+        pull();
+        return;
+    }
     if (!command) {
         const qsizetype blank = text->indexOf(' ');
         const QByteArray word = (blank < 0 ? *text : text->left(blank)).toUpper();
         send(word + " ERR " + QByteArray::number(ErrorUnknownCommand) + ",\"unknown command\"");
         return;
     }
-    const QByteArray body = reply(*command);
+    const bool refused = !m_options.refuse.isEmpty() && m_options.refuse == WordOf(command->command).word;
+    const QByteArray body = refused ? "ERR " + QByteArray::number(ErrorRefused) + ",\"refused\"" : reply(*command);
     send(ReplyText(command->command, command->query, body));
-    if (m_options.strayEvents) send("!SNEEZE " + StatusFields(status()));
+    if (m_options.strayEvents) send("!SNEEZE " + StatusFields(status(), m_options.protocol));
+}
+
+// The cable pulled: the terminal closes, and opens again after the replug time, if there is one.
+void MeterEmulator::pull()
+{
+    closeTerminal();
+    if (m_options.replugMs >= 0) {
+        QTimer::singleShot(m_options.replugMs, this, [this] {
+            if (openTerminal()) emit Replugged(PortPath());
+        });
+    }
 }
 
 Status MeterEmulator::status() const
 {
-    return Status{m_meter->MeterState(), m_meter->Busy(), m_meter->BatteryState()};
+    return Status{m_eventNumber, m_meter->MeterState(), m_meter->Busy(), m_meter->BatteryState()};
 }
 
 QByteArray MeterEmulator::reply(const CommandLine& c)
@@ -216,12 +233,13 @@ QByteArray MeterEmulator::reply(const CommandLine& c)
     };
 
     switch (c.command) {
+    case Command::Protocol: return QByteArray::number(m_options.protocol);
     case Command::Identify:
         return "\"GLIMORA\",\"HAZE METER EMULATOR\"," + Quote(m.SerialNumber()) + ',' + Quote(m.Version());
     case Command::Reset:
         if (m.Busy()) m.Cancel();
         return ok;
-    case Command::Status: return StatusFields(status());
+    case Command::Status: return StatusFields(status(), m_options.protocol);
     case Command::Version: return Quote(m.Version());
     case Command::SerialNumber:
         if (c.query) return Quote(m.SerialNumber());
@@ -243,8 +261,9 @@ QByteArray MeterEmulator::reply(const CommandLine& c)
         byEnergy.PixelAvg = false;
         m.GetReading(byArea, int16_t(*index));
         m.GetReading(byEnergy, int16_t(*index));
-        return Flag(byArea.Valid) + ',' + Stamp(byArea.TimeStamp) + ',' + Quote(byArea.CalStd()) + ',' +
-               Stamp(byArea.CalTimeStamp) + ',' + Number(byArea.Specular()) + ',' + Number(byEnergy.Specular()) + ',' +
+        const QByteArray number = m_options.protocol == 1 ? QByteArray() : QByteArray::number(m_readingNumber) + ',';
+        return number + Flag(byArea.Valid) + ',' + Stamp(byArea.TimeStamp, m_options.protocol) + ',' + Quote(byArea.CalStd()) + ',' +
+               Stamp(byArea.CalTimeStamp, m_options.protocol) + ',' + Number(byArea.Specular()) + ',' + Number(byEnergy.Specular()) + ',' +
                Number(byArea.DOI()) + ',' + Number(byArea.Deg2()) + ',' + Number(byArea.Deg15()) + ',' +
                Quote(byArea.SerialNo) + ',' + Quote(byArea.Message());
     }
@@ -262,7 +281,7 @@ QByteArray MeterEmulator::reply(const CommandLine& c)
         if (!index || *index < 0 || *index > 3) return badArgument;
         MeterReading standard;
         m.GetReading(standard, int16_t(*index));
-        return Quote(standard.CalStd()) + ',' + Stamp(standard.CalTimeStamp);
+        return Quote(standard.CalStd()) + ',' + Stamp(standard.CalTimeStamp, m_options.protocol);
     }
     case Command::Calibrate: return result(m.Calibrate());
     case Command::Correct: return result(m.AdvancedCorrection());
@@ -295,8 +314,10 @@ void MeterEmulator::onMeterEvent(int code)
         if (e.code != code) continue;
         if (e.event == Event::Button && !m_buttonPressed) continue;
         if (e.event == Event::Busy && m_buttonPressed) continue;
-        if (code == 9) m_buttonPressed = false;
-        send(EventText(e.event, StatusFields(status())));
+        if (code == VantrelCntl::Event::Busy) m_buttonPressed = false;
+        if (e.event == Event::ReadingReady) ++m_readingNumber;
+        ++m_eventNumber;
+        send(EventText(e.event, StatusFields(status(), m_options.protocol)));
         return;
     }
     // Code 2 (the instrument's own link) has no line: the serial line is the link.
@@ -325,7 +346,7 @@ void MeterEmulator::send(const QByteArray& text)
     if (m_options.silentAfter > 0 && m_commands > m_options.silentAfter) return;
     ++m_linesSent;
     if (m_options.dropEvery > 0 && m_linesSent % m_options.dropEvery == 0) return;
-    QByteArray bytes = Frame(text);
+    QByteArray bytes = Frame(text, m_options.protocol);
     if (m_options.garbleEvery > 0 && m_linesSent % m_options.garbleEvery == 0) {
         m_garbleState = m_garbleState * 1103515245u + 12345u;   // repeatable from run to run
         const qsizetype at = qsizetype((m_garbleState >> 8) % quint32(bytes.size() - 1));
@@ -346,11 +367,27 @@ void MeterEmulator::write(const QByteArray& bytes)
 
 void MeterEmulator::flushOutput()
 {
+    bool waitForLine = false;   // paced: the line takes more only later
     while (m_master >= 0 && !m_output.isEmpty()) {
-        const ssize_t n = ::write(m_master, m_output.constData(), size_t(m_output.size()));
+        qsizetype chunk = m_output.size();
+        if (m_options.baudRate > 0) {
+            // Ten bits a byte; after a quiet spell no more than a few milliseconds' worth at once.
+            const qint64 now = m_paceClock.nsecsElapsed();
+            const double most = std::max(16.0, m_options.baudRate / 1000.0);
+            m_credit = std::min(most, m_credit + double(now - m_pacedAt) * m_options.baudRate / 10.0 / 1e9);
+            m_pacedAt = now;
+            chunk = std::min(chunk, qsizetype(m_credit));
+            if (chunk <= 0) {
+                waitForLine = true;
+                break;
+            }
+        }
+        const ssize_t n = ::write(m_master, m_output.constData(), size_t(chunk));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         m_output.remove(0, n);
+        m_credit -= double(n);
     }
-    if (m_writeNotifier) m_writeNotifier->setEnabled(!m_output.isEmpty());
+    if (waitForLine) m_paceTimer.start(4);
+    if (m_writeNotifier) m_writeNotifier->setEnabled(!m_output.isEmpty() && !waitForLine);
 }

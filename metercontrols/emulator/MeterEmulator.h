@@ -5,7 +5,9 @@
 #include <QByteArray>
 #include <QObject>
 #include <QSocketNotifier>
+#include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -19,14 +21,18 @@ struct EmulatorOptions {
     QString serialNumber;   // replaces the stored serial number
     bool instant = false;   // operations finish at once instead of taking their real time
     QString linkPath;       // a symbolic link to the terminal, kept pointing at it across replugs
+    qint32 baudRate = 0;    // what is sent goes at this many bits a second (0: as fast as it can)
+    int protocol = serialmeter::kProtocolVersion;   // the version of the command set it speaks
     // Faults.
     int delayMs = 0;        // every line sent this much later
     int dropEvery = 0;      // every Nth line sent is lost
     int garbleEvery = 0;    // one byte of every Nth line sent is changed
     int silentAfter = 0;    // after N commands nothing more is sent
     int unplugAfter = 0;    // after N commands the terminal is closed ("cable pulled")
+    QByteArray unplugOn;    // ... or when this command word comes (without its '?')
     int replugMs = -1;      // ... and opened again this much later (-1: never)
     bool strayEvents = false;   // an unknown event line after every reply
+    QByteArray refuse;      // this command word is always refused (ERR 3)
 };
 
 class MeterEmulator : public QObject {
@@ -54,6 +60,7 @@ private:
     void closeTerminal();
     void readTerminal();
     void flushOutput();
+    void pull();
     void answer(const QByteArray& line);
     QByteArray reply(const serialmeter::CommandLine& command);
     void onMeterEvent(int code);
@@ -74,4 +81,11 @@ private:
     int m_linesSent = 0;
     bool m_buttonPressed = false;
     quint32 m_garbleState = 1;
+    qint64 m_eventNumber = 0;     // events sent since the start
+    qint64 m_readingNumber = 0;   // readings taken since the start
+    // Pacing at the baud rate: the bytes the line may take now, and since when.
+    QElapsedTimer m_paceClock;
+    qint64 m_pacedAt = 0;
+    double m_credit = 0;
+    QTimer m_paceTimer;
 };

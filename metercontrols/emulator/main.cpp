@@ -50,8 +50,12 @@ int main(int argc, char* argv[])
     const QCommandLineOption silent(QStringLiteral("silent-after"), QStringLiteral("Fault: go silent after N commands."), QStringLiteral("n"));
     const QCommandLineOption unplug(QStringLiteral("unplug-after"), QStringLiteral("Fault: close the terminal (pull the cable) after N commands."), QStringLiteral("n"));
     const QCommandLineOption replug(QStringLiteral("replug-after"), QStringLiteral("With --unplug-after: open a terminal again this many milliseconds later (use --link for a path that stays)."), QStringLiteral("ms"));
+    const QCommandLineOption baud(QStringLiteral("baud"), QStringLiteral("Send at this many bits a second, as a serial line at that baud rate would (default: as fast as possible)."), QStringLiteral("rate"));
+    const QCommandLineOption protocol(QStringLiteral("protocol"), QStringLiteral("Speak this version of the serial command set (1 or 2; default 2)."), QStringLiteral("version"));
+    const QCommandLineOption unplugOn(QStringLiteral("unplug-on"), QStringLiteral("Fault: close the terminal (pull the cable) when this command word comes, e.g. FETC:SCAN."), QStringLiteral("word"));
+    const QCommandLineOption refuse(QStringLiteral("refuse"), QStringLiteral("Fault: refuse this command word every time (ERR 3), e.g. MEAS:READ."), QStringLiteral("word"));
     const QCommandLineOption stray(QStringLiteral("unknown-events"), QStringLiteral("Fault: send an event line of an unknown kind after every reply."));
-    parser.addOptions({seed, serial, store, instant, link, delay, drop, garble, silent, unplug, replug, stray});
+    parser.addOptions({seed, serial, store, instant, link, baud, protocol, delay, drop, garble, silent, unplug, unplugOn, replug, refuse, stray});
     parser.process(app);
 
     bool allOk = true;
@@ -78,6 +82,14 @@ int main(int argc, char* argv[])
     options.unplugAfter = number(unplug, 0);
     options.replugMs = number(replug, -1);
     options.strayEvents = parser.isSet(stray);
+    options.baudRate = number(baud, 0);
+    options.protocol = number(protocol, serialmeter::kProtocolVersion);
+    options.unplugOn = parser.value(unplugOn).toUpper().toLatin1();
+    options.refuse = parser.value(refuse).toUpper().toLatin1();
+    if (options.protocol != 1 && options.protocol != serialmeter::kProtocolVersion) {
+        std::fprintf(stderr, "glimora-meter-emulator: --protocol is 1 or %d\n", serialmeter::kProtocolVersion);
+        allOk = false;
+    }
     if (!allOk) return 2;
 
     MeterEmulator emulator(options);

@@ -1,4 +1,5 @@
-// The "Serial" meter control: a haze meter on a serial port ([MeterControl] Port, BaudRate).
+// The "Serial" meter control: a haze meter on a serial port ([MeterControl] Port, BaudRate;
+// described in serial.json).
 #include <QObject>
 
 #include "metercontrols/MeterControlPlugin.h"
@@ -6,11 +7,9 @@
 
 class SerialPlugin : public QObject, public MeterControlPlugin {
     Q_OBJECT
-    Q_PLUGIN_METADATA(IID MeterControlPlugin_iid)
+    Q_PLUGIN_METADATA(IID MeterControlPlugin_iid FILE "serial.json")
     Q_INTERFACES(MeterControlPlugin)
 public:
-    QString Name() const override { return QStringLiteral("Serial"); }
-    bool UsesSerialPort() const override { return true; }
     VantrelCntl* Create(const QMap<QString, QString>& settings, QObject* parent) override
     {
         SerialMeterOptions options;

@@ -8,10 +8,9 @@
 
 class SimulatedPlugin : public QObject, public MeterControlPlugin {
     Q_OBJECT
-    Q_PLUGIN_METADATA(IID MeterControlPlugin_iid)
+    Q_PLUGIN_METADATA(IID MeterControlPlugin_iid FILE "simulated.json")
     Q_INTERFACES(MeterControlPlugin)
 public:
-    QString Name() const override { return QStringLiteral("Simulated"); }
     VantrelCntl* Create(const QMap<QString, QString>&, QObject* parent) override
     {
         SimulatedMeterOptions options;

@@ -8,9 +8,7 @@ using namespace serialmeter;
 
 namespace {
 
-constexpr qsizetype kMaxReceived = 16384;
-constexpr int kFailuresToLoseLink = 3;
-constexpr int kIdentifyTries = 3;
+constexpr int kProtocolTries = 3;
 
 template <typename T>
 bool TakeWhole(const QString& field, T& into)
@@ -34,129 +32,37 @@ bool Answered(const MeterLine& line)
     return line.kind == MeterLine::Ok || line.kind == MeterLine::Error;
 }
 
+std::optional<Status> StatusOf(const MeterLine& line)
+{
+    return line.kind == MeterLine::Values ? ParseStatus(line.fields) : std::nullopt;
+}
+
 }  // namespace
 
 SerialMeter::SerialMeter(const SerialMeterOptions& options, QObject* parent)
     : VantrelCntl(parent)
     , m_options(options)
+    , m_port(options.port, options.baudRate, options.retryMs)
+    , m_channel(m_port, options.replyTimeoutMs)
 {
-    m_replyTimer.setSingleShot(true);
-    m_retryTimer.setSingleShot(true);
     m_pollTimer.setInterval(m_options.pollMs);
-    connect(&m_replyTimer, &QTimer::timeout, this, &SerialMeter::onTimeout);
     connect(&m_pollTimer, &QTimer::timeout, this, &SerialMeter::poll);
-    connect(&m_retryTimer, &QTimer::timeout, this, &SerialMeter::retry);
-    connect(&m_port, &QSerialPort::readyRead, this, &SerialMeter::onReadyRead);
-    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialMeter::onPortError);
+    connect(&m_port, &LinePort::RetryDue, this, &SerialMeter::retry);
+    connect(&m_port, &LinePort::Lost, this, [this] {
+        if (m_link == Link::Handshake) handshakeFailed(QStringLiteral("The meter on %1 went away.").arg(m_options.port));
+        else if (m_link == Link::Linked) loseLink();
+    });
+    connect(&m_channel, &CommandChannel::EventReceived, this, &SerialMeter::takeEvent);
+    connect(&m_channel, &CommandChannel::Failing, this, [this] {
+        if (m_link == Link::Linked) loseLink();
+    });
 }
 
 SerialMeter::~SerialMeter()
 {
     // No event leaves a control that is going away.
     blockSignals(true);
-    m_port.close();
-}
-
-// ---------------------------------------------------------------------------------------------
-// Commands: one in flight, each with its time limit
-
-void SerialMeter::queue(Command command, bool query, const QByteArray& arguments, Reply onReply,
-                        std::function<void()> onFail, int tries, bool first)
-{
-    Pending p;
-    p.text = Frame(CommandText(command, query, arguments));
-    p.command = command;
-    p.query = query;
-    p.triesLeft = tries > 0 ? tries : query ? 2 : 1;   // a query is asked again once; an action never twice
-    p.onReply = std::move(onReply);
-    p.onFail = std::move(onFail);
-    if (first) m_queue.push_front(std::move(p));
-    else m_queue.push_back(std::move(p));
-    sendNext();
-}
-
-void SerialMeter::sendNext()
-{
-    if (m_inFlight || m_queue.empty() || !m_port.isOpen()) return;
-    m_current = std::move(m_queue.front());
-    m_queue.pop_front();
-    m_inFlight = true;
-    m_replyTimer.start(m_options.replyTimeoutMs);
-    if (m_port.write(m_current.text) != m_current.text.size()) {
-        // The port refused the bytes: the error handler or the time limit takes it from here.
-        return;
-    }
-}
-
-void SerialMeter::onReadyRead()
-{
-    m_received += m_port.readAll();
-    qsizetype end;
-    while ((end = m_received.indexOf('\n')) >= 0) {
-        const QByteArray line = m_received.left(end + 1);
-        m_received.remove(0, end + 1);
-        onLine(line);
-        if (!m_port.isOpen()) return;
-    }
-    if (m_received.size() > kMaxReceived) m_received.clear();   // noise without a line end
-}
-
-void SerialMeter::onLine(const QByteArray& received)
-{
-    // A damaged line is dropped; the time limit of the command in flight covers a lost reply.
-    const auto text = Unframe(received);
-    if (!text) return;
-    const auto line = ParseMeterLine(*text);
-    if (!line) return;   // an event of an unknown kind, or a reply to no command of the set
-    if (line->kind == MeterLine::Event) {
-        takeEvent(*line);
-        return;
-    }
-    // A reply to an earlier command that came after its time limit is not this command's.
-    if (!m_inFlight || line->command != m_current.command || line->query != m_current.query) return;
-    m_replyTimer.stop();
-    m_inFlight = false;
-    Pending p = std::move(m_current);
-    if (!p.onReply || p.onReply(*line)) {
-        m_failuresInARow = 0;
-        sendNext();
-        return;
-    }
-    m_current = std::move(p);
-    failCurrent();
-}
-
-void SerialMeter::onTimeout()
-{
-    if (m_inFlight) failCurrent();
-}
-
-// The command in m_current went unanswered or was answered with nonsense.
-void SerialMeter::failCurrent()
-{
-    m_inFlight = false;
-    Pending p = std::move(m_current);
-    if (--p.triesLeft > 0) {
-        m_queue.push_front(std::move(p));
-        sendNext();
-        return;
-    }
-    ++m_failuresInARow;
-    if (p.onFail) p.onFail();
-    if (m_link == Link::Linked && m_failuresInARow >= kFailuresToLoseLink) {
-        loseLink();
-        return;
-    }
-    sendNext();
-}
-
-void SerialMeter::onPortError(QSerialPort::SerialPortError error)
-{
-    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || error == QSerialPort::NotOpenError) return;
-    if (m_opening) return;   // a port that does not open ends the handshake on its own
-    // A pulled cable, a port that disappeared, a read or write that failed: the link is gone.
-    if (m_link == Link::Handshake) handshakeFailed();
-    else if (m_link == Link::Linked) loseLink();
+    m_port.Close();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -167,23 +73,21 @@ void SerialMeter::SetConnected(bool value)
     if (value) {
         m_wanted = true;
         if (m_link == Link::Linked || m_link == Link::Handshake) return;
-        m_retryTimer.stop();
+        m_port.StopRetrying();
         m_retrying = false;
         startHandshake();
         return;
     }
     m_wanted = false;
-    m_retryTimer.stop();
+    m_port.StopRetrying();
     m_pollTimer.stop();
-    m_replyTimer.stop();
-    m_queue.clear();
-    m_inFlight = false;
+    m_channel.Clear();
     m_events.clear();
     m_eventWaits = false;
     m_operationSent = false;
     m_authority = 1;
     m_link = Link::Closed;
-    m_port.close();
+    m_port.Close();
 }
 
 int32_t SerialMeter::ConnectState()
@@ -198,102 +102,75 @@ int32_t SerialMeter::ConnectState()
 void SerialMeter::startHandshake()
 {
     m_link = Link::Handshake;
-    m_queue.clear();
-    m_inFlight = false;
-    m_replyTimer.stop();
+    m_channel.Clear();
     m_events.clear();
     m_eventWaits = false;
     m_operationSent = false;
-    m_failuresInARow = 0;
-    m_received.clear();
-    if (!m_port.isOpen()) {
-        m_port.setPortName(m_options.port);
-        m_port.setBaudRate(m_options.baudRate);
-        m_port.setDataBits(QSerialPort::Data8);
-        m_port.setParity(QSerialPort::NoParity);
-        m_port.setStopBits(QSerialPort::OneStop);
-        m_port.setFlowControl(QSerialPort::NoFlowControl);
-        m_opening = true;
-        const bool opened = !m_options.port.isEmpty() && m_port.open(QIODevice::ReadWrite);
-        m_opening = false;
-        if (!opened) {
-            // Ends on the next turn of the event loop, as a meter that does not answer would.
-            QTimer::singleShot(0, this, &SerialMeter::handshakeFailed);
-            return;
-        }
-        m_port.clear();
+    if (!m_port.Open()) {
+        // Ends on the next turn of the event loop, as a meter that does not answer would.
+        QTimer::singleShot(0, this, [this, problem = m_port.Problem()] { handshakeFailed(problem); });
+        return;
     }
-    const auto onFail = [this] { handshakeFailed(); };
-    queue(Command::Identify, true, {}, [this](const MeterLine& line) {
+    const auto noAnswer = [this] { handshakeFailed(QStringLiteral("No meter answers on %1.").arg(m_options.port)); };
+    // First the version of the command set: a meter that speaks another is not linked.
+    m_channel.Queue(Command::Protocol, true, {}, [this](const MeterLine& line) {
+        const auto version = line.kind == MeterLine::Values ? WholeField(line.fields.value(0)) : std::nullopt;
+        if (!version) return false;
+        if (*version != kProtocolVersion)
+            handshakeFailed(QStringLiteral("The meter on %1 speaks version %2 of the serial command set; this program speaks version %3.")
+                                .arg(m_options.port).arg(*version).arg(kProtocolVersion));
+        return true;
+    }, noAnswer, kProtocolTries);
+    m_channel.Queue(Command::Identify, true, {}, [this](const MeterLine& line) {
         if (line.kind != MeterLine::Values || line.fields.size() < 4) return false;
-        m_serialNumber = line.fields.at(2);
+        m_values.serialNumber = line.fields.at(2);
         m_version = line.fields.at(3);
         return true;
-    }, onFail, kIdentifyTries);
-    queue(Command::Status, true, {}, [this](const MeterLine& line) {
-        const auto status = line.kind == MeterLine::Values ? ParseStatus(line.fields) : std::nullopt;
+    }, noAnswer);
+    m_channel.Queue(Command::Status, true, {}, [this](const MeterLine& line) {
+        const auto status = StatusOf(line);
         if (status) m_status = *status;
         return status.has_value();
-    }, onFail);
-    queue(Command::Authority, true, {}, [this](const MeterLine& line) {
+    }, noAnswer);
+    m_channel.Queue(Command::Authority, true, {}, [this](const MeterLine& line) {
         return line.kind == MeterLine::Values && TakeWhole(line.fields.value(0), m_authority);
-    }, onFail);
-    queueSettingsQueries(onFail);
-    queue(Command::Status, true, {}, [this](const MeterLine& line) {
-        const auto status = line.kind == MeterLine::Values ? ParseStatus(line.fields) : std::nullopt;
+    }, noAnswer);
+    for (const Setting& s : Settings()) {
+        if (!s.readBack) continue;
+        m_channel.Queue(s.command, true, {}, [this, &s](const MeterLine& line) {
+            return line.kind == MeterLine::Values && line.fields.size() == 1 && TakeSetting(m_values, s, line.fields.first());
+        }, noAnswer);
+    }
+    // The number of the meter's latest reading: a reading taken before this link is not handed on.
+    m_channel.Queue(Command::FetchReading, true, "0", [this](const MeterLine& line) {
+        return line.kind == MeterLine::Values && TakeWhole(line.fields.value(0), m_lastReading);
+    }, noAnswer);
+    m_channel.Queue(Command::Status, true, {}, [this](const MeterLine& line) {
+        const auto status = StatusOf(line);
         if (!status) return false;
         m_status = *status;
+        m_lastEvent = status->event;
         m_link = Link::Linked;
         m_retrying = false;
-        m_failuresInARow = 0;
-        m_retryTimer.stop();
+        m_problem.clear();
+        m_port.StopRetrying();
         m_pollTimer.start();
         raise(Event::LinkChanged);
+        // A meter found at work: whoever listens learns it, as from the start of the work.
+        if (m_status.busy) raise(Event::Busy);
         return true;
-    }, onFail);
+    }, noAnswer);
 }
 
-// Asks the meter for every setting it keeps; the answers replace what the control holds.
-void SerialMeter::queueSettingsQueries(std::function<void()> onFail)
-{
-    const auto whole16 = [this](Command c, int16_t* into) {
-        return std::make_pair(c, std::function<bool(const QString&)>([into](const QString& f) { return TakeWhole(f, *into); }));
-    };
-    const std::pair<Command, std::function<bool(const QString&)>> settings[] = {
-        whole16(Command::Center, &m_center),
-        whole16(Command::DutyCycle, &m_dutyCycle),
-        whole16(Command::RefCenter, &m_refCenter),
-        whole16(Command::RefDutyCycle, &m_refDutyCycle),
-        whole16(Command::Intensity, &m_intensity),
-        whole16(Command::CalIndex, &m_calIndex),
-        {Command::BlackLevel, [this](const QString& f) { return TakeWhole(f, m_blackLevel); }},
-        {Command::Deg2Distortion, [this](const QString& f) { return TakeReal(f, m_deg2Distortion); }},
-        {Command::DOIDistortion, [this](const QString& f) { return TakeReal(f, m_doiDistortion); }},
-        {Command::KeepAlive, [this](const QString& f) {
-             int16_t v = 0;
-             if (!TakeWhole(f, v) || v < 0 || v > 1) return false;
-             m_keepAlive = v == 1;
-             return true;
-         }},
-        {Command::SerialNumber, [this](const QString& f) { m_serialNumber = f; return true; }},
-    };
-    for (const auto& [command, take] : settings) {
-        queue(command, true, {}, [take](const MeterLine& line) {
-            return line.kind == MeterLine::Values && line.fields.size() == 1 && take(line.fields.first());
-        }, onFail);
-    }
-}
-
-void SerialMeter::handshakeFailed()
+void SerialMeter::handshakeFailed(const QString& problem)
 {
     if (m_link != Link::Handshake) return;
+    m_problem = problem;
     m_link = Link::Lost;
-    m_queue.clear();
-    m_inFlight = false;
-    m_replyTimer.stop();
-    m_port.close();
-    if (!m_retrying) emit MeterEvent(2);   // not found
-    if (m_wanted) m_retryTimer.start(m_options.retryMs);
+    m_channel.Clear();
+    m_port.Close();
+    if (!m_retrying) emit MeterEvent(Event::LinkChanged);   // not found
+    if (m_wanted) m_port.RetryLater();
 }
 
 void SerialMeter::loseLink()
@@ -301,16 +178,14 @@ void SerialMeter::loseLink()
     const bool wasLinked = m_link == Link::Linked;
     m_link = Link::Lost;
     m_pollTimer.stop();
-    m_replyTimer.stop();
-    m_queue.clear();
-    m_inFlight = false;
+    m_channel.Clear();
     m_events.clear();
     m_eventWaits = false;
     m_operationSent = false;
     m_authority = 1;
-    m_port.close();
-    if (wasLinked) emit MeterEvent(2);
-    if (m_wanted) m_retryTimer.start(m_options.retryMs);
+    m_port.Close();
+    if (wasLinked) emit MeterEvent(Event::LinkChanged);
+    if (m_wanted) m_port.RetryLater();
 }
 
 // Reopens the port and asks again, quietly: only a link that comes back is reported.
@@ -323,16 +198,19 @@ void SerialMeter::retry()
 
 void SerialMeter::poll()
 {
-    if (m_link != Link::Linked || m_inFlight || !m_queue.empty() || !m_events.empty() || m_eventWaits) return;
-    queue(Command::Status, true, {}, [this](const MeterLine& line) {
-        const auto status = line.kind == MeterLine::Values ? ParseStatus(line.fields) : std::nullopt;
+    if (m_link != Link::Linked || !m_channel.Idle() || !m_events.empty() || m_eventWaits) return;
+    m_channel.Queue(Command::Status, true, {}, [this](const MeterLine& line) {
+        const auto status = StatusOf(line);
         if (!status) return false;
         // Events that came meanwhile are newer than this answer.
         if (!m_events.empty() || m_eventWaits) return true;
-        const Status before = m_status;
-        m_status = *status;
-        if (before.busy && !status->busy) raise(Event::Idle);   // its idle event was lost on the line
-        else if (before.state != status->state || before.battery != status->battery || before.busy != status->busy) raise(Event::StateChanged);
+        // Events lost on the line: a reading among them is looked for before the status counts.
+        if (status->event != m_lastEvent) {
+            m_lastEvent = status->event;
+            m_events.push_back({Pending::LookForReading, {}, {}});
+        }
+        m_events.push_back({Pending::PolledStatus, {}, *status});
+        runEvents();
         return true;
     }, {}, 1);
 }
@@ -347,54 +225,47 @@ void SerialMeter::raise(int code)
 
 void SerialMeter::takeEvent(const MeterLine& line)
 {
-    if (m_link != Link::Linked) return;
-    m_events.push_back(line);
+    const auto status = ParseStatus(line.fields);
+    if (m_link != Link::Linked || !status) return;
+    // A gap in the numbers: events were lost. A reading announced by one of them is looked for,
+    // unless this event announces the latest reading itself.
+    if (status->event != m_lastEvent + 1 && line.event != serialmeter::Event::ReadingReady)
+        m_events.push_back({Pending::LookForReading, {}, {}});
+    m_lastEvent = status->event;
+    m_events.push_back({Pending::Event, line, *status});
     runEvents();
 }
 
 void SerialMeter::runEvents()
 {
     while (!m_eventWaits && !m_events.empty() && m_link == Link::Linked) {
-        const MeterLine event = m_events.front();
+        const Pending item = m_events.front();
         m_events.pop_front();
-        if (const auto status = ParseStatus(event.fields)) m_status = *status;
-        const auto resume = [this] {
-            m_eventWaits = false;
-            runEvents();
-        };
-        switch (event.event) {
-        case serialmeter::Event::ReadingReady: {
+        if (item.kind == Pending::LookForReading) {
             m_eventWaits = true;
-            const int16_t index = m_calIndex;
-            queue(Command::FetchReading, true, QByteArray::number(index), [this, index](const MeterLine& line) {
-                const QStringList& f = line.fields;
-                Fetched r;
-                r.calIndex = index;
-                const auto valid = WholeField(f.value(0));
-                const auto taken = StampField(f.value(1));
-                const auto calibrated = StampField(f.value(3));
-                if (line.kind != MeterLine::Values || f.size() != 11 || !valid || *valid < 0 || *valid > 1 || !taken ||
-                    !calibrated || !TakeReal(f.at(4), r.specularByArea) || !TakeReal(f.at(5), r.specularByEnergy) ||
-                    !TakeReal(f.at(6), r.doi) || !TakeReal(f.at(7), r.deg2) || !TakeReal(f.at(8), r.deg15))
-                    return false;
-                r.have = true;
-                r.valid = *valid == 1;
-                r.taken = *taken;
-                r.calibrated = *calibrated;
-                r.standard = f.at(2);
-                r.serialNumber = f.at(9);
-                r.message = f.at(10);
-                m_reading = r;
-                m_eventWaits = false;
-                raise(Event::ReadingReady);
-                runEvents();
-                return true;
-            }, resume, 0, true);
+            fetchReading(false);
             return;
         }
+        const Status before = m_status;
+        m_status = item.status;
+        if (item.kind == Pending::PolledStatus) {
+            if (before.busy && !m_status.busy) raise(Event::Idle);   // its idle event was lost on the line
+            else if (before.state != m_status.state || before.battery != m_status.battery || before.busy != m_status.busy)
+                raise(Event::StateChanged);
+            continue;
+        }
+        switch (item.line.event) {
+        case serialmeter::Event::ReadingReady:
+            m_eventWaits = true;
+            fetchReading(true);
+            return;
         case serialmeter::Event::ScanReady: {
             m_eventWaits = true;
-            queue(Command::FetchScan, true, {}, [this](const MeterLine& line) {
+            const auto resume = [this] {
+                m_eventWaits = false;
+                runEvents();
+            };
+            m_channel.Queue(Command::FetchScan, true, {}, [this](const MeterLine& line) {
                 if (line.kind != MeterLine::Values || line.fields.size() != 1 + ScanData::PointCount) return false;
                 ScanData scan;
                 const auto has = WholeField(line.fields.first());
@@ -414,9 +285,69 @@ void SerialMeter::runEvents()
             return;
         }
         default:
-            raise(WordOf(event.event).code);
+            raise(WordOf(item.line.event).code);
         }
     }
+}
+
+// Fetches the meter's latest reading: announced by its event, or looked for after lost events.
+void SerialMeter::fetchReading(bool announced)
+{
+    const auto resume = [this] {
+        m_eventWaits = false;
+        runEvents();
+    };
+    m_channel.Queue(Command::FetchReading, true, QByteArray::number(m_values.calIndex), [this, resume](const MeterLine& line) {
+        if (!takeReading(line)) return false;
+        resume();
+        return true;
+    }, [this, announced, resume] {
+        if (announced) readingLost();
+        resume();
+    }, 0, true);
+}
+
+bool SerialMeter::takeReading(const MeterLine& line)
+{
+    const QStringList& f = line.fields;
+    Fetched r;
+    r.calIndex = m_values.calIndex;
+    qint64 number = 0;
+    const auto valid = WholeField(f.value(1));
+    const auto taken = StampField(f.value(2));
+    const auto calibrated = StampField(f.value(4));
+    if (line.kind != MeterLine::Values || f.size() != 12 || !TakeWhole(f.at(0), number) || number < 0 || !valid || *valid < 0 ||
+        *valid > 1 || !taken || !calibrated || !TakeReal(f.at(5), r.specularByArea) || !TakeReal(f.at(6), r.specularByEnergy) ||
+        !TakeReal(f.at(7), r.doi) || !TakeReal(f.at(8), r.deg2) || !TakeReal(f.at(9), r.deg15))
+        return false;
+    // Already handed on, or nothing new behind the lost events.
+    if (number == m_lastReading) return true;
+    // Readings in between were taken over by this one before they could be fetched.
+    if (number > m_lastReading + 1) readingLost();
+    m_lastReading = number;
+    r.have = true;
+    r.valid = *valid == 1;
+    r.taken = *taken;
+    r.calibrated = *calibrated;
+    r.standard = f.at(3);
+    r.serialNumber = f.at(10);
+    r.message = f.at(11);
+    m_reading = r;
+    raise(Event::ReadingReady);
+    return true;
+}
+
+// A reading the meter took but the line lost: handed on as an invalid reading that says so.
+void SerialMeter::readingLost()
+{
+    Fetched r;
+    r.have = true;
+    r.calIndex = m_values.calIndex;
+    r.taken = QDateTime::currentDateTime();
+    r.serialNumber = m_values.serialNumber;
+    r.message = QStringLiteral("Reading lost on the line");
+    m_reading = r;
+    raise(Event::ReadingReady);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -424,17 +355,18 @@ void SerialMeter::runEvents()
 
 bool SerialMeter::readyForOperation() const
 {
-    return m_link == Link::Linked && m_status.state != 2 && !m_status.busy && !m_operationSent && m_events.empty() &&
-           !m_eventWaits;
+    return m_link == Link::Linked && m_status.state != VantrelCntl::State::Off && !m_status.busy && !m_operationSent &&
+           m_events.empty() && !m_eventWaits;
 }
 
 bool SerialMeter::startOperation(Command command)
 {
     if (!readyForOperation()) return false;
     m_operationSent = true;
-    // A refusal sends no events: the meter stays as it was.
-    queue(command, false, {}, [this](const MeterLine& line) {
+    // A refusal sends no events; it sounds the warning, as a refusal at once would.
+    m_channel.Queue(command, false, {}, [this](const MeterLine& line) {
         m_operationSent = false;
+        if (line.kind == MeterLine::Error) raise(Event::Warning);
         return Answered(line);
     }, [this] { m_operationSent = false; });
     return true;
@@ -448,34 +380,34 @@ bool SerialMeter::Normalize() { return startOperation(Command::Normalize); }
 bool SerialMeter::Scan(bool start)
 {
     if (start) return startOperation(Command::Scan);
-    if (m_link != Link::Linked || m_status.state != 3 || !m_status.busy) return false;
-    queue(Command::StopScan, false, {}, Answered);
+    if (m_link != Link::Linked || m_status.state != VantrelCntl::State::Scanning || !m_status.busy) return false;
+    m_channel.Queue(Command::StopScan, false, {}, Answered);
     return true;
 }
 
 void SerialMeter::Cancel()
 {
     if (m_link == Link::Linked) {
-        queue(Command::Cancel, false, {}, Answered);
+        m_channel.Queue(Command::Cancel, false, {}, Answered);
     } else if (m_wanted && m_link == Link::Lost) {
-        m_retryTimer.stop();
+        m_port.StopRetrying();
         retry();
     }
 }
 
 void SerialMeter::TurnOff()
 {
-    if (m_link == Link::Linked && m_status.state != 2) queue(Command::TurnOff, false, {}, Answered);
+    if (m_link == Link::Linked && m_status.state != VantrelCntl::State::Off) m_channel.Queue(Command::TurnOff, false, {}, Answered);
 }
 
 void SerialMeter::UpdateInfo()
 {
-    if (m_link == Link::Linked) queue(Command::UpdateInfo, false, {}, Answered);
+    if (m_link == Link::Linked) m_channel.Queue(Command::UpdateInfo, false, {}, Answered);
 }
 
 void SerialMeter::ClearCalibration()
 {
-    if (m_link == Link::Linked) queue(Command::ClearCalibration, false, {}, Answered);
+    if (m_link == Link::Linked) m_channel.Queue(Command::ClearCalibration, false, {}, Answered);
 }
 
 bool SerialMeter::Unlock(double accessCode)
@@ -485,7 +417,7 @@ bool SerialMeter::Unlock(double accessCode)
     const bool accepted = accessCode == GlimoraAccessCode() && m_link == Link::Linked;
     if (!accepted) m_authority = 1;
     if (m_link == Link::Linked) {
-        queue(Command::Unlock, false, Number(accessCode), [this](const MeterLine& line) {
+        m_channel.Queue(Command::Unlock, false, Number(accessCode), [this](const MeterLine& line) {
             return line.kind == MeterLine::Values && TakeWhole(line.fields.value(0), m_authority);
         });
     }
@@ -495,7 +427,7 @@ bool SerialMeter::Unlock(double accessCode)
 void SerialMeter::GetReading(MeterReading& reading, int16_t calIndex)
 {
     const Fetched& r = m_reading;
-    reading.SerialNo = r.have ? r.serialNumber : m_serialNumber;
+    reading.SerialNo = r.have ? r.serialNumber : m_values.serialNumber;
     reading.TimeStamp = r.have ? r.taken : QDateTime::currentDateTime();
     if (!r.have || r.calIndex != calIndex) {
         reading.Valid = false;
@@ -513,101 +445,15 @@ void SerialMeter::GetReading(MeterReading& reading, int16_t calIndex)
     reading.SetMessage(r.message);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Settings: kept at once, written to the meter, and read back from it (the meter may refuse or
-// cut a value).
-
-void SerialMeter::write(Command command, const QByteArray& value)
+// A setting is kept at once, written to the meter, and read back from it (the meter may refuse
+// or cut a value); one written while unlinked is handed over at the next link by its owner.
+void SerialMeter::sendSetting(Command command)
 {
-    if (m_link != Link::Linked) return;
-    queue(command, false, value, Answered);
-    if (WordOf(command).form == Form::Setting && command != Command::EnableButton && command != Command::ConstDC) {
-        queue(command, true, {}, [this, command](const MeterLine& line) {
-            if (line.kind != MeterLine::Values || line.fields.size() != 1) return false;
-            const QString& f = line.fields.first();
-            switch (command) {
-            case Command::Center: return TakeWhole(f, m_center);
-            case Command::DutyCycle: return TakeWhole(f, m_dutyCycle);
-            case Command::RefCenter: return TakeWhole(f, m_refCenter);
-            case Command::RefDutyCycle: return TakeWhole(f, m_refDutyCycle);
-            case Command::Intensity: return TakeWhole(f, m_intensity);
-            case Command::CalIndex: return TakeWhole(f, m_calIndex);
-            case Command::BlackLevel: return TakeWhole(f, m_blackLevel);
-            case Command::Deg2Distortion: return TakeReal(f, m_deg2Distortion);
-            case Command::DOIDistortion: return TakeReal(f, m_doiDistortion);
-            case Command::SerialNumber: m_serialNumber = f; return true;
-            case Command::KeepAlive: m_keepAlive = f == QLatin1String("1"); return true;
-            default: return true;
-            }
-        });
-    }
-}
-
-void SerialMeter::SetSerialNumber(const QString& value)
-{
-    m_serialNumber = value;
-    write(Command::SerialNumber, Quote(value));
-}
-
-void SerialMeter::SetCalIndex(int16_t value)
-{
-    m_calIndex = value;
-    write(Command::CalIndex, QByteArray::number(value));
-}
-
-void SerialMeter::SetKeepAlive(bool value)
-{
-    m_keepAlive = value;
-    write(Command::KeepAlive, value ? "1" : "0");
-}
-
-void SerialMeter::SetEnableButton(bool value) { write(Command::EnableButton, value ? "1" : "0"); }
-void SerialMeter::SetConstDC(bool value) { write(Command::ConstDC, value ? "1" : "0"); }
-
-void SerialMeter::SetCenter(int16_t value)
-{
-    m_center = value;
-    write(Command::Center, QByteArray::number(value));
-}
-
-void SerialMeter::SetDutyCycle(int16_t value)
-{
-    m_dutyCycle = value;
-    write(Command::DutyCycle, QByteArray::number(value));
-}
-
-void SerialMeter::SetRefCenter(int16_t value)
-{
-    m_refCenter = value;
-    write(Command::RefCenter, QByteArray::number(value));
-}
-
-void SerialMeter::SetRefDutyCycle(int16_t value)
-{
-    m_refDutyCycle = value;
-    write(Command::RefDutyCycle, QByteArray::number(value));
-}
-
-void SerialMeter::SetIntensity(int16_t value)
-{
-    m_intensity = value;
-    write(Command::Intensity, QByteArray::number(value));
-}
-
-void SerialMeter::SetBlackLevel(int32_t value)
-{
-    m_blackLevel = value;
-    write(Command::BlackLevel, QByteArray::number(value));
-}
-
-void SerialMeter::SetDeg2Distortion(double value)
-{
-    m_deg2Distortion = value;
-    write(Command::Deg2Distortion, Number(value));
-}
-
-void SerialMeter::SetDOIDistortion(double value)
-{
-    m_doiDistortion = value;
-    write(Command::DOIDistortion, Number(value));
+    const Setting* s = SettingOf(command);
+    if (m_link != Link::Linked || !s) return;
+    m_channel.Queue(command, false, SettingText(m_values, *s), Answered);
+    if (!s->readBack) return;
+    m_channel.Queue(command, true, {}, [this, s](const MeterLine& line) {
+        return line.kind == MeterLine::Values && line.fields.size() == 1 && TakeSetting(m_values, *s, line.fields.first());
+    });
 }

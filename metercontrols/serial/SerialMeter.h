@@ -1,37 +1,41 @@
 #pragma once
-// The meter control of a haze meter on a serial line (docs/serial-protocol.md). All I/O runs on
-// the event loop of the thread that owns it: one command in flight, every reply matched to its
-// command by its word, a time limit on each. The control keeps what the meter last reported, so
-// every property read and GetReading/GetScanData answer at once; readings and scans are fetched
-// before their event is raised.
+// The meter control of a haze meter on a serial line (docs/serial-protocol.md): the VantrelCntl
+// face over the port (LinePort), the command channel (CommandChannel) and the table of settings
+// (SerialSettings). All I/O runs on the event loop of the thread that owns it. The control keeps
+// what the meter last reported, so every property read and GetReading/GetScanData answer at
+// once; readings and scans are fetched before their event is raised.
 //
 // Event codes raised, as the simulated instrument raises them: 2 the link changed (linked, lost,
-// not found), 1 the meter's state changed, 3 switched off, 6 battery low, 9 busy, 10 idle,
-// 12 reading ready, 21 scan ready.
-#include <QByteArray>
+// not found), 1 the meter's state changed, 3 switched off, 6 battery low or an operation the
+// meter refused, 9 busy (also right after a link to a meter at work), 10 idle, 12 reading ready
+// (also for a reading lost on the line, as an invalid reading that says so), 21 scan ready.
 #include <QDateTime>
-#include <QSerialPort>
 #include <QString>
-#include <QTimer>
 #include <deque>
-#include <functional>
 
-#include "metercontrols/serial/SerialProtocol.h"
+#include "metercontrols/serial/CommandChannel.h"
+#include "metercontrols/serial/LinePort.h"
+#include "metercontrols/serial/SerialSettings.h"
 #include "vantrel/VantrelCntl.h"
 
 struct SerialMeterOptions {
     QString port;              // device path or name ("/dev/ttyUSB0", "ttyUSB0")
     qint32 baudRate = 115200;
-    int replyTimeoutMs = 1000; // time limit of each command
+    int replyTimeoutMs = 1000; // what the meter may take to answer, besides the time on the line
     int pollMs = 1000;         // status query while nothing else is in flight
     int retryMs = 1000;        // reopening a lost port
 };
 
 class SerialMeter : public VantrelCntl {
     Q_OBJECT
+    // Why the latest handshake did not link (no answer, a port that does not open, a meter that
+    // speaks another version of the command set); empty once linked.
+    Q_PROPERTY(QString linkProblem READ LinkProblem)
 public:
     explicit SerialMeter(const SerialMeterOptions& options, QObject* parent = nullptr);
     ~SerialMeter() override;
+
+    QString LinkProblem() const { return m_problem; }
 
     bool Connected() const override { return m_link == Link::Linked; }
     void SetConnected(bool value) override;
@@ -39,8 +43,8 @@ public:
     int32_t MeterState() const override { return m_status.state; }
     int32_t BatteryState() const override { return Connected() ? m_status.battery : 0; }
     QString Version() const override { return m_version; }
-    QString SerialNumber() const override { return m_serialNumber; }
-    void SetSerialNumber(const QString& value) override;
+    QString SerialNumber() const override { return m_values.serialNumber; }
+    void SetSerialNumber(const QString& value) override { set(&serialmeter::SettingValues::serialNumber, serialmeter::Command::SerialNumber, value); }
     bool TakeReading() override;
     bool Scan(bool start) override;
     void GetReading(MeterReading& reading, int16_t calIndex) override;
@@ -53,42 +57,32 @@ public:
     bool AdvancedCorrection() override;
     bool Normalize() override;
     bool Unlock(double accessCode) override;
-    int16_t CalIndex() const override { return m_calIndex; }
-    void SetCalIndex(int16_t value) override;
-    bool KeepAlive() const override { return m_keepAlive; }
-    void SetKeepAlive(bool value) override;
-    void SetEnableButton(bool value) override;
-    void SetConstDC(bool value) override;
-    int16_t Center() const override { return m_center; }
-    void SetCenter(int16_t value) override;
-    int16_t DutyCycle() const override { return m_dutyCycle; }
-    void SetDutyCycle(int16_t value) override;
-    int16_t RefCenter() const override { return m_refCenter; }
-    void SetRefCenter(int16_t value) override;
-    int16_t RefDutyCycle() const override { return m_refDutyCycle; }
-    void SetRefDutyCycle(int16_t value) override;
-    int16_t Intensity() const override { return m_intensity; }
-    void SetIntensity(int16_t value) override;
-    int32_t BlackLevel() const override { return m_blackLevel; }
-    void SetBlackLevel(int32_t value) override;
-    double Deg2Distortion() const override { return m_deg2Distortion; }
-    void SetDeg2Distortion(double value) override;
-    double DOIDistortion() const override { return m_doiDistortion; }
-    void SetDOIDistortion(double value) override;
+    int16_t CalIndex() const override { return m_values.calIndex; }
+    void SetCalIndex(int16_t value) override { set(&serialmeter::SettingValues::calIndex, serialmeter::Command::CalIndex, value); }
+    bool KeepAlive() const override { return m_values.keepAlive; }
+    void SetKeepAlive(bool value) override { set(&serialmeter::SettingValues::keepAlive, serialmeter::Command::KeepAlive, value); }
+    void SetEnableButton(bool value) override { set(&serialmeter::SettingValues::enableButton, serialmeter::Command::EnableButton, value); }
+    void SetConstDC(bool value) override { set(&serialmeter::SettingValues::constDC, serialmeter::Command::ConstDC, value); }
+    int16_t Center() const override { return m_values.center; }
+    void SetCenter(int16_t value) override { set(&serialmeter::SettingValues::center, serialmeter::Command::Center, value); }
+    int16_t DutyCycle() const override { return m_values.dutyCycle; }
+    void SetDutyCycle(int16_t value) override { set(&serialmeter::SettingValues::dutyCycle, serialmeter::Command::DutyCycle, value); }
+    int16_t RefCenter() const override { return m_values.refCenter; }
+    void SetRefCenter(int16_t value) override { set(&serialmeter::SettingValues::refCenter, serialmeter::Command::RefCenter, value); }
+    int16_t RefDutyCycle() const override { return m_values.refDutyCycle; }
+    void SetRefDutyCycle(int16_t value) override { set(&serialmeter::SettingValues::refDutyCycle, serialmeter::Command::RefDutyCycle, value); }
+    int16_t Intensity() const override { return m_values.intensity; }
+    void SetIntensity(int16_t value) override { set(&serialmeter::SettingValues::intensity, serialmeter::Command::Intensity, value); }
+    int32_t BlackLevel() const override { return m_values.blackLevel; }
+    void SetBlackLevel(int32_t value) override { set(&serialmeter::SettingValues::blackLevel, serialmeter::Command::BlackLevel, value); }
+    double Deg2Distortion() const override { return m_values.deg2Distortion; }
+    void SetDeg2Distortion(double value) override { set(&serialmeter::SettingValues::deg2Distortion, serialmeter::Command::Deg2Distortion, value); }
+    double DOIDistortion() const override { return m_values.doiDistortion; }
+    void SetDOIDistortion(double value) override { set(&serialmeter::SettingValues::doiDistortion, serialmeter::Command::DOIDistortion, value); }
     int16_t Authority() const override { return m_authority; }
 
 private:
     enum class Link { Closed, Handshake, Linked, Lost };
-
-    using Reply = std::function<bool(const serialmeter::MeterLine&)>;   // false: not a usable answer
-    struct Pending {
-        QByteArray text;
-        serialmeter::Command command;
-        bool query = false;
-        int triesLeft = 1;
-        Reply onReply;
-        std::function<void()> onFail;
-    };
 
     // What the meter sent with its latest reading, against the standard asked for.
     struct Fetched {
@@ -99,59 +93,58 @@ private:
         QString standard, serialNumber, message;
         double specularByArea = 0, specularByEnergy = 0, doi = 0, deg2 = 0, deg15 = 0;
     };
-
-    // tries 0: a query is asked twice, an action once; first: ahead of everything queued.
-    void queue(serialmeter::Command command, bool query, const QByteArray& arguments, Reply onReply,
-               std::function<void()> onFail = {}, int tries = 0, bool first = false);
-    void sendNext();
-    void onReadyRead();
-    void onLine(const QByteArray& received);
-    void onTimeout();
-    void failCurrent();
-    void onPortError(QSerialPort::SerialPortError error);
+    // What waits to be handed on, in order: an event from the line; a look for a reading whose
+    // event was lost; a status the poll found changed.
+    struct Pending {
+        enum Kind { Event, LookForReading, PolledStatus } kind = Event;
+        serialmeter::MeterLine line;
+        serialmeter::Status status;
+    };
 
     void startHandshake();
-    void queueSettingsQueries(std::function<void()> then);
-    void handshakeFailed();
+    void handshakeFailed(const QString& problem);
     void loseLink();
     void poll();
     void retry();
 
     void takeEvent(const serialmeter::MeterLine& line);
     void runEvents();
+    void fetchReading(bool announced);
+    bool takeReading(const serialmeter::MeterLine& line);
+    void readingLost();
     void raise(int code);
 
     bool readyForOperation() const;
     bool startOperation(serialmeter::Command command);
-    void write(serialmeter::Command command, const QByteArray& value);
+    void sendSetting(serialmeter::Command command);
+    template <typename T, typename V>
+    void set(T serialmeter::SettingValues::*member, serialmeter::Command command, V value)
+    {
+        m_values.*member = T(value);
+        sendSetting(command);
+    }
 
     SerialMeterOptions m_options;
-    QSerialPort m_port;
-    QByteArray m_received;
-    std::deque<Pending> m_queue;
-    Pending m_current;
-    bool m_inFlight = false;
-    int m_failuresInARow = 0;
-    QTimer m_replyTimer, m_pollTimer, m_retryTimer;
+    LinePort m_port;
+    CommandChannel m_channel;
+    QTimer m_pollTimer;
 
     Link m_link = Link::Closed;
     bool m_wanted = false;
-    bool m_retrying = false;
-    bool m_opening = false;        // reopening a lost link: only success is reported
+    bool m_retrying = false;        // reopening a lost link: only success is reported
     bool m_operationSent = false;   // an operation command awaits its answer
+    QString m_problem;
 
-    std::deque<serialmeter::MeterLine> m_events;
+    std::deque<Pending> m_events;
     bool m_eventWaits = false;      // the head event waits for its reading or scan
+    qint64 m_lastEvent = 0;         // number of the latest event the meter sent
+    qint64 m_lastReading = 0;       // number of the latest reading handed on (or the meter's at the link)
 
     // What the meter last reported.
-    serialmeter::Status m_status{1, false, 0};
-    QString m_version, m_serialNumber;
+    serialmeter::Status m_status;
+    QString m_version;
     int16_t m_authority = 1;
-    int16_t m_calIndex = 0;
-    bool m_keepAlive = false;
-    int16_t m_center = 0, m_dutyCycle = 0, m_refCenter = 0, m_refDutyCycle = 0, m_intensity = 0;
-    int32_t m_blackLevel = 0;
-    double m_deg2Distortion = 0, m_doiDistortion = 0;
+    serialmeter::SettingValues m_values;
     Fetched m_reading;
     ScanData m_scan;
 };

@@ -1,6 +1,7 @@
 #include "metercontrols/serial/SerialProtocol.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -9,39 +10,40 @@ namespace serialmeter {
 namespace {
 
 // Every word of the command set. Another instrument's dialect is a change of this table.
-constexpr std::array<CommandWord, 32> kCommands{{
-    {Command::Identify, "*IDN", Form::Query},
-    {Command::Reset, "*RST", Form::Action},
-    {Command::Status, "STAT", Form::Query},
-    {Command::Version, "SYST:VERS", Form::Query},
-    {Command::SerialNumber, "SYST:SER", Form::Setting},
-    {Command::Authority, "SYST:AUTH", Form::Query},
-    {Command::Unlock, "SYST:UNL", Form::Action},
-    {Command::Read, "MEAS:READ", Form::Action},
-    {Command::FetchReading, "FETC:READ", Form::Query},
-    {Command::Scan, "MEAS:SCAN", Form::Action},
-    {Command::StopScan, "MEAS:SCAN:STOP", Form::Action},
-    {Command::FetchScan, "FETC:SCAN", Form::Query},
-    {Command::Standard, "CAL:STD", Form::Query},
-    {Command::Calibrate, "CAL:RUN", Form::Action},
-    {Command::Correct, "CAL:CORR", Form::Action},
-    {Command::ClearCalibration, "CAL:CLE", Form::Action},
-    {Command::Normalize, "CAL:NORM", Form::Action},
-    {Command::Cancel, "ABOR", Form::Action},
-    {Command::TurnOff, "SYST:OFF", Form::Action},
-    {Command::UpdateInfo, "SYST:UPD", Form::Action},
-    {Command::Center, "CONF:CENT", Form::Setting},
-    {Command::DutyCycle, "CONF:DCYC", Form::Setting},
-    {Command::RefCenter, "CONF:RCEN", Form::Setting},
-    {Command::RefDutyCycle, "CONF:RDCY", Form::Setting},
-    {Command::Intensity, "CONF:INT", Form::Setting},
-    {Command::BlackLevel, "CONF:BLAC", Form::Setting},
-    {Command::Deg2Distortion, "CONF:D2D", Form::Setting},
-    {Command::DOIDistortion, "CONF:DOID", Form::Setting},
-    {Command::CalIndex, "CONF:CALI", Form::Setting},
-    {Command::KeepAlive, "CONF:KEEP", Form::Setting},
-    {Command::EnableButton, "CONF:BUTT", Form::Setting},
-    {Command::ConstDC, "CONF:CDC", Form::Setting},
+constexpr std::array<CommandWord, 33> kCommands{{
+    {Command::Protocol, "SYST:PROT", Form::Query, 64},
+    {Command::Identify, "*IDN", Form::Query, 160},
+    {Command::Reset, "*RST", Form::Action, 64},
+    {Command::Status, "STAT", Form::Query, 64},
+    {Command::Version, "SYST:VERS", Form::Query, 64},
+    {Command::SerialNumber, "SYST:SER", Form::Setting, 64},
+    {Command::Authority, "SYST:AUTH", Form::Query, 64},
+    {Command::Unlock, "SYST:UNL", Form::Action, 48},
+    {Command::Read, "MEAS:READ", Form::Action, 64},
+    {Command::FetchReading, "FETC:READ", Form::Query, 400},
+    {Command::Scan, "MEAS:SCAN", Form::Action, 64},
+    {Command::StopScan, "MEAS:SCAN:STOP", Form::Action, 64},
+    {Command::FetchScan, "FETC:SCAN", Form::Query, 7600},
+    {Command::Standard, "CAL:STD", Form::Query, 96},
+    {Command::Calibrate, "CAL:RUN", Form::Action, 64},
+    {Command::Correct, "CAL:CORR", Form::Action, 64},
+    {Command::ClearCalibration, "CAL:CLE", Form::Action, 64},
+    {Command::Normalize, "CAL:NORM", Form::Action, 64},
+    {Command::Cancel, "ABOR", Form::Action, 64},
+    {Command::TurnOff, "SYST:OFF", Form::Action, 64},
+    {Command::UpdateInfo, "SYST:UPD", Form::Action, 64},
+    {Command::Center, "CONF:CENT", Form::Setting, 64},
+    {Command::DutyCycle, "CONF:DCYC", Form::Setting, 64},
+    {Command::RefCenter, "CONF:RCEN", Form::Setting, 64},
+    {Command::RefDutyCycle, "CONF:RDCY", Form::Setting, 64},
+    {Command::Intensity, "CONF:INT", Form::Setting, 64},
+    {Command::BlackLevel, "CONF:BLAC", Form::Setting, 64},
+    {Command::Deg2Distortion, "CONF:D2D", Form::Setting, 64},
+    {Command::DOIDistortion, "CONF:DOID", Form::Setting, 64},
+    {Command::CalIndex, "CONF:CALI", Form::Setting, 64},
+    {Command::KeepAlive, "CONF:KEEP", Form::Setting, 64},
+    {Command::EnableButton, "CONF:BUTT", Form::Setting, 64},
+    {Command::ConstDC, "CONF:CDC", Form::Setting, 64},
 }};
 
 constexpr std::array<EventWord, 8> kEvents{{
@@ -64,6 +66,13 @@ char Checksum(const QByteArray& text)
     return sum;
 }
 
+// The check digits of a line: two for the XOR of version 1, four for the CRC.
+QByteArray CheckDigits(const QByteArray& text, int version)
+{
+    const uint check = version == 1 ? uint(uchar(Checksum(text))) : uint(Crc16(text));
+    return QByteArray::number(check, 16).rightJustified(version == 1 ? 2 : 4, '0').toUpper();
+}
+
 }  // namespace
 
 std::span<const CommandWord> Commands() { return kCommands; }
@@ -79,23 +88,39 @@ const EventWord& WordOf(Event event)
     return kEvents[size_t(event)];
 }
 
-QByteArray Frame(const QByteArray& text)
+quint16 Crc16(const QByteArray& text)
 {
-    return text + '#' + QByteArray::number(uchar(Checksum(text)), 16).rightJustified(2, '0').toUpper() + '\n';
+    quint16 crc = 0xFFFF;
+    for (char c : text) {
+        crc ^= quint16(uchar(c) << 8);
+        for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x8000) ? quint16((crc << 1) ^ 0x1021) : quint16(crc << 1);
+    }
+    return crc;
 }
 
-std::optional<QByteArray> Unframe(QByteArray line)
+QByteArray Frame(const QByteArray& text, int version)
+{
+    return text + '#' + CheckDigits(text, version) + '\n';
+}
+
+std::optional<QByteArray> Unframe(QByteArray line, int version)
 {
     if (line.endsWith('\n')) line.chop(1);
     if (line.endsWith('\r')) line.chop(1);
-    if (line.size() < 3 || line.size() > kMaxLine || line.at(line.size() - 3) != '#') return std::nullopt;
-    const QByteArray digits = line.right(2);
-    for (char c : digits)
-        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return std::nullopt;
-    const uint sum = digits.toUInt(nullptr, 16);
-    line.chop(3);
-    if (sum != uchar(Checksum(line)) || line.contains('\n')) return std::nullopt;
+    const qsizetype digits = version == 1 ? 2 : 4;
+    if (line.size() < digits + 1 || line.size() > kMaxLine || line.at(line.size() - digits - 1) != '#') return std::nullopt;
+    const QByteArray check = line.right(digits);
+    line.chop(digits + 1);
+    if (check != CheckDigits(line, version) || line.contains('\n')) return std::nullopt;
     return line;
+}
+
+int ReplyLimitMs(const QByteArray& sent, Command command, qint32 baudRate, int allowanceMs)
+{
+    // Ten bits a byte on the line (start, eight data bits, stop).
+    const qint64 bytes = sent.size() + WordOf(command).longestReply;
+    const qint64 lineMs = baudRate > 0 ? (bytes * 10 * 1000 + baudRate - 1) / baudRate : 0;
+    return int(std::min<qint64>(allowanceMs + 2 * lineMs, 600000));
 }
 
 QByteArray Quote(const QString& text)
@@ -111,9 +136,11 @@ QByteArray Number(double value)
     return QString::number(value, 'g', QLocale::FloatingPointShortest).toLatin1();
 }
 
-QByteArray Stamp(const QDateTime& when)
+QByteArray Stamp(const QDateTime& when, int version)
 {
-    return when.isValid() ? when.toString(Qt::ISODateWithMs).toLatin1() : QByteArray();
+    if (!when.isValid()) return QByteArray();
+    return (version == 1 ? when.toLocalTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"))
+                         : when.toUTC().toString(Qt::ISODateWithMs)).toLatin1();
 }
 
 std::optional<QStringList> SplitFields(const QByteArray& text)
@@ -239,20 +266,23 @@ std::optional<MeterLine> ParseMeterLine(const QByteArray& text)
     return line;
 }
 
-QByteArray StatusFields(const Status& status)
+QByteArray StatusFields(const Status& status, int version)
 {
-    return QByteArray::number(status.state) + ',' + (status.busy ? '1' : '0') + ',' + QByteArray::number(status.battery);
+    const QByteArray fields = QByteArray::number(status.state) + ',' + (status.busy ? '1' : '0') + ',' + QByteArray::number(status.battery);
+    return version == 1 ? fields : QByteArray::number(status.event) + ',' + fields;
 }
 
-std::optional<Status> ParseStatus(const QStringList& fields, int first)
+std::optional<Status> ParseStatus(const QStringList& fields)
 {
-    if (fields.size() < first + 3) return std::nullopt;
-    const auto state = WholeField(fields.at(first));
-    const auto busy = WholeField(fields.at(first + 1));
-    const auto battery = WholeField(fields.at(first + 2));
-    if (!state || !busy || !battery || *busy < 0 || *busy > 1 || *state < 0 || *state > 99 || *battery < 0 || *battery > 2)
+    if (fields.size() != 4) return std::nullopt;
+    const auto event = WholeField(fields.at(0));
+    const auto state = WholeField(fields.at(1));
+    const auto busy = WholeField(fields.at(2));
+    const auto battery = WholeField(fields.at(3));
+    if (!event || !state || !busy || !battery || *event < 0 || *busy < 0 || *busy > 1 || *state < 0 || *state > 99 ||
+        *battery < 0 || *battery > 2)
         return std::nullopt;
-    return Status{int(*state), *busy == 1, int(*battery)};
+    return Status{*event, int(*state), *busy == 1, int(*battery)};
 }
 
 std::optional<qint64> WholeField(const QString& field)
@@ -279,9 +309,10 @@ std::optional<double> RealField(const QString& field)
 std::optional<QDateTime> StampField(const QString& field)
 {
     if (field.isEmpty()) return QDateTime();
+    if (!field.endsWith(QLatin1Char('Z'))) return std::nullopt;
     const QDateTime when = QDateTime::fromString(field, Qt::ISODateWithMs);
     if (!when.isValid()) return std::nullopt;
-    return when;
+    return when.toLocalTime();
 }
 
 }  // namespace serialmeter

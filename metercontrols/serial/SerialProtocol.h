@@ -3,9 +3,12 @@
 // words, the framing of a line, and the parser of what the meter sends. Pure functions, no I/O:
 // the serial meter control and the instrument emulator both speak through them.
 //
-// A line is its text, '#', two upper-case hex digits of the XOR of the text's bytes, and "\n"
+// A line is its text, '#', four upper-case hex digits of the text's CRC-16 (CCITT), and "\n"
 // (a '\r' before the '\n' is ignored). A line whose check digits do not match is not a line.
 // Fields are separated by ',', texts are quoted with '"' and a '"' inside is doubled.
+//
+// Version 1 of the command set framed a line with the XOR of its bytes and had no event numbers;
+// it is kept here only to recognise such a meter and to let the emulator play one.
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -15,8 +18,11 @@
 
 namespace serialmeter {
 
+// The version of the command set this program speaks; a meter that speaks another is refused.
+constexpr int kProtocolVersion = 2;
+
 enum class Command {
-    Identify, Reset, Status, Version, SerialNumber, Authority, Unlock,
+    Protocol, Identify, Reset, Status, Version, SerialNumber, Authority, Unlock,
     Read, FetchReading, Scan, StopScan, FetchScan, Standard,
     Calibrate, Correct, ClearCalibration, Normalize, Cancel, TurnOff, UpdateInfo,
     // The settings: each one has a query form (WORD?) and a write form (WORD value).
@@ -30,6 +36,7 @@ struct CommandWord {
     Command command;
     const char* word;   // without the '?' of a query
     Form form;
+    int longestReply;   // bytes of its longest answer, line end included: sets its time limit
 };
 
 // Events the meter raises by itself, each with the meter control's event code.
@@ -50,14 +57,20 @@ const EventWord& WordOf(Event event);
 enum ErrorCode { ErrorUnknownCommand = 1, ErrorBadArgument = 2, ErrorRefused = 3 };
 
 // Framing. Frame adds the check digits and the line end; Unframe returns the text of a received
-// line (without its line end) or nothing when the line is damaged.
-QByteArray Frame(const QByteArray& text);
-std::optional<QByteArray> Unframe(QByteArray line);
+// line (without its line end) or nothing when the line is damaged. version 1: the old XOR frame.
+quint16 Crc16(const QByteArray& text);   // CRC-16/CCITT-FALSE: polynomial 0x1021, start 0xFFFF
+QByteArray Frame(const QByteArray& text, int version = kProtocolVersion);
+std::optional<QByteArray> Unframe(QByteArray line, int version = kProtocolVersion);
+
+// How long the host waits for the answer to a command at this baud rate: a fixed allowance for
+// the meter, plus the time the command and its longest answer take on the line, twice over.
+int ReplyLimitMs(const QByteArray& sent, Command command, qint32 baudRate, int allowanceMs);
 
 // Fields.
 QByteArray Quote(const QString& text);
 QByteArray Number(double value);   // shortest text that reads back as the same double
-QByteArray Stamp(const QDateTime& when);   // ISO 8601 with milliseconds; empty when invalid
+// ISO 8601 in UTC with milliseconds and 'Z' (version 1: local time without offset); empty when invalid.
+QByteArray Stamp(const QDateTime& when, int version = kProtocolVersion);
 std::optional<QStringList> SplitFields(const QByteArray& text);
 
 // What the host sends: the command word with '?' for a query, then a blank and the fields.
@@ -88,18 +101,21 @@ struct MeterLine {
 };
 std::optional<MeterLine> ParseMeterLine(const QByteArray& text);
 
-// The meter's status as it is sent with every event and in answer to the status query.
+// The meter's status as it is sent with every event and in answer to the status query:
+// "<event>,<state>,<busy>,<battery>" (version 1: without the event number).
 struct Status {
+    qint64 event = 0;   // number of the latest event the meter sent (in an event: its own)
     int state = 1;      // MeterState
     bool busy = false;  // an operation is in progress
     int battery = 0;    // BatteryState
 };
-QByteArray StatusFields(const Status& status);
-std::optional<Status> ParseStatus(const QStringList& fields, int first = 0);
+QByteArray StatusFields(const Status& status, int version = kProtocolVersion);
+std::optional<Status> ParseStatus(const QStringList& fields);
 
 // Typed field readers: nothing when the field is not exactly a number of that kind.
 std::optional<qint64> WholeField(const QString& field);
 std::optional<double> RealField(const QString& field);
-std::optional<QDateTime> StampField(const QString& field);   // empty field: an invalid date
+// A UTC time stamp as local time; an empty field: an invalid date.
+std::optional<QDateTime> StampField(const QString& field);
 
 }  // namespace serialmeter

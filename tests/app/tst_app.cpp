@@ -4,13 +4,17 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QFile>
+#include <QClipboard>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTimer>
 #include <csignal>
 
 #include "app/DesktopSounds.h"
 #include "app/ShutdownSignals.h"
+#include "app/SingleCopy.h"
 #include "calibration/dlgMeterProperties.h"
 #include "calibration/dlgSettings.h"
 #include "comments/dlgAdditionalComments.h"
@@ -107,6 +111,7 @@ private slots:
     void everyDialogOpensOnTheFirstOfItsTabOrder();
     void yesNoWithoutCancelKeepsCancelAsDefault();
     void damagedSettingsFileIsReported();
+    void oneCopyPerSettingsFolder();
 };
 
 // The no-password warning comes first; the meter is handed its preferences, and the window offers
@@ -184,11 +189,11 @@ void TestApp::busyDisablesTheMeterCommands()
 {
     AppFixture f;
     f.Start();
-    f.meter->Emit(9);
+    f.meter->Emit(VantrelCntl::Event::Busy);
     QVERIFY(f.Button(QStringLiteral("Cancel"))->isEnabled());
     ExpectEnabled(f, {"mnuMeterCancel"}, true);
     ExpectEnabled(f, {"mnuDataTakeReading", "mnuDataScanData", "mnuFileNew", "mnuFileOpen", "mnuCalibrationCalibrate"}, false);
-    f.meter->Emit(10);
+    f.meter->Emit(VantrelCntl::Event::Idle);
     ExpectEnabled(f, {"mnuDataTakeReading"}, true);
 
     // A warning refreshes and beeps; the codes of the quiet list do nothing.
@@ -197,15 +202,23 @@ void TestApp::busyDisablesTheMeterCommands()
     f.meter->Emit(19);
     QVERIFY(f.meter->log.isEmpty());
     f.meter->batteryState = 1;
-    f.meter->Emit(6);
+    f.meter->Emit(VantrelCntl::Event::Warning);
     QCOMPARE(f.Panel(3), QStringLiteral("Battery: Low"));
-    QCOMPARE(f.sounds.sounds, QList<int>{48});
+    QCOMPARE(f.sounds.sounds, QList<int>{RecordingSoundSink::Warning});
 
     // Toolbar buttons run their commands.
     f.meter->log.clear();
     f.Button(QStringLiteral("Off"))->trigger();
     f.Button(QStringLiteral("Cancel"))->trigger();
     QCOMPARE(f.meter->Writes(), (QStringList{QStringLiteral("TurnOff"), QStringLiteral("Cancel")}));
+
+    // A right click on the toolbar offers nothing.
+    QWidget* offered = nullptr;
+    QTimer::singleShot(0, [&offered] { if ((offered = QApplication::activePopupWidget())) offered->close(); });
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(1, 1), QPoint(1, 1));
+    QApplication::sendEvent(f.Find<QToolBar>(QStringLiteral("Toolbar1")), &click);
+    QCoreApplication::processEvents();
+    QVERIFY(!offered);
 }
 
 void TestApp::meterAwayAndBack_data()
@@ -217,7 +230,7 @@ void TestApp::meterAwayAndBack_data()
 }
 
 // The meter goes away mid-session and comes back: the panels say why, the meter commands go and
-// return, and the window takes readings again.
+// return (also when it went away at work), and the window takes readings again.
 void TestApp::meterAwayAndBack()
 {
     QFETCH(bool, unplugged);
@@ -231,6 +244,7 @@ void TestApp::meterAwayAndBack()
     f.meter->SetNextReading(80, 90, 1, 2);
     f.meter->Emit(VantrelCntl::Event::ReadingReady);
     if (unplugged) {
+        f.meter->Emit(VantrelCntl::Event::Busy);   // pulled at work: its idle event never comes
         f.meter->connected = false;
         f.meter->Emit(VantrelCntl::Event::LinkChanged);
     } else {
@@ -244,6 +258,13 @@ void TestApp::meterAwayAndBack()
     QCOMPARE(f.Panel(3), QStringLiteral("Battery: ---"));
     QCOMPARE(f.Find(QStringLiteral("mnuMeterCancel"))->isEnabled(), !unplugged);
     ExpectEnabled(f, {"mnuMeterConnection"}, true);   // the moment another meter may be wanted
+    // Ctrl+C in the comment box is Cancel Operation while it is enabled, else it copies.
+    auto* box = f.Find<QLineEdit>(QStringLiteral("UserCommentBox"));
+    box->setText(QStringLiteral("x"));
+    box->selectAll();
+    QApplication::clipboard()->clear();
+    QTest::keyClick(box, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), unplugged ? QStringLiteral("x") : QString());
     meterCommands(false);
     // Without a link the listed rows offer nothing: of the toolbar only Exit is left.
     ExpectEnabled(f, {"mnuFilePrint", "mnuDataClearReadings", "mnuDataDelete"}, !unplugged);
@@ -255,8 +276,12 @@ void TestApp::meterAwayAndBack()
     QCOMPARE(f.Panel(4), awayText);
 
     if (unplugged) {
+        // Linked again: the meter gets the preferences once more, and shows what it does now.
+        f.meter->log.clear();
         f.meter->connected = true;
         f.meter->Emit(VantrelCntl::Event::LinkChanged);
+        f.meter->Emit(VantrelCntl::Event::LinkChanged);
+        QCOMPARE(f.meter->Writes(), (QStringList{"CalIndex=0", "KeepAlive=true", "EnableButton=true", "ConstDC=false"}));
     } else {
         // Woken, the meter reads its parameters before it takes commands.
         f.meter->meterState = VantrelCntl::State::GettingParameters;
@@ -288,10 +313,10 @@ void TestApp::readButtonFollowsFileAndNoFile()
     QVERIFY(!f.meter->log.contains(QStringLiteral("TakeReading")));
     QVERIFY(f.sounds.sounds.isEmpty());
     f.meter->SetNextReading(80, 90, 1, 2);
-    f.meter->Emit(12);
+    f.meter->Emit(VantrelCntl::Event::ReadingReady);
     QVERIFY(!f.meter->log.join(QLatin1Char(' ')).contains(QStringLiteral("GetReading")));
     QCOMPARE(f.Rows()->RowCount(), 0);
-    QCOMPARE(f.sounds.sounds, QList<int>{48});
+    QCOMPARE(f.sounds.sounds, QList<int>{RecordingSoundSink::Warning});
 }
 
 void TestApp::readingTravelsTheWholeRoad()
@@ -303,15 +328,16 @@ void TestApp::readingTravelsTheWholeRoad()
     // The comment of the moment the reading arrives counts.
     f.Find<QLineEdit>(QStringLiteral("UserCommentBox"))->setText(QStringLiteral("  panel 7  "));
     f.meter->SetNextReading(85.346, 92.114, 1.255, 3.4, QStringLiteral("Black Glass"));
-    f.meter->Emit(12);
-    f.meter->Emit(10);  // idle again: the commands follow the list
+    f.meter->Emit(VantrelCntl::Event::ReadingReady);
+    f.meter->Emit(VantrelCntl::Event::Idle);  // idle again: the commands follow the list
     QCOMPARE(f.meter->lastCalIndexAsked, int16_t(1));
     QVERIFY(f.meter->lastPixelAvgAsked);
-    const auto& cells = f.Rows()->Row(0).Cells;
-    QCOMPARE(QStringList(cells.begin(), cells.end()).join(QLatin1Char('|')), QStringLiteral("07/04/2002 14:05:09|85.35|92.11|1.26|3.40|Black Glass|panel 7"));
+    QStringList cells;
+    for (int c = 0; c < ReadingsModel::ColumnCount; ++c) cells << f.Rows()->Text(0, c);
+    QCOMPARE(cells.join(QLatin1Char('|')), QStringLiteral("07/04/2002 14:05:09|85.35|92.11|1.26|3.40|Black Glass|panel 7"));
     QCOMPARE(f.Label("SumSpecular"), QStringLiteral("85.35"));
     QCOMPARE(f.Panel(5), QStringLiteral("512, 37"));
-    QCOMPARE(f.sounds.sounds, QList<int>{0});
+    QCOMPARE(f.sounds.sounds, QList<int>{RecordingSoundSink::Accepted});
     // The window stands inside the (800 pixels wide) screen; Tab takes the focus out of the list.
     QVERIFY(f.app->screen()->availableGeometry().contains(f.app->frameGeometry()) && QTest::qWaitForWindowActive(f.app.get()));
     f.List()->setCurrentIndex(f.Rows()->index(0, 0));
@@ -325,20 +351,25 @@ void TestApp::readingTravelsTheWholeRoad()
 
     // An invalid reading is not listed: its message shows, with a warning.
     f.meter->SetNextReading(1, 2, 3, 4, QStringLiteral("Std"), QDateTime::currentDateTime(), false, QStringLiteral("Sample gloss too low"));
-    f.meter->Emit(12);
+    f.meter->Emit(VantrelCntl::Event::ReadingReady);
     QCOMPARE(f.Rows()->RowCount(), 1);
     QCOMPARE(f.Panel(5), QStringLiteral("Sample gloss too low"));
-    QCOMPARE(f.sounds.sounds, (QList<int>{0, 48}));
+    QCOMPARE(f.sounds.sounds, (QList<int>{RecordingSoundSink::Accepted, RecordingSoundSink::Warning}));
 
     // Delete Selection and Clear take the rows and their averages.
     f.meter->SetNextReading(13, 90, 1, 2, QStringLiteral("Black Glass"), QDateTime(QDate(2002, 7, 4), QTime(14, 6, 0)));
-    f.meter->Emit(12);
+    f.meter->Emit(VantrelCntl::Event::ReadingReady);
     f.List()->selectRow(0);  // newest first: 13
-    f.Find(QStringLiteral("mnuDataDelete"))->trigger();
+    // In the comment box the keypad's Del is Delete Selection, and Del edits once it is disabled.
+    auto* box = f.Find<QLineEdit>(QStringLiteral("UserCommentBox"));
+    box->setCursorPosition(0);
+    QTest::keyClick(box, Qt::Key_Delete, Qt::KeypadModifier);
     QCOMPARE(f.Label("SumSpecular"), QStringLiteral("85.35"));
     QCOMPARE(f.Label("SumCount"), QStringLiteral("1"));
     f.Button(QStringLiteral("Clear"))->trigger();
     QCOMPARE(f.Rows()->RowCount(), 0);
+    QTest::keyClick(box, Qt::Key_Delete);
+    QCOMPARE(box->text(), QStringLiteral(" panel 7  "));
     QCOMPARE(f.Label("SumSpecular"), QStringLiteral("---"));
     QVERIFY(!f.Find(QStringLiteral("mnuDataDelete"))->isEnabled());
     QVERIFY(!f.Button(QStringLiteral("Print"))->isEnabled());
@@ -351,7 +382,7 @@ void TestApp::preferencesReachTheNextReading()
     AppFixture f;
     f.Start();
     f.meter->SetNextReading(85.346, 90, 1, 2);
-    f.meter->Emit(12);
+    f.meter->Emit(VantrelCntl::Event::ReadingReady);
     testing::WhenModal([](QWidget* d) {
         d->findChild<QAbstractButton*>(QStringLiteral("rad0Digit"))->click();
         d->findChild<QAbstractButton*>(QStringLiteral("chkSounds"))->click();
@@ -360,17 +391,17 @@ void TestApp::preferencesReachTheNextReading()
     f.Find(QStringLiteral("mnuFilePropProperties"))->trigger();
     f.sounds.sounds.clear();
     f.meter->SetNextReading(12.5, 90, 1, 2, QStringLiteral("Std A"), QDateTime(QDate(2002, 7, 4), QTime(14, 6, 0)));
-    f.meter->Emit(12);
+    f.meter->Emit(VantrelCntl::Event::ReadingReady);
     QCOMPARE(f.Rows()->Text(0, 1), QStringLiteral("13."));
     QCOMPARE(f.Rows()->Text(1, 1), QStringLiteral("85.35"));
     f.meter->SetNextReading(1, 2, 3, 4, QStringLiteral("Std"), QDateTime::currentDateTime(), false);
-    f.meter->Emit(12);  // invalid, silent
+    f.meter->Emit(VantrelCntl::Event::ReadingReady);  // invalid, silent
     QVERIFY(f.sounds.sounds.isEmpty());
     f.meter->takeReadingResult = f.meter->scanResult = f.meter->normalizeResult = false;
     f.Find(QStringLiteral("mnuDataTakeReading"))->trigger();
     f.Find(QStringLiteral("mnuDataScanData"))->trigger();
     f.Find(QStringLiteral("mnuDataNormalize"))->trigger();
-    QCOMPARE(f.sounds.sounds, (QList<int>{48, 48, 48}));
+    QCOMPARE(f.sounds.sounds, (QList<int>{RecordingSoundSink::Warning, RecordingSoundSink::Warning, RecordingSoundSink::Warning}));
 }
 
 // A scan that ends without data asks nothing (the scan profile suite follows a saved scan).
@@ -407,7 +438,7 @@ void TestApp::everyControlHasAnAccessibleName()
     AppFixture f;
     f.Start();
     f.meter->SetNextReading(80, 90, 1, 2);
-    f.meter->Emit(12);
+    f.meter->Emit(VantrelCntl::Event::ReadingReady);
     QStringList unnamed;
     for (QWidget* w : f.app->findChildren<QWidget*>()) {
         if (!w->isVisible() || !(qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) || qobject_cast<QLabel*>(w))) continue;
@@ -535,6 +566,24 @@ void TestApp::damagedSettingsFileIsReported()
     f.Start(false);
     QVERIFY2(told.contains(f.iniPath), qPrintable(told));
     QCOMPARE(testing::AnsweredTitles(), QStringList{QStringLiteral("Settings File Error")});
+}
+
+// A second start of the program for the same settings folder asks the running copy to come to
+// the front and ends; a copy with a settings folder of its own runs beside it.
+void TestApp::oneCopyPerSettingsFolder()
+{
+    QTemporaryDir runtime, one, two;
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    SingleCopy running(one.filePath(QStringLiteral("Glimora"))), beside(two.filePath(QStringLiteral("Glimora")));
+    QSignalSpy asked(&running, &SingleCopy::Asked);
+    QCOMPARE(running.Start(), SingleCopy::Outcome::Alone);
+    QCOMPARE(beside.Start(), SingleCopy::Outcome::Alone);
+    QProcess second;
+    second.setEnvironment(QProcess::systemEnvironment() << QStringLiteral("XDG_CONFIG_HOME=") + one.path());
+    second.start(QStringLiteral(GLIMORA_PROGRAM), QStringList());
+    QVERIFY(second.waitForFinished(30000) && second.exitStatus() == QProcess::NormalExit && second.exitCode() == 0);
+    QTRY_COMPARE(asked.size(), 1);
+    qunsetenv("XDG_RUNTIME_DIR");
 }
 
 QTEST_MAIN(TestApp)

@@ -122,7 +122,7 @@ private slots:
         p.SoundOn = false;  // the refusal beep does not depend on it
         reinterpret_cast<Command>(command)(meter, p, nullptr);
         QCOMPARE(meter.log, log);
-        QCOMPARE(m_sounds.sounds, result ? QList<int>{} : QList<int>{48});
+        QCOMPARE(m_sounds.sounds, result ? QList<int>{} : QList<int>{RecordingSoundSink::Warning});
         QCOMPARE(testing::AnsweredTitles().size(), answer.isEmpty() && unlock ? 0 : 1);
         if (!answer.isEmpty())
             QCOMPARE(question, QStringLiteral("Warning! This operation will delete all the calibration data stored in the Haze "
@@ -158,6 +158,8 @@ private slots:
         QTest::newRow("duty cycle 0") << MeterField::DutyCycle << "0" << 0.0;
         QTest::newRow("duty cycle 300.4 ignored") << MeterField::DutyCycle << "300.4" << -1.0;
         QTest::newRow("duty cycle text counts 0") << MeterField::DutyCycle << "abc" << 0.0;
+        QTest::newRow("duty cycle too large to hold ignored") << MeterField::DutyCycle << QString(400, QLatin1Char('9')) << -1.0;
+        QTest::newRow("intensity 1e999 ignored") << MeterField::Intensity << "1e999" << -1.0;
     }
 
     void typedValuesAcceptOnlyTheirRanges()

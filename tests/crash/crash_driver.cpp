@@ -15,6 +15,7 @@
 // Exit codes: 0 done, 2 usage, 3 a dialog came up, 4 the file did not open, 5 a reading was not
 // written, 6 the settings store was not written.
 #include <QApplication>
+#include <QDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,6 +64,8 @@ int Readings(int argc, char* argv[])
     QObject::connect(&watch, &QTimer::timeout, [] {
         if (QWidget* modal = QApplication::activeModalWidget()) {
             if (auto* save = modal->findChild<QPushButton*>(QStringLiteral("btnSaveToFile"))) return save->click();
+            // The history's store shares the full disk; the crash test reads the store itself.
+            if (modal->windowTitle() == QLatin1String("Measurement Store Error")) return static_cast<QDialog*>(modal)->accept();
             QStringList texts;
             for (auto* label : modal->findChildren<QLabel*>())
                 if (!label->text().isEmpty()) texts << label->text();
@@ -79,7 +82,7 @@ int Readings(int argc, char* argv[])
     window->Load();
     for (int n = 0; round == QLatin1String("listed") && n < 40; ++n) {
         meter->SetNextReading(40 + n, 60, 0.5, 1.75);
-        meter->Emit(12);
+        meter->Emit(VantrelCntl::Event::ReadingReady);
     }
     if (!window->OpenFile(dataPath, QFileInfo::exists(dataPath))) return 4;
     Say("opened");
@@ -87,7 +90,7 @@ int Readings(int argc, char* argv[])
     for (int n = 1; n <= maxReadings; ++n) {
         comment->setText(QStringLiteral("r%1-%2").arg(round).arg(n));
         meter->SetNextReading(40 + (n % 50) * 1.25, 60 + (n % 7), 0.5 + (n % 3) * 0.25, 1.75);
-        meter->Emit(12);
+        meter->Emit(VantrelCntl::Event::ReadingReady);
         // A failed write closes the file, and the title no longer names it.
         if (window->windowTitle() != QStringLiteral("DOI/Haze Meter - ") + dataPath) return 5;
         Say("accepted " + QByteArray::number(n));

@@ -10,6 +10,8 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -23,6 +25,21 @@ namespace {
 const QByteArray kHeader = "DateTime,Specular,DOI,Deg2,Deg15,CalName,CalDtTm,SerNum,Comment,Batch";
 const QStringList kSections = {"Preferences", "Recent Files", "UserComments", "HeaderFont", "DataFont", "Tabs"};
 const QString kPassword = QStringLiteral("Mx;gefk");
+
+// The comments of the readings in the measurement store at path.
+QSet<QString> StoredComments(const QString& path)
+{
+    QSet<QString> comments;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("crash-check"));
+        db.setDatabaseName(path);
+        QSqlQuery q(db);
+        if (db.open() && q.exec(QStringLiteral("SELECT comment_1 FROM readings")))
+            while (q.next()) comments.insert(q.value(0).toString());
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("crash-check"));
+    return comments;
+}
 
 QByteArray ReadAll(const QString& path)
 {
@@ -98,7 +115,8 @@ private slots:
     // The program is killed at random moments while readings stream in: each time, the data file
     // is the previous file plus whole lines, one per accepted reading (and at most one more that
     // was written but not yet reported); no line is torn, none accepted is lost; the settings
-    // file keeps every section and key it held.
+    // file keeps every section and key it held; every line in the data file is in the measurement
+    // store too, but for the last one of the round (the one being recorded when killed).
     void killedWhileReading()
     {
         const QString data = m_dir.filePath(QStringLiteral("stream.csv"));
@@ -122,6 +140,9 @@ private slots:
             const QString report = m_dir.filePath(QStringLiteral("round%1.out").arg(round));
             QProcess driver;
             driver.setStandardOutputFile(report);
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("data")));
+            driver.setProcessEnvironment(env);
             driver.start(QStringLiteral(GLIMORA_CRASH_DRIVER), {QStringLiteral("readings"), data, ini, QString::number(round)});
             QVERIFY2(driver.waitForStarted(10000), qPrintable(driver.errorString()));
             if (!early)
@@ -148,10 +169,13 @@ private slots:
                 const QList<QByteArray> added = now.mid(previous.isEmpty() ? kHeader.size() + 2 : previous.size()).split('\n');
                 const qsizetype count = added.size() - 1;  // split() leaves an empty piece after the last line end
                 QVERIFY2(count >= accepted && count <= accepted + 1, qPrintable(where + QStringLiteral(": %1 lines added").arg(count)));
+                const QSet<QString> stored = StoredComments(m_dir.filePath(QStringLiteral("data/Glimora/measurements.sqlite")));
                 for (qsizetype i = 0; i < count; ++i) {
                     const QRegularExpressionMatch m = line.match(QString::fromUtf8(added.at(i)));
                     QVERIFY2(m.hasMatch() && m.captured(2).toInt() == round && m.captured(3).toLongLong() == i + 1,
                              qPrintable(where + QStringLiteral(": line ") + added.at(i)));
+                    QVERIFY2(i == count - 1 || stored.contains(QStringLiteral("r%1-%2").arg(round).arg(i + 1)),
+                             qPrintable(where + QStringLiteral(": not in the measurement store: ") + added.at(i)));
                 }
             }
             previous = ReadAll(data);

@@ -307,14 +307,17 @@ private slots:
             }, QStringLiteral("File Error"));
         ErrorCatcher errors;
         errors.Expect();
+        qsizetype noticesBeforeLastChange = -1;  // the window updates its commands once the notice is closed
+        QObject::connect(&w.file, &DataFile::FileChanged, [&] { noticesBeforeLastChange = errors.messages.size(); });
         QVERIFY(!w.Open(path, exists));
         QCOMPARE(errors.messages, QStringList{message});
+        QCOMPARE(noticesBeforeLastChange, 1);
         if (!asked.isEmpty()) QCOMPARE(asked, QStringLiteral("Unrecognized file structure.  Continue writing to file?"));
         QVERIFY(!w.file.FileOpen());
         QCOMPARE(w.file.FileName(), QString());
         QCOMPARE(w.title, kBaseTitle);
         QCOMPARE(w.recent.size(), 1);
-        QCOMPARE(m_sounds.sounds, QList<int>{48});
+        QCOMPARE(m_sounds.sounds, QList<int>{RecordingSoundSink::Warning});
         if (content == "none") QVERIFY(!QFileInfo::exists(path));
         else if (content != "dir") QCOMPARE(ReadAll(path), content);
     }

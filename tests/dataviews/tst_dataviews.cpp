@@ -123,9 +123,9 @@ private slots:
         const QDateTime when(QDate(2002, 7, 4), QTime(14, 5, 9));
         QByteArray text = ScanFileText(written, when, QStringLiteral(","));
         if (!from.isEmpty()) {
-            const int at = text.indexOf(from.toLatin1());
+            const int at = text.indexOf(from.toUtf8());
             QVERIFY(at >= 0);
-            text.replace(at, from.size(), to.toLatin1());
+            text.replace(at, from.toUtf8().size(), to.toUtf8());
         }
         ScanData read;
         read.SetPoint(3, 42.0);
@@ -152,7 +152,7 @@ private slots:
         int taken = 0;
         const auto take = [&](double specular, double doi) {
             f.meter->SetNextReading(specular, doi, 1.25, 3.5, QStringLiteral("Std A"), t0.addSecs(taken++));
-            f.meter->Emit(12);
+            f.meter->Emit(VantrelCntl::Event::ReadingReady);
         };
         QVERIFY(!f.Find(QStringLiteral("mnuDataStatistics"))->isEnabled());
         take(1.004, 90.0);
@@ -216,8 +216,14 @@ private slots:
 
         const ScanData scan = SampleScan();
         f.meter->nextScan = scan;
-        testing::AnswerFileDialog(saved, QStringLiteral("Save As"));
-        f.meter->Emit(21);
+        qint64 answered = 0;  // the operator takes a moment to choose the name: the file carries the time of saving
+        testing::WhenModal([&](QWidget* w) {
+            const qint64 shown = QDateTime::currentSecsSinceEpoch();
+            QVERIFY(QTest::qWaitFor([&] { return (answered = QDateTime::currentSecsSinceEpoch()) > shown; }));
+            w->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(saved);
+            static_cast<QDialog*>(w)->accept();
+        }, QStringLiteral("Save As"));
+        f.meter->Emit(VantrelCntl::Event::ScanReady);
         const QList<QPointF> points = window->ProfileSeries()->points();
         QCOMPARE(points.size(), 301);
         QCOMPARE(points.first(), QPointF(-15.0, 0.0));
@@ -256,6 +262,7 @@ private slots:
         QCOMPARE(window->Scan().Point(150), scan.Point(150));
         QVERIFY(window->Chart()->title().endsWith(QStringLiteral("from profile.csv")));
         QCOMPARE(startedIn, f.dir.path());
+        QVERIFY(QDateTime::fromString(window->Chart()->title().section(QLatin1Char(' '), 2, 3), QStringLiteral("MM/dd/yyyy HH:mm:ss")).toSecsSinceEpoch() >= answered);
 
         // The marker under the pointer stays out of the saved image: saved with the marker at two
         // places, the image is the same. Escape closes the window.

@@ -31,9 +31,9 @@ def set_password(d, main):
 
 def menu_keys_in_the_comment_box(d):
     """With the cursor in the comment box, the menu's keys run their commands: Ctrl+U asks for the
-    password of Update Information (Esc does not close that prompt), Del is Delete Selection (with
-    an empty list it does nothing). The comment stays as typed: every line of the morning shows it."""
-    fill(d, MAIN, "User Comments", MORNING_COMMENT)
+    password of Update Information (Esc does not close that prompt); Del, with Delete Selection
+    disabled (the list is empty), edits the text. Every line of the morning shows the comment."""
+    fill(d, MAIN, "User Comments", "x" + MORNING_COMMENT)
     d.keys(MAIN, "ctrl+u")
     d.window("Enter Password")
     d.keys("Enter Password", "Escape")

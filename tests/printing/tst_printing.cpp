@@ -18,6 +18,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextEdit>
 
 #include <unistd.h>
 
@@ -288,7 +289,7 @@ private slots:
         auto list = MakeList(qMax(rows, 0));
         dlgPrintForm page;
         ComposeReport(page, header, data, tabs, Inputs(rows < 0 ? nullptr : list.get(), averages ? &avg : nullptr, format));
-        QCOMPARE(page.Document()->toPlainText(), text);
+        QCOMPARE(page.TB->document()->toPlainText(), text);
     }
 
     // Labels in the header font, values in the data font; the default stops replace any held.
@@ -307,7 +308,7 @@ private slots:
         const MeterReading avg = Averages(85.346, 60.1, 12, 20.5);
         dlgPrintForm page;
         ComposeReport(page, header, data, tabs, Inputs(list.get(), &avg));
-        const QTextDocument* doc = page.Document();
+        const QTextDocument* doc = page.TB->document();
         for (const char* label : {"DOI/Haze", "Printed:", "Unit Serial", "Area Averaged", "Average DOI:", "Date/Time\tSpecular"})
             QCOMPARE(LookAt(doc, label), QStringLiteral("Courier New 14 bold italic"));
         for (const char* value : {"07/04/2002 14:05:09", "HZ001234", "85.35", "07/04/2002 14:00:09", "panel1"})

@@ -5,20 +5,20 @@
 #include "readings/Summary.h"
 
 namespace {
-MeterReading Make(double s, double d, double h2, double h15, const QString& cal = QStringLiteral("Std A"))
+MeterReading Make(double s, double d, double h2, double h15, const QString& cal = QStringLiteral("Std A"), int second = 9)
 {
     MeterReading r;
     r.Valid = true;
-    r.TimeStamp = QDateTime(QDate(2002, 7, 4), QTime(14, 5, 9));
+    r.TimeStamp = QDateTime(QDate(2002, 7, 4), QTime(14, 5, second));
     r.SetValues(s, d, h2, h15);
     r.SetCalStd(cal);
     return r;
 }
-Reading Row(const QString& time, const QString& specular)
+QStringList Row(const ReadingsModel& model, int position)
 {
-    Reading r;
-    r.Cells = {time, specular, QStringLiteral("90.00"), QStringLiteral("1.00"), QStringLiteral("3.00"), QStringLiteral("Std A"), QString()};
-    return r;
+    QStringList cells;
+    for (int c = 0; c < ReadingsModel::ColumnCount; ++c) cells << model.Text(position, c);
+    return cells;
 }
 QStringList Column(const ReadingsModel& model, int column)
 {
@@ -35,14 +35,14 @@ private slots:
     {
         ReadingsModel model;
         // Start-up order: Date/Time, newest first.
-        model.AddRow(Row(QStringLiteral("07/04/2002 14:05:09"), QStringLiteral("85.00")));
-        model.AddRow(Row(QStringLiteral("07/04/2002 14:05:11"), QStringLiteral("100.00")));
-        model.AddRow(Row(QStringLiteral("07/04/2002 14:05:10"), QStringLiteral("9.00")));
+        model.AddReading(Make(85, 90, 1, 3, QStringLiteral("Std A"), 9), 2, QString());
+        model.AddReading(Make(100, 90, 1, 3, QStringLiteral("Std A"), 11), 2, QString());
+        model.AddReading(Make(9, 90, 1, 3, QStringLiteral("Std A"), 10), 2, QString());
         QCOMPARE(Column(model, 0), QStringList({"07/04/2002 14:05:11", "07/04/2002 14:05:10", "07/04/2002 14:05:09"}));
 
         model.HeaderClicked(2);  // Specular ascending, compared as text
         QCOMPARE(model.SortOrder(), Qt::AscendingOrder);
-        QCOMPARE(model.AddRow(Row(QStringLiteral("07/04/2002 14:05:12"), QStringLiteral("50.00"))), 1);
+        QCOMPARE(model.AddReading(Make(50, 90, 1, 3, QStringLiteral("Std A"), 12), 2, QString()), 1);
         QCOMPARE(Column(model, 1), QStringList({"100.00", "50.00", "85.00", "9.00"}));
         model.HeaderClicked(2);
         QCOMPARE(model.SortOrder(), Qt::DescendingOrder);
@@ -56,7 +56,38 @@ private slots:
         QCOMPARE(model.RowCount(), 0);
         QCOMPARE(model.SortKey(), 0);
         QCOMPARE(model.SortOrder(), Qt::DescendingOrder);
-        QCOMPARE(model.LastClickedColumn(), 3);
+        model.HeaderClicked(3);
+        QCOMPARE(model.SortOrder(), Qt::DescendingOrder);
+    }
+
+    // Every column sorts as its texts compare, letter case aside, equal texts in the order taken:
+    // signs, points, long numbers, cal standards and comments alike.
+    void everyColumnSortsAsItsTexts()
+    {
+        ReadingsModel model;
+        const QList<double> values = {85, -1.5, 100, 9.999, 1e20, 0.5, -0.001, -12, 85, 1234567.891};
+        const QStringList cals = {"Std A", "std a", "Std B", "", "Std A"};
+        const QStringList comments = {"b", "A", "a", "", "panel 10", "panel 9"};
+        QList<QStringList> taken;  // each row's texts, in the order taken
+        for (int i = 0; i < values.size(); ++i) {
+            model.AddReading(Make(values[i], values[(i + 3) % values.size()], -values[i], i, cals[i % cals.size()], 59 - i),
+                             i % 4, comments[i % comments.size()]);
+            for (int r = 0; r < model.RowCount(); ++r)
+                if (model.Text(r, 0).endsWith(QString::number(59 - i))) taken << Row(model, r);
+        }
+        for (int column = 0; column < ReadingsModel::ColumnCount; ++column) {
+            for (const bool descending : {false, true}) {
+                QList<QStringList> expected = taken;
+                std::stable_sort(expected.begin(), expected.end(), [&](const QStringList& a, const QStringList& b) {
+                    const int c = a[column].compare(b[column], Qt::CaseInsensitive);
+                    return descending ? c > 0 : c < 0;
+                });
+                model.SortBy(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+                QList<QStringList> shown;
+                for (int r = 0; r < model.RowCount(); ++r) shown << Row(model, r);
+                QCOMPARE(shown, expected);
+            }
+        }
     }
 
     void deleteSelectionKeepsAveragesConsistent()

@@ -15,6 +15,8 @@
 #include "vantrel/AccessCode.h"
 
 using namespace simulator;
+using Event = VantrelCntl::Event;
+using State = VantrelCntl::State;
 Q_DECLARE_METATYPE(simulator::Key)
 
 namespace {
@@ -56,7 +58,7 @@ class TestSimulator : public QObject {
     static bool link(SimulatedMeter& m)
     {
         m.SetConnected(true);
-        return QTest::qWaitFor([&] { return m.ConnectState() != 1; }) && QTest::qWaitFor([&] { return !m.Busy() && m.MeterState() != 0; });
+        return QTest::qWaitFor([&] { return m.ConnectState() != VantrelCntl::Connecting; }) && QTest::qWaitFor([&] { return !m.Busy() && m.MeterState() != State::GettingParameters; });
     }
     static MeterReading read(SimulatedMeter& m)
     {
@@ -161,10 +163,10 @@ private slots:
         QTest::addColumn<QString>("startsWith");   // a switch of [Instrument] set to false
         QTest::addColumn<int>("halfway");          // 0 nothing, 1 cable pulled, 2 switched off
         QTest::addColumn<QList<int>>("events");
-        QTest::newRow("undisturbed") << QString() << 0 << QList<int>{2, 1, 10};
-        QTest::newRow("switched off") << QStringLiteral("PoweredOn") << 0 << QList<int>{2};
-        QTest::newRow("cable pulled halfway") << QString() << 1 << QList<int>{2};
-        QTest::newRow("switched off halfway") << QString() << 2 << QList<int>{2};
+        QTest::newRow("undisturbed") << QString() << 0 << QList<int>{Event::LinkChanged, Event::StateChanged, Event::Idle};
+        QTest::newRow("switched off") << QStringLiteral("PoweredOn") << 0 << QList<int>{Event::LinkChanged};
+        QTest::newRow("cable pulled halfway") << QString() << 1 << QList<int>{Event::LinkChanged};
+        QTest::newRow("switched off halfway") << QString() << 2 << QList<int>{Event::LinkChanged};
     }
     void handshakeEndsOnItsOwn()
     {
@@ -190,10 +192,10 @@ private slots:
         QVERIFY(link(*m));
         m_codes.clear();
         m->TurnOff();
-        QVERIFY(m->MeterState() == 2 && m->Connected() && !m->TakeReading() && !m->Scan(true));
+        QVERIFY(m->MeterState() == State::Off && m->Connected() && !m->TakeReading() && !m->Scan(true));
         m->Cancel();
-        QTRY_VERIFY(m->MeterState() == 1 && !m->Busy());
-        QCOMPARE(m_codes, (QList<int>{3, 1, 10}));
+        QTRY_VERIFY(m->MeterState() == State::Waiting && !m->Busy());
+        QCOMPARE(m_codes, (QList<int>{Event::SwitchedOff, Event::StateChanged, Event::Idle}));
 
         m_codes.clear();
         QVERIFY(m->TakeReading());
@@ -208,7 +210,7 @@ private slots:
         QVERIFY(!m->Busy());
         m->SetEnableButton(true);
         m->PressMeasureButton();
-        QTRY_COMPARE(m_codes, (QList<int>{9, 10, 9, 10, 9, 12, 10}));
+        QTRY_COMPARE(m_codes, (QList<int>{Event::Busy, Event::Idle, Event::Busy, Event::Idle, Event::Busy, Event::ReadingReady, Event::Idle}));
         QVERIFY(Fetch(*m).Valid);
     }
 
@@ -255,21 +257,21 @@ private slots:
         auto m = make();
         QVERIFY(link(*m));
         m->SetBatteryPercent(15);
-        QVERIFY(m->BatteryState() == 2 && !m_codes.contains(6));
+        QVERIFY(m->BatteryState() == VantrelCntl::Battery::Ok && !m_codes.contains(Event::Warning));
         m->SetBatteryPercent(14);
         m->SetBatteryPercent(12);
-        QVERIFY(m->BatteryState() == 1 && m_codes.count(6) == 1);
+        QVERIFY(m->BatteryState() == VantrelCntl::Battery::Low && m_codes.count(Event::Warning) == 1);
         const MeterReading r = read(*m);
         QVERIFY(r.Valid);
         QCOMPARE(r.Message(), QStringLiteral("Battery low"));
         m->SetBatteryPercent(50);
         m->SetBatteryPercent(10);
-        QCOMPARE(m_codes.count(6), 2);
+        QCOMPARE(m_codes.count(Event::Warning), 2);
 
         m->SetBatteryPercent(0);
-        QCOMPARE(m->MeterState(), 2);
+        QCOMPARE(m->MeterState(), State::Off);
         m->PressPowerButton();
-        QCOMPARE(m->MeterState(), 2);
+        QCOMPARE(m->MeterState(), State::Off);
     }
 
     // Two meters with an auto power-off of one and two seconds: the first, kept alive, is still on
@@ -285,7 +287,7 @@ private slots:
         auto idle = make(idlePath);
         QVERIFY(link(*idle));
         QTRY_COMPARE_WITH_TIMEOUT(idle->MeterState(), 2, 5000);
-        QCOMPARE(kept->MeterState(), 1);
+        QCOMPARE(kept->MeterState(), State::Waiting);
         kept->SetKeepAlive(false);
         QTRY_COMPARE_WITH_TIMEOUT(kept->MeterState(), 2, 5000);
     }
