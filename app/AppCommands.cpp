@@ -178,7 +178,7 @@ void GlimoraApp::AboutCommand()
 void GlimoraApp::ScanProfileCommand()
 {
     if (!m_scanProfile) {
-        m_scanProfile = new ScanProfileWindow([this] { return support::DigitsOfFormat(NumberFormat); }, this);
+        m_scanProfile = new ScanProfileWindow([this] { return support::DigitsOfFormat(NumberFormat); }, *m_store, this);
         if (LastScan && LastScan->HasData) m_scanProfile->ShowScan(*LastScan, m_lastScanTime);
     }
     m_scanProfile->show();
@@ -189,10 +189,14 @@ void GlimoraApp::ScanProfileCommand()
 void GlimoraApp::StatisticsCommand()
 {
     if (!m_statistics)
-        m_statistics = new ReadingStatisticsWindow(*m_readings, [this] { return support::DigitsOfFormat(NumberFormat); }, this);
+        m_statistics =
+            new ReadingStatisticsWindow(*m_readings, [this] { return support::DigitsOfFormat(NumberFormat); }, *m_store, this);
     m_statistics->show();
     m_statistics->raise();
     m_statistics->activateWindow();
 }
 
-GlimoraApp::~GlimoraApp() = default;
+GlimoraApp::~GlimoraApp()
+{
+    CloseOwnWindows();
+}

@@ -25,6 +25,7 @@
 #include "datafile/DataFile.h"
 #include "datafile/DataFileDialog.h"
 #include "datafile/RecentFiles.h"
+#include "dialogs/WindowRules.h"
 #include "help/HTMLHelp.h"
 #include "meter/ScanFile.h"
 #include "printing/DataReport.h"
@@ -178,6 +179,9 @@ void GlimoraApp::CreateMenus()
            &GlimoraApp::UpdateInformationCommand);
     separator(mnuMeter, "mnuMeterBar1");
     action(mnuMeter, mnuMeterConnection, "mnuMeterConnection", "C&onnection...", {}, &GlimoraApp::MeterConnectionCommand);
+    action(mnuMeter, mnuMeterShowWindow, "mnuMeterShowWindow", "Show Meter &Window", {}, &GlimoraApp::ShowMeterWindowCommand);
+    mnuMeterShowWindow->setToolTip(QStringLiteral("Shows the meter's own window, such as the simulated instrument's front panel"));
+    mnuMeterShowWindow->setEnabled(false);
 
     mnuCalibration = menuBar()->addMenu(QStringLiteral("&Calibration"));
     mnuCalibration->setObjectName(QStringLiteral("mnuCalibration"));
@@ -297,8 +301,8 @@ void GlimoraApp::UpdateCommands()
     mnuFileClose->setEnabled(fileOpen);
     mnuFilePrint->setEnabled(hasRows);
     mnuMeterCancel->setEnabled(linked);
-    // Another meter control can be chosen whenever the meter is not at work.
-    mnuMeterConnection->setEnabled(!linked || !m_status->MeterBusy());
+    // Another meter control can be chosen whenever the meter is not at work (switched off included).
+    mnuMeterConnection->setEnabled(!linked || !m_status->MeterOn() || !m_status->MeterBusy());
     for (QAction* a : {mnuMeterTurnOff, mnuMeterUpdateInfo, mnuCalibrationCalibrate, mnuCalibrationAdvancedCorrection,
                        mnuCalibrationClear, mnuCalibrateChangeSettings, mnuDataTakeReading, mnuDataScanData, mnuDataNormalize,
                        mnuDataSetParameters})
@@ -461,7 +465,7 @@ void GlimoraApp::DoSaveScan()
         m_lastScanTime = QDateTime::currentDateTime();
         RecordScanInHistory(*LastScan, m_lastScanTime);
         if (m_scanProfile) m_scanProfile->ShowScan(*LastScan, m_lastScanTime);
-        const QString path = ChooseScanFile(this);
+        const QString path = ChooseScanFile(this, m_store.get());
         if (path.isEmpty()) return;
         // The file carries the time it was saved, however long the operator took to choose it.
         WriteScanFile(path, *LastScan, QDateTime::currentDateTime());
@@ -484,14 +488,14 @@ GlimoraApp::GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStor
     CreateToolbar();
     m_recent = std::make_unique<RecentFiles>(*m_store, mnuFile);
     connect(m_recent.get(), &RecentFiles::Opened, this, [this](const QString& path) { OpenFile(path, true); });
-    m_dataPrompts = std::make_unique<DataFileDialogs>(this);
+    m_dataPrompts = std::make_unique<DataFileDialogs>(this, m_store.get());
     m_dataFile = std::make_unique<DataFile>(*m_dataPrompts, *m_readings, CurrentReading);
     connect(m_dataFile.get(), &DataFile::FileChanged, this, &GlimoraApp::DataFileChanged);
     connect(m_dataFile.get(), &DataFile::Forgotten, this, &GlimoraApp::ResetTitle);
     connect(m_dataFile.get(), &DataFile::Opened, m_recent.get(), &RecentFiles::AddRecentFile);
     connect(m_dataFile.get(), &DataFile::ListToBeCleared, this, &GlimoraApp::ClearReadings);
     ProgramFolder = QCoreApplication::applicationDirPath();
-    m_help = std::make_unique<HTMLHelp>(this, ProgramFolder);
+    m_help = std::make_unique<HTMLHelp>(this, ProgramFolder, m_store.get());
 
     m_headerFont = std::make_unique<FontClass>();
     m_dataFont = std::make_unique<FontClass>();
@@ -532,6 +536,7 @@ void GlimoraApp::Load()
         box.exec();
     });
     m_recent->LoadRecentFiles();
+    FindMeterWindow();
     // Every run starts with empty comment texts under the stored headers.
     m_comments->ClearCommentTexts();
     m_comments->LoadCommentHeaders();
@@ -547,6 +552,7 @@ void GlimoraApp::Load()
     // yet linked; it handles its events (and the meter's) as usual, and Exit works. The rest of
     // start-up runs when the link reports that the handshake has ended.
     UpdateCommands();
+    FitIntoScreen(this);
     show();
     m_link->Open();
 }
@@ -572,6 +578,8 @@ void GlimoraApp::Unload()
     if (!m_link->IsOpen()) return;
     // The data file is closed before anything else is saved.
     CloseFile();
+    // The data views and the help window close with the main window, keeping their places.
+    CloseOwnWindows();
     // Cal standard and keep-alive changed on the meter side outlive the run; a meter that was
     // never handed the preferences has nothing to give back.
     m_link->ReadBack();
@@ -582,6 +590,12 @@ void GlimoraApp::Unload()
     m_store->Sync();
     // The link is closed last.
     m_link->Close();
+}
+
+void GlimoraApp::CloseOwnWindows()
+{
+    for (QWidget* w : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (w->isWindow() && w->isVisible()) w->close();
 }
 
 void GlimoraApp::closeEvent(QCloseEvent* event)

@@ -73,6 +73,9 @@ private:
     void FreshLink();
     // Closing the window: data file, preferences, fonts and tab stops saved, the link closed last.
     void Unload();
+    // Closes the windows this one owns (the data views, the help window) while the store that
+    // keeps their places is there.
+    void CloseOwnWindows();
 
     // A finished scan: fetched and saved as a scan file.
     void DoSaveScan();
@@ -120,6 +123,7 @@ private:
             *mnuFilePropRestore = nullptr, *mnuFilePassword = nullptr, *mnuFilePrint = nullptr, *mnuFileExit = nullptr;
     QAction *mnuMeterCancel = nullptr, *mnuMeterTurnOff = nullptr, *mnuMeterUpdateInfo = nullptr;
     QAction* mnuMeterConnection = nullptr;
+    QAction* mnuMeterShowWindow = nullptr;
     QAction *mnuCalibrationCalibrate = nullptr, *mnuCalibrationAdvancedCorrection = nullptr, *mnuCalibrationClear = nullptr,
             *mnuCalibrateChangeSettings = nullptr;
     QAction *mnuDataTakeReading = nullptr, *mnuDataClearReadings = nullptr, *mnuDataDelete = nullptr,
@@ -161,6 +165,10 @@ private:
     void ChangeMeterSettingsCommand();
     void SetParametersCommand();
     void MeterConnectionCommand();
+    // Meter > Show Meter Window: the meter control's own window, also after the operator closed
+    // it; offered when the control in use has one (FindMeterWindow).
+    void ShowMeterWindowCommand();
+    void FindMeterWindow();
     void HelpContentsCommand();
     void HelpSearchCommand();
     void HelpContactCommand();

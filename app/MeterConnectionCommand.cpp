@@ -44,4 +44,27 @@ void GlimoraApp::MeterConnectionCommand()
     });
     if (!changed) return;
     if (MeterControlPlugin* plugin = loader.Plugin(dialog.mName)) plugin->ShowWindows(slot->Control(), this);
+    FindMeterWindow();
+}
+
+namespace {
+// The plug-in of the meter control in use, by the name in the settings.
+MeterControlPlugin* PluginInUse(MeterControlLoader& loader, const support::SettingsStore& store)
+{
+    return loader.Plugin(store.GetSetting(QStringLiteral("MeterControl"), QStringLiteral("Name"), QStringLiteral("Simulated")));
+}
+}  // namespace
+
+void GlimoraApp::FindMeterWindow()
+{
+    MeterControlLoader loader;
+    const MeterControlPlugin* plugin = PluginInUse(loader, *m_store);
+    mnuMeterShowWindow->setEnabled(plugin && plugin->HasWindows() && qobject_cast<MeterSlot*>(VC));
+}
+
+void GlimoraApp::ShowMeterWindowCommand()
+{
+    MeterControlLoader loader;
+    auto* slot = qobject_cast<MeterSlot*>(VC);
+    if (MeterControlPlugin* plugin = PluginInUse(loader, *m_store); plugin && slot) plugin->OpenWindows(slot->Control(), this);
 }

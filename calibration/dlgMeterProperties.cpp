@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "calibration/TypedNumber.h"
+#include "dialogs/WindowRules.h"
 #include "support/Numbers.h"
 
 namespace {
@@ -94,6 +95,7 @@ dlgMeterProperties::dlgMeterProperties(QWidget* parent)
     setTabOrder(edDOIDistortion, edSerialNumber);
     setTabOrder(edSerialNumber, ForceDefaults);
     setTabOrder(ForceDefaults, edBlackLevel);
+    OpenOnFirstControl(btnOK);
 
     connect(ForceDefaults, &QPushButton::clicked, this, &dlgMeterProperties::SetDefaults);
     connect(btnOK, &QPushButton::clicked, this, &dlgMeterProperties::Accept);

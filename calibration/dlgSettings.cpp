@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "calibration/TypedNumber.h"
+#include "dialogs/WindowRules.h"
 
 dlgSettings::dlgSettings(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
@@ -63,6 +64,7 @@ dlgSettings::dlgSettings(QWidget* parent)
     setTabOrder(btnOK, btnCancel);
     setTabOrder(btnCancel, edCenter);
     setTabOrder(edCenter, edDutyCycle);
+    OpenOnFirstControl(btnOK);
 
     connect(btnOK, &QPushButton::clicked, this, &dlgSettings::Accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);

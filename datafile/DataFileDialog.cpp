@@ -9,6 +9,7 @@
 #include "datafile/dlgOldDataToNew.h"
 #include "dialogs/dlgError.h"
 #include "dialogs/dlgYesNo.h"
+#include "support/Folders.h"
 
 namespace datafile {
 
@@ -81,10 +82,13 @@ std::unique_ptr<QFileDialog> MakeDataFileDialog(QWidget* parent, bool forNew, co
 QString DataFileDialogs::ChooseFile(bool forNew)
 {
     std::unique_ptr<QFileDialog> dialog = datafile::MakeDataFileDialog(m_parent, forNew, m_lastFilter);
+    if (m_store) dialog->setDirectory(support::LastFolder(*m_store, support::DataFilesFolder));
     if (dialog->exec() != QDialog::Accepted) return QString();
     m_lastFilter = dialog->selectedNameFilter();
     const QStringList files = dialog->selectedFiles();
-    return files.isEmpty() ? QString() : files.first();
+    if (files.isEmpty()) return QString();
+    if (m_store) support::RememberFolder(*m_store, support::DataFilesFolder, files.first());
+    return files.first();
 }
 
 int16_t DataFileDialogs::AskDataHandling()

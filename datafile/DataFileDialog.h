@@ -9,6 +9,10 @@
 
 #include "datafile/DataFilePrompts.h"
 
+namespace support {
+class SettingsStore;
+}
+
 namespace datafile {
 
 // The filter text of both dialogs: description and pattern pairs between bars.
@@ -27,7 +31,8 @@ std::unique_ptr<QFileDialog> MakeDataFileDialog(QWidget* parent, bool forNew, co
 // remembered for the next File > Open for as long as this object lives.
 class DataFileDialogs : public DataFilePrompts {
 public:
-    explicit DataFileDialogs(QWidget* parent) : m_parent(parent) {}
+    // With a store, the file dialogs start in the folder of the last data file chosen, kept there.
+    explicit DataFileDialogs(QWidget* parent, support::SettingsStore* store = nullptr) : m_parent(parent), m_store(store) {}
 
     QString ChooseFile(bool forNew) override;
     int16_t AskDataHandling() override;
@@ -36,5 +41,6 @@ public:
 
 private:
     QPointer<QWidget> m_parent;
+    support::SettingsStore* m_store;
     QString m_lastFilter;
 };

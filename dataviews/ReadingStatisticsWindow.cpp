@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dialogs/WindowRules.h"
 #include "readings/ReadingsModel.h"
 
 const std::array<QString, ReadingStatisticsWindow::ValueCount>& ReadingStatisticsWindow::RowTitles()
@@ -20,7 +21,8 @@ const std::array<QString, ReadingStatisticsWindow::ValueCount>& ReadingStatistic
     return titles;
 }
 
-ReadingStatisticsWindow::ReadingStatisticsWindow(const ReadingsModel& readings, std::function<int()> digits, QWidget* parent)
+ReadingStatisticsWindow::ReadingStatisticsWindow(const ReadingsModel& readings, std::function<int()> digits,
+                                                 support::SettingsStore& store, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_readings(readings)
     , m_digits(std::move(digits))
@@ -79,6 +81,8 @@ ReadingStatisticsWindow::ReadingStatisticsWindow(const ReadingsModel& readings, 
     layout->addWidget(m_table);
     layout->addWidget(m_trendView, 1);
     resize(640, 460);
+    KeepWindowPlace(this, store, QStringLiteral("ReadingStatistics"));
+    CloseOnEscape(this);
 
     m_trendTimer.setSingleShot(true);
     m_trendTimer.setInterval(50);
@@ -165,7 +169,14 @@ void ReadingStatisticsWindow::ShowTrend()
     const std::vector<QPointF> points = trend.Points();
     m_trendSeries->replace(QList<QPointF>(points.begin(), points.end()));
     m_trendSeries->setName(name);
-    TrendChart()->setTitle(QStringLiteral("%1 in the order taken").arg(name));
+    // A trend needs two readings: with fewer the chart says so instead of drawing empty axes.
+    const bool trendShown = trend.Count() >= 2;
+    m_trendX->setVisible(trendShown);
+    m_trendY->setVisible(trendShown);
+    if (trendShown) TrendChart()->setTitle(QStringLiteral("%1 in the order taken").arg(name));
+    else if (trend.Count() == 1)
+        TrendChart()->setTitle(QStringLiteral("%1: one reading so far; the trend shows from the second reading on").arg(name));
+    else TrendChart()->setTitle(QStringLiteral("%1: no readings in the list").arg(name));
     m_trendY->setTitleText(name);
     m_trendY->setLabelFormat(QStringLiteral("%.%1f").arg(m_digits()));
     // Whole reading numbers on the x axis, at a step of 1, 2 or 5 times a power of ten.
@@ -184,7 +195,7 @@ void ReadingStatisticsWindow::ShowTrend()
         m_trendY->setRange(stats.Min() - pad, stats.Max() + pad);
         m_trendY->applyNiceNumbers();
     }
-    m_trendView->setAccessibleName(QStringLiteral("Trend of %1").arg(name));
+    m_trendView->setAccessibleName(trendShown ? QStringLiteral("Trend of %1").arg(name) : TrendChart()->title());
     m_trendView->setAccessibleDescription(QStringLiteral("%1 against %2, %3 readings")
                                               .arg(m_trendY->titleText(), m_trendX->titleText())
                                               .arg(trend.Count()));

@@ -16,6 +16,9 @@ class QLineSeries;
 class QTableWidget;
 class QValueAxis;
 class ReadingsModel;
+namespace support {
+class SettingsStore;
+}
 
 class ReadingStatisticsWindow : public QWidget {
     Q_OBJECT
@@ -23,8 +26,9 @@ public:
     static constexpr int ValueCount = 4;
     static const std::array<QString, ValueCount>& RowTitles();
 
-    // `digits` gives the decimals of the number format in force.
-    ReadingStatisticsWindow(const ReadingsModel& readings, std::function<int()> digits, QWidget* parent = nullptr);
+    // `digits` gives the decimals of the number format in force; the store keeps the window's place.
+    ReadingStatisticsWindow(const ReadingsModel& readings, std::function<int()> digits, support::SettingsStore& store,
+                            QWidget* parent = nullptr);
 
     // Rewrites every cell and the trend's value axis in the number format in force.
     void RefreshNumberFormat();

@@ -20,7 +20,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "dialogs/WindowRules.h"
 #include "meter/ScanFile.h"
+#include "support/Folders.h"
 #include "support/Numbers.h"
 
 namespace {
@@ -51,9 +53,10 @@ int ScanProfileWindow::IndexNearest(double angle)
     return static_cast<int>(std::clamp<long>(index, 0, ScanData::PointCount - 1));
 }
 
-ScanProfileWindow::ScanProfileWindow(std::function<int()> digits, QWidget* parent)
+ScanProfileWindow::ScanProfileWindow(std::function<int()> digits, support::SettingsStore& store, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_digits(std::move(digits))
+    , m_store(store)
 {
     setObjectName(QStringLiteral("ScanProfile"));
     setWindowTitle(QStringLiteral("Scan Profile"));
@@ -113,6 +116,8 @@ ScanProfileWindow::ScanProfileWindow(std::function<int()> digits, QWidget* paren
     layout->addWidget(m_view, 1);
     layout->addLayout(controls);
     resize(820, 560);
+    KeepWindowPlace(this, m_store, QStringLiteral("ScanProfile"));
+    CloseOnEscape(this);
     Plot();
 }
 
@@ -184,16 +189,26 @@ void ScanProfileWindow::Plot()
     x->setTickType(QValueAxis::TicksDynamic);
     x->setTickAnchor(0.0);
     x->setTickInterval(5.0);
+    // Both axes write plain decimal numbers, never an exponent: angles whole, intensities in the
+    // number format in force.
     x->setLabelFormat(QStringLiteral("%.0f"));
     double bottom, top;
     QAbstractAxis* y;
     if (logarithmic) {
         auto* axis = new QLogValueAxis(chart);
         axis->setBase(10.0);
-        bottom = std::isfinite(lowPositive) ? lowPositive / 2.0 : 0.1;
-        top = std::max(high * 2.0, bottom * 10.0);
+        // Whole decades from below the smallest positive value (six at most under the top, which
+        // shows the peak, its flanks and the noise floor) to above the largest: a label on every
+        // power of ten, the ends included, with as many decimals as the lowest decade needs.
+        const double lowest = std::isfinite(lowPositive) ? lowPositive : 0.1;
+        const double highDecade = std::ceil(std::log10(std::max(high, lowest)));
+        const double lowDecade = std::clamp(std::floor(std::log10(lowest)), highDecade - 6.0, highDecade - 1.0);
+        // A tenth of a decade more at each end keeps the end labels inside the plot, where the
+        // chart shows them.
+        bottom = std::pow(10.0, lowDecade - 0.1);
+        top = std::pow(10.0, highDecade + 0.1);
         axis->setRange(bottom, top);
-        axis->setLabelFormat(QStringLiteral("%g"));
+        axis->setLabelFormat(QStringLiteral("%.%1f").arg(std::max(digits, static_cast<int>(-std::min(lowDecade, 0.0)))));
         axis->setMinorTickCount(-1);
         axis->setTitleText(kIntensityTitle + QStringLiteral(" (logarithmic)"));
         y = axis;
@@ -278,11 +293,13 @@ void ScanProfileWindow::OpenScanFile()
 {
     QFileDialog dialog(this, QStringLiteral("Open Scan File"));
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setDirectory(support::LastFolder(m_store, support::ScanFilesFolder));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters({QStringLiteral("Scan files (*.csv *.txt)"), QStringLiteral("All Files (*)")});
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString path = dialog.selectedFiles().first();
+    support::RememberFolder(m_store, support::ScanFilesFolder, path);
     ScanData scan;
     QDateTime when;
     QString error;
@@ -303,8 +320,15 @@ void ScanProfileWindow::SaveImage()
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("png"));
     dialog.setNameFilters({QStringLiteral("PNG image (*.png)")});
+    dialog.setDirectory(support::LastFolder(m_store, support::ImagesFolder));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString path = dialog.selectedFiles().first();
-    if (!m_view->grab().save(path, "PNG"))
+    support::RememberFolder(m_store, support::ImagesFolder, path);
+    // The marker that follows the pointer belongs to the screen, not to the saved plot.
+    const QList<QPointF> marker = m_cursor ? m_cursor->points() : QList<QPointF>();
+    if (m_cursor) m_cursor->clear();
+    const QPixmap image = m_view->grab();
+    if (m_cursor) m_cursor->replace(marker);
+    if (!image.save(path, "PNG"))
         QMessageBox::warning(this, QStringLiteral("Save Image"), QStringLiteral("The image could not be written to %1.").arg(path));
 }

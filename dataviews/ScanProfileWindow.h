@@ -16,6 +16,9 @@ class QLineSeries;
 class QPushButton;
 class QRadioButton;
 class QScatterSeries;
+namespace support {
+class SettingsStore;
+}
 
 class ScanProfileWindow : public QWidget {
     Q_OBJECT
@@ -26,8 +29,9 @@ public:
     // The index nearest to an angle, kept within 0 to 300.
     static int IndexNearest(double angle);
 
-    // `digits` gives the decimals of the number format in force.
-    explicit ScanProfileWindow(std::function<int()> digits, QWidget* parent = nullptr);
+    // `digits` gives the decimals of the number format in force; the store keeps the window's
+    // place and the folders of scan files and images.
+    ScanProfileWindow(std::function<int()> digits, support::SettingsStore& store, QWidget* parent = nullptr);
 
     // Shows a scan; `source` names the file it came from, empty for the meter's own scan.
     void ShowScan(const ScanData& scan, const QDateTime& when, const QString& source = QString());
@@ -54,6 +58,7 @@ private:
     void Plot();
 
     std::function<int()> m_digits;
+    support::SettingsStore& m_store;
     ScanData m_scan;
     QDateTime m_when;
     QString m_source;

@@ -8,6 +8,7 @@
 #include <QStyle>
 
 #include "dialogs/Twips.h"
+#include "dialogs/WindowRules.h"
 
 dlgYesNo::dlgYesNo(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
@@ -39,6 +40,7 @@ dlgYesNo::dlgYesNo(QWidget* parent)
     CancelButton->setDefault(true);
     setTabOrder(YesButton, CancelButton);
     setTabOrder(CancelButton, NoButton);
+    OpenOnFirstControl(YesButton);
 
     connect(YesButton, &QPushButton::clicked, this, [this] { Answer(Yes); });
     connect(NoButton, &QPushButton::clicked, this, [this] { Answer(No); });

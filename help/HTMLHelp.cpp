@@ -3,13 +3,15 @@
 #include <QWidget>
 #include <memory>
 
+#include "dialogs/WindowRules.h"
 #include "help/ChmFile.h"
 #include "help/HelpContents.h"
 #include "help/HelpViewer.h"
 
-HTMLHelp::HTMLHelp(QWidget* owner, const QString& programFolder)
+HTMLHelp::HTMLHelp(QWidget* owner, const QString& programFolder, support::SettingsStore* store)
     : m_owner(owner)
     , m_helpFile(HelpFilePath(programFolder))
+    , m_store(store)
 {
 }
 
@@ -35,7 +37,10 @@ void HTMLHelp::Show(const std::function<QString(const ChmFile&)>& pickTopic)
     if (canonical.isEmpty() || canonical.endsWith(QLatin1Char('/'))) return;
 
     HelpViewer* viewer = m_owner->findChild<HelpViewer*>(QString(), Qt::FindDirectChildrenOnly);
-    if (!viewer) viewer = new HelpViewer(m_owner);
+    if (!viewer) {
+        viewer = new HelpViewer(m_owner);
+        if (m_store) KeepWindowPlace(viewer, *m_store, QStringLiteral("Help"));
+    }
     viewer->SetFile(std::move(file));
     viewer->ShowTopic(topic);
     if (viewer->isMinimized())

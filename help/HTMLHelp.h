@@ -11,11 +11,15 @@
 
 class ChmFile;
 class QWidget;
+namespace support {
+class SettingsStore;
+}
 
 class HTMLHelp {
 public:
-    // The help of the program in programFolder, shown in a window owned by owner.
-    HTMLHelp(QWidget* owner, const QString& programFolder);
+    // The help of the program in programFolder, shown in a window owned by owner; the window's
+    // place is kept in the store when one is given (it must live as long as the owner).
+    HTMLHelp(QWidget* owner, const QString& programFolder, support::SettingsStore* store = nullptr);
 
     // The help file of a program folder: the folder followed by "/Glimora_Help.chm".
     static QString HelpFilePath(const QString& programFolder);
@@ -37,4 +41,5 @@ private:
 
     QPointer<QWidget> m_owner;
     QString m_helpFile;
+    support::SettingsStore* m_store = nullptr;
 };

@@ -15,6 +15,7 @@
 #include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
+#include "dialogs/WindowRules.h"
 #include "help/HelpContents.h"
 #include "resources/GlimoraIcon.h"
 
@@ -67,6 +68,8 @@ HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window)
     setWindowTitle(QStringLiteral("Glimora Help"));
     setWindowIcon(GlimoraIcon());
     resize(1000, 680);
+    FitIntoScreen(this);
+    CloseOnEscape(this);
 
     auto makeButton = [this](const QString& objectName, const QString& text, const QString& themeIcon,
                              QStyle::StandardPixmap icon, const QKeySequence& keys, const QString& tip) {

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "dialogs/FileChooser.h"
+#include "support/Folders.h"
 #include "support/Numbers.h"
 #include "vantrel/ScanData.h"
 
@@ -148,13 +149,16 @@ void PrepareScanSaveDialog(QFileDialog& dialog)
     dialog.selectFile(QString());
 }
 
-QString ChooseScanFile(QWidget* parent)
+QString ChooseScanFile(QWidget* parent, support::SettingsStore* store)
 {
     // A name that cannot be written is refused in the dialog, which stays open: the scan is
     // only lost when the operator cancels.
     FileChooser dialog(parent);
     PrepareScanSaveDialog(dialog);
+    if (store) dialog.setDirectory(support::LastFolder(*store, support::ScanFilesFolder));
     if (dialog.exec() != QDialog::Accepted) return {};
     const QStringList files = dialog.selectedFiles();
-    return files.isEmpty() ? QString() : files.first();
+    if (files.isEmpty()) return {};
+    if (store) support::RememberFolder(*store, support::ScanFilesFolder, files.first());
+    return files.first();
 }

@@ -3,6 +3,10 @@
 #include <QDateTime>
 #include <QString>
 
+namespace support {
+class SettingsStore;
+}
+
 class QFileDialog;
 class QWidget;
 class ScanData;
@@ -26,5 +30,6 @@ bool ReadScanFile(const QString& path, ScanData& scan, QDateTime& savedAt, QStri
 // The save dialog: no title, empty name, default extension csv, the three filters with the first
 // selected ("All Files (*.*)" lists every file), confirmation before overwriting.
 void PrepareScanSaveDialog(QFileDialog& dialog);
-// Shows the save dialog; the chosen path, or empty when cancelled.
-QString ChooseScanFile(QWidget* parent);
+// Shows the save dialog, in the folder of the last scan file when a store is given (which then
+// keeps the folder chosen); the chosen path, or empty when cancelled.
+QString ChooseScanFile(QWidget* parent, support::SettingsStore* store = nullptr);

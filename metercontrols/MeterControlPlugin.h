@@ -36,12 +36,18 @@ public:
     // metadata says NeedsPort, and each of the metadata's Settings (its default when the
     // operator gave none or one out of range). Nothing when it cannot be built.
     virtual VantrelCntl* Create(const QMap<QString, QString>& settings, QObject* parent) = 0;
-    // Shows the control's own windows, if it has any, beside the main window.
+    // Shows the control's own windows, if it has any, beside the main window (those the operator
+    // left open at the end of the last run).
     virtual void ShowWindows(VantrelCntl* control, QWidget* beside)
     {
         (void)control;
         (void)beside;
     }
+    // Whether the control has windows of its own (the Meter menu then offers to show them).
+    virtual bool HasWindows() const { return false; }
+    // Shows every window of the control at the operator's request, also one closed before, in
+    // front of the others.
+    virtual void OpenWindows(VantrelCntl* control, QWidget* beside) { ShowWindows(control, beside); }
 };
 
 #define MeterControlPlugin_iid "org.glimora.MeterControl/2"

@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSerialPortInfo>
@@ -209,6 +210,7 @@ void dlgMeterConnection::showEvent(QShowEvent* event)
                 chosen = cboPort->count() - 1;
         }
         if (chosen >= 0) cboPort->setCurrentIndex(chosen);
+        else if (port.isEmpty() && cboPort->count() > 0) cboPort->setCurrentIndex(0);   // the first port listed
         else cboPort->setEditText(port);
 
         txtUnusable->setPlainText(mUnusable.join(QLatin1Char('\n')));
@@ -289,6 +291,12 @@ void dlgMeterConnection::Accept()
     const MeterControlInfo* control = Chosen();
     if (!control) return;
     KeepTyped();
+    if (control->needsPort && m_values.value(QStringLiteral("Port")).trimmed().isEmpty()) {
+        QMessageBox::warning(this, windowTitle(),
+                             QStringLiteral("Choose the serial port the meter is plugged into, or type its path (for example /dev/ttyUSB0)."));
+        cboPort->setFocus();
+        return;
+    }
     mName = control->name;
     mSettings.clear();
     if (control->needsPort) mSettings.insert(QStringLiteral("Port"), m_values.value(QStringLiteral("Port")));

@@ -3,6 +3,7 @@
 #include "printing/RichText.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QComboBox>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPrintDialog>
@@ -20,6 +21,31 @@ constexpr int kClientWidth = 5760 / 15;
 constexpr int kClientHeight = 4170 / 15;
 // A whole-text selection: any text the program produces is shorter.
 constexpr int kAllText = 999999;
+
+// The print dialog offers only what the report honours: the whole report, never a range of
+// pages nor odd or even pages alone. The dialog sets up its choices again when shown and when
+// another printer is chosen; they are taken away after it.
+class ReportPrintDialog : public QPrintDialog {
+public:
+    ReportPrintDialog(QPrinter* printer, QWidget* parent)
+        : QPrintDialog(printer, parent)
+    {
+        if (auto* printers = findChild<QComboBox*>(QStringLiteral("printers")))
+            connect(printers, &QComboBox::currentIndexChanged, this, [this] { HidePageChoices(); }, Qt::QueuedConnection);
+    }
+    void setVisible(bool visible) override
+    {
+        QPrintDialog::setVisible(visible);
+        if (visible) HidePageChoices();
+    }
+
+private:
+    void HidePageChoices()
+    {
+        for (const char* name : {"gbPrintRange", "pageSetLabel", "pageSetCombo"})
+            if (auto* w = findChild<QWidget*>(QLatin1String(name))) w->hide();
+    }
+};
 }  // namespace
 
 dlgPrintForm::dlgPrintForm(QWidget* parent)
@@ -87,7 +113,7 @@ void dlgPrintForm::PrintMe(QWidget* dialogParent)
 
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(QStringLiteral("DOI-Haze Measurements"));
-    QPrintDialog dialog(&printer, dialogParent);
+    ReportPrintDialog dialog(&printer, dialogParent);
     // No print to file, no page range, no selection, no current page.
     dialog.setOptions(QAbstractPrintDialog::PrintShowPageSize | QAbstractPrintDialog::PrintCollateCopies);
     dialog.setPrintRange(QAbstractPrintDialog::AllPages);

@@ -12,6 +12,8 @@ ReadingsView::ReadingsView(ReadingsModel* model, QWidget* parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the list for the next control of the window; the arrow keys move inside it.
+    setTabKeyNavigation(false);
     setAlternatingRowColors(true);
     setShowGrid(true);
     setWordWrap(false);

@@ -7,6 +7,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
+
+#include "dialogs/WindowRules.h"
 
 namespace {
 QCheckBox* MakeCheck(QWidget* parent, const QString& name, const QString& caption, const QString& tip)
@@ -115,10 +118,18 @@ dlgAppProperties::dlgAppProperties(QWidget* parent)
     setTabOrder(rad3Digit, btnCancel);
     setTabOrder(btnCancel, chkButtonEnable);
     setTabOrder(chkButtonEnable, chkConstDC);
+    OpenOnFirstControl(btnOK);
 
-    const QRadioButton* options[] = {rad0Digit, rad1Digit, rad2Digit, rad3Digit};
-    for (int16_t d = 0; d < 4; ++d)
+    QRadioButton* const options[] = {rad0Digit, rad1Digit, rad2Digit, rad3Digit};
+    for (int16_t d = 0; d < 4; ++d) {
         connect(options[d], &QRadioButton::clicked, this, [this, d] { mDigits = d; });
+        // Tab enters the digits group on its chosen option (on every option while none is
+        // chosen); the arrow keys move between the options.
+        connect(options[d], &QRadioButton::toggled, this, [options] {
+            const bool chosen = std::any_of(std::begin(options), std::end(options), [](QRadioButton* o) { return o->isChecked(); });
+            for (QRadioButton* o : options) o->setFocusPolicy(!chosen || o->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+        });
+    }
     connect(btnOK, &QPushButton::clicked, this, &dlgAppProperties::Accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "settings/PasswordKeyFilter.h"
+#include "dialogs/WindowRules.h"
 
 namespace {
 const QString kStarEcho = QStringLiteral("QLineEdit { lineedit-password-character: 42; }");
@@ -109,6 +110,7 @@ dlgPasswordSetup::dlgPasswordSetup(Preferences& prefs, QWidget* parent)
         SetNewSectionEnabled(true);
         Ok->setEnabled(true);
     }
+    OpenOnFirstControl(Ok);
 
     connect(txtCurrentPW, &QLineEdit::textChanged, this, &dlgPasswordSetup::CurrentChanged);
     connect(txtNewPW1, &QLineEdit::textChanged, this, &dlgPasswordSetup::NewChanged);

@@ -130,9 +130,10 @@ MeterFrontPanel::MeterFrontPanel(SimulatedMeter* meter, QWidget* parent)
     mono.setBold(true);
     m_display->setFont(mono);
     const QFontMetrics fm(mono);
-    // Four lines of thirty characters, inside the padding and border of the glass.
-    m_display->setMinimumWidth(fm.horizontalAdvance(QString(30, QLatin1Char('M'))) + 30);
-    m_display->setFixedHeight(fm.lineSpacing() * 4 + 30);
+    // Four lines of thirty characters, inside the padding and border of the glass: the glass keeps
+    // its size whatever the instrument shows (a longer line is cut short on it).
+    m_displayWidth = fm.horizontalAdvance(QString(30, QLatin1Char('M')));
+    m_display->setFixedSize(m_displayWidth + 30, fm.lineSpacing() * 4 + 30);
 
     auto* batteryLabel = new QLabel(QStringLiteral("BATT"), meterCase);
     m_battery = new QProgressBar(meterCase);
@@ -214,7 +215,12 @@ void MeterFrontPanel::Refresh()
     const bool on = present && m_meter->PoweredOn();
     const QString text = m_meter->DisplayText();
 
-    m_display->setText(present ? text : QStringLiteral("No instrument attached"));
+    // Four lines at most, each cut to the glass; the whole text stays in the tooltip.
+    const QFontMetrics fm(m_display->font());
+    QStringList lines = (present ? text : QStringLiteral("No instrument attached")).split(QLatin1Char('\n')).mid(0, 4);
+    for (QString& line : lines) line = fm.elidedText(line, Qt::ElideRight, m_displayWidth);
+    m_display->setText(lines.join(QLatin1Char('\n')));
+    m_display->setToolTip(on ? text : QString());
     m_display->setAccessibleDescription(on ? text : QStringLiteral("Display off"));
     if (m_display->property("dark").toBool() == on) {
         m_display->setProperty("dark", !on);

@@ -205,6 +205,7 @@ void SimulatedMeter::SetCablePlugged(bool plugged)
     m_plugged = plugged;
     m_store.Set(Key::Plugged, plugged);
     if (!plugged) {
+        m_shown = Taken();   // a cable pulled out ends the session: its last reading leaves the display
         if (m_link == Link::Linked) loseLink();
         else emit PanelChanged();
         return;
@@ -444,6 +445,7 @@ void SimulatedMeter::powerOff()
     m_autoOffTimer.stop();
     m_batteryTimer.stop();
     m_flash.clear();
+    m_shown = Taken();   // the display starts blank when the meter is switched on again
     report(Event::SwitchedOff);
 }
 

@@ -44,6 +44,8 @@ public:
     QWidget* FrontPanel();
     // Whether the front panel was left open at the end of the last run (shown by default).
     bool PanelRemembered() const;
+    // Whether the front panel has a place of its own, kept from an earlier run.
+    bool PanelPlaced() const { return !m_store.PanelGeometry().isEmpty(); }
 
     // Operator actions on the instrument itself.
     void PressMeasureButton();

@@ -2,6 +2,7 @@
 #include <QObject>
 #include <QWidget>
 
+#include "dialogs/WindowRules.h"
 #include "metercontrols/MeterControlPlugin.h"
 #include "simulator/SimulatedMeter.h"
 
@@ -19,10 +20,27 @@ public:
     void ShowWindows(VantrelCntl* control, QWidget* beside) override
     {
         auto* meter = qobject_cast<SimulatedMeter*>(control);
-        if (!meter || !meter->PanelRemembered()) return;
+        if (meter && meter->PanelRemembered()) ShowPanel(meter, beside);
+    }
+    bool HasWindows() const override { return true; }
+    void OpenWindows(VantrelCntl* control, QWidget* beside) override
+    {
+        if (auto* meter = qobject_cast<SimulatedMeter*>(control)) ShowPanel(meter, beside);
+    }
+
+private:
+    // The panel where the operator left it, else beside the main window; on the screen either way.
+    static void ShowPanel(SimulatedMeter* meter, QWidget* beside)
+    {
         QWidget* panel = meter->FrontPanel();
-        if (beside) panel->move(beside->frameGeometry().topRight() + QPoint(12, 0));
-        panel->show();
+        panel->adjustSize();
+        if (!panel->isVisible() && !meter->PanelPlaced() && beside)
+            panel->move(beside->frameGeometry().topRight() + QPoint(12, 0));
+        FitIntoScreen(panel);
+        if (panel->isMinimized()) panel->showNormal();
+        else panel->show();
+        panel->raise();
+        panel->activateWindow();
     }
 };
 

@@ -29,24 +29,30 @@
 #include "tests/app/AppFixture.h"
 
 namespace {
-// Every dialog of the program, fresh.
+// Every dialog of the program, fresh, with the control it opens on: the first of its tab order
+// that can take the focus.
 using DialogMaker = QDialog* (*)(Preferences&);
-const std::pair<const char*, DialogMaker> kDialogs[] = {
-    {"dlgOldDataToNew", [](Preferences&) -> QDialog* { return new dlgOldDataToNew; }},
-    {"dlgHeaderText", [](Preferences&) -> QDialog* { return new dlgHeaderText; }},
-    {"dlgAdditionalComments", [](Preferences&) -> QDialog* { return new dlgAdditionalComments; }},
-    {"dlgAppProperties", [](Preferences&) -> QDialog* { return new dlgAppProperties; }},
-    {"dlgPassword", [](Preferences&) -> QDialog* { return new dlgPassword; }},
-    {"dlgPasswordSetup", [](Preferences& prefs) -> QDialog* { return new dlgPasswordSetup(prefs); }},
+struct DialogRow { const char* name; DialogMaker make; const char* firstFocus; };
+const DialogRow kDialogs[] = {
+    {"dlgOldDataToNew", [](Preferences&) -> QDialog* { return new dlgOldDataToNew; }, "Cancel"},
+    {"dlgHeaderText", [](Preferences&) -> QDialog* { return new dlgHeaderText; }, "HdrTxt1TxtBx"},
+    {"dlgAdditionalComments", [](Preferences&) -> QDialog* { return new dlgAdditionalComments; }, "Data2Txt"},
+    {"dlgAppProperties", [](Preferences&) -> QDialog* { return new dlgAppProperties; }, "btnOK"},
+    {"dlgPassword", [](Preferences&) -> QDialog* { return new dlgPassword; }, "edPassword"},
+    {"dlgPasswordSetup", [](Preferences& prefs) -> QDialog* { return new dlgPasswordSetup(prefs); }, "Ok"},
+    {"dlgPasswordSetup with a password", [](Preferences& prefs) -> QDialog* {   // Ok is disabled until it is typed
+         prefs.Password = QStringLiteral("abc");
+         return new dlgPasswordSetup(prefs);
+     }, "txtCurrentPW"},
     {"dlgMeterProperties", [](Preferences&) -> QDialog* {
          auto* d = new dlgMeterProperties;
          d->mAuthority = 2;  // "Defaults" is offered
          return d;
-     }},
-    {"dlgSettings", [](Preferences&) -> QDialog* { return new dlgSettings; }},
-    {"dlgYesNo", [](Preferences&) -> QDialog* { return new dlgYesNo; }},
-    {"dlgError", [](Preferences&) -> QDialog* { return new dlgError; }},
-    {"dlgAboutGlimora", [](Preferences&) -> QDialog* { return new dlgAboutGlimora; }},
+     }, "btnOK"},
+    {"dlgSettings", [](Preferences&) -> QDialog* { return new dlgSettings; }, "btnOK"},
+    {"dlgYesNo", [](Preferences&) -> QDialog* { return new dlgYesNo; }, "YesButton"},
+    {"dlgError", [](Preferences&) -> QDialog* { return new dlgError; }, "OKButton"},
+    {"dlgAboutGlimora", [](Preferences&) -> QDialog* { return new dlgAboutGlimora; }, "cmdOK"},
 };
 
 // Shows the dialog, puts the focus on `target` and presses Enter there; the button that was
@@ -73,6 +79,11 @@ QPushButton* PressEnterOn(QDialog* dialog, QWidget* target)
     return pressed;
 }
 
+QString FocusName()
+{
+    return QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QStringLiteral("nothing");
+}
+
 void ExpectEnabled(const AppFixture& f, std::initializer_list<const char*> names, bool enabled)
 {
     for (const char* name : names) QVERIFY2(f.Find(QLatin1String(name))->isEnabled() == enabled, name);
@@ -96,6 +107,8 @@ private slots:
     void soundsFallBackToTheBell();
     void enterPressesTheFocusedButtonElseTheDefault_data();
     void enterPressesTheFocusedButtonElseTheDefault();
+    void everyDialogOpensOnTheFirstOfItsTabOrder_data() { enterPressesTheFocusedButtonElseTheDefault_data(); }
+    void everyDialogOpensOnTheFirstOfItsTabOrder();
     void yesNoWithoutCancelKeepsCancelAsDefault();
     void damagedSettingsFileIsReported();
     void oneCopyPerSettingsFolder();
@@ -244,6 +257,7 @@ void TestApp::meterAwayAndBack()
     QCOMPARE(f.Panel(4), awayText);
     QCOMPARE(f.Panel(3), QStringLiteral("Battery: ---"));
     QCOMPARE(f.Find(QStringLiteral("mnuMeterCancel"))->isEnabled(), !unplugged);
+    ExpectEnabled(f, {"mnuMeterConnection"}, true);   // the moment another meter may be wanted
     // Ctrl+C in the comment box is Cancel Operation while it is enabled, else it copies.
     auto* box = f.Find<QLineEdit>(QStringLiteral("UserCommentBox"));
     box->setText(QStringLiteral("x"));
@@ -324,6 +338,12 @@ void TestApp::readingTravelsTheWholeRoad()
     QCOMPARE(f.Label("SumSpecular"), QStringLiteral("85.35"));
     QCOMPARE(f.Panel(5), QStringLiteral("512, 37"));
     QCOMPARE(f.sounds.sounds, QList<int>{RecordingSoundSink::Accepted});
+    // The window stands inside the (800 pixels wide) screen; Tab takes the focus out of the list.
+    QVERIFY(f.app->screen()->availableGeometry().contains(f.app->frameGeometry()) && QTest::qWaitForWindowActive(f.app.get()));
+    f.List()->setCurrentIndex(f.Rows()->index(0, 0));
+    f.List()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(f.List(), Qt::Key_Tab);
+    QCOMPARE(FocusName(), QStringLiteral("CommentBtn"));
     QVERIFY(f.Find(QStringLiteral("mnuFilePrint"))->isEnabled());
     // A new Take Reading empties panel 5 first.
     f.Find(QStringLiteral("mnuDataTakeReading"))->trigger();
@@ -450,7 +470,7 @@ void TestApp::soundsFallBackToTheBell()
 void TestApp::enterPressesTheFocusedButtonElseTheDefault_data()
 {
     QTest::addColumn<int>("dialog");
-    for (int i = 0; i < int(std::size(kDialogs)); ++i) QTest::newRow(kDialogs[i].first) << i;
+    for (int i = 0; i < int(std::size(kDialogs)); ++i) QTest::newRow(kDialogs[i].name) << i;
 }
 
 // In every dialog Enter presses the button that has the focus, and the dialog's default button
@@ -461,7 +481,7 @@ void TestApp::enterPressesTheFocusedButtonElseTheDefault()
     RecordingSoundSink sounds;
     support::SetSounds(&sounds);
     Preferences prefs;
-    const auto make = [&] { return std::unique_ptr<QDialog>(kDialogs[dialog].second(prefs)); };
+    const auto make = [&] { return std::unique_ptr<QDialog>(kDialogs[dialog].make(prefs)); };
     QStringList buttons;
     const std::unique_ptr<QDialog> first = make();
     for (QPushButton* b : first->findChildren<QPushButton*>())
@@ -493,6 +513,25 @@ void TestApp::enterPressesTheFocusedButtonElseTheDefault()
         QCOMPARE(PressEnterOn(d.get(), other), expected);
     }
     support::SetSounds(nullptr);
+}
+
+void TestApp::everyDialogOpensOnTheFirstOfItsTabOrder()
+{
+    QFETCH(int, dialog);
+    Preferences prefs;
+    const std::unique_ptr<QDialog> d(kDialogs[dialog].make(prefs));
+    if (auto* properties = qobject_cast<dlgAppProperties*>(d.get())) properties->mDigits = 2;
+    d->show();
+    QVERIFY(QTest::qWaitForWindowActive(d.get()));
+    QCOMPARE(FocusName(), QLatin1String(kDialogs[dialog].firstFocus));
+    // Tab enters the digits group on the chosen option and leaves it with the next Tab.
+    if (auto* sounds = d->findChild<QWidget*>(QStringLiteral("chkSounds"))) {
+        sounds->setFocus(Qt::TabFocusReason);
+        for (const char* next : {"rad2Digit", "btnCancel"}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(FocusName(), QLatin1String(next));
+        }
+    }
 }
 
 // With Cancel hidden, Cancel is still the default: Enter with no button focused answers Cancel.

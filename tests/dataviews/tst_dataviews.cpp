@@ -4,6 +4,11 @@
 #include <QAccessibleTableInterface>
 #include <QChart>
 #include <QChartView>
+#include <QFileDialog>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
+#include <QRadioButton>
+#include <QScreen>
 #include <QImage>
 #include <QLineSeries>
 #include <QLocale>
@@ -154,6 +159,11 @@ private slots:
         f.Find(QStringLiteral("mnuDataStatistics"))->trigger();
         auto* window = f.app->findChild<ReadingStatisticsWindow*>();
         QVERIFY(window && window->isVisible());
+        // Fewer than two readings: the chart says so, with no axes.
+        const auto saysWhy = [&](const char* why) {
+            return window->TrendChart()->title().contains(QLatin1String(why)) && !window->TrendChart()->axes().first()->isVisible();
+        };
+        QVERIFY(saysWhy("one reading"));
         QTableWidget* table = window->Table();
         const auto cell = [&](int r, int c) { return table->item(r, c)->text(); };
         take(1.0046, 91.0);
@@ -181,6 +191,12 @@ private slots:
         QAccessibleInterface* access = QAccessible::queryAccessibleInterface(table);
         QVERIFY(access && access->tableInterface() && access->tableInterface()->cellAt(1, StatMean));
         QCOMPARE(access->tableInterface()->cellAt(1, StatMean)->text(QAccessible::Name), QStringLiteral("DOI Mean: 93.000"));
+        f.Button(QStringLiteral("Clear"))->trigger();
+        QVERIFY(saysWhy("no readings"));
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, Qt::Key_Escape);
+        QVERIFY(!window->isVisible());
     }
 
     // A new scan shows at once against the angle, read out from the keyboard in the number format
@@ -193,6 +209,7 @@ private slots:
         f.Find(QStringLiteral("mnuDataScanProfile"))->trigger();
         auto* window = f.app->findChild<ScanProfileWindow*>();
         QVERIFY(window && window->isVisible() && !window->HasScan());
+        QVERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));   // 820 wide on 800
         auto* save = window->findChild<QPushButton*>(QStringLiteral("cmdSaveImage"));
         auto* open = window->findChild<QPushButton*>(QStringLiteral("cmdOpenScanFile"));
         QVERIFY(!save->isEnabled());
@@ -220,21 +237,47 @@ private slots:
         SetDigits(f, 0);
         QCOMPARE(window->ReadoutText(0.04), QStringLiteral("Angle: 0.0°  Value: 1000."));
 
+        // The logarithmic axis shows a label on every decade, in plain decimals, from the sixth
+        // below the top.
+        window->findChild<QRadioButton*>(QStringLiteral("radLogarithmic"))->click();
+        const auto everyDecadeShown = [&] {
+            QSet<QString> shown;
+            for (QGraphicsItem* item : window->Chart()->scene()->items())
+                if (auto* text = dynamic_cast<QGraphicsTextItem*>(item); text && text->isVisible()) shown << text->toPlainText();
+            return shown.contains(QSet<QString>{"0.01", "0.10", "1.00", "10.00", "100.00", "1000.00", "10000.00"});
+        };
+        QTRY_VERIFY(everyDecadeShown());
+
         ScanData other = scan;
         other.SetPoint(150, 1.0);
         window->ShowScan(other, QDateTime::currentDateTime());
-        testing::AnswerFileDialog(saved, QStringLiteral("Open Scan File"));
+        QString startedIn;   // where the scan was saved
+        testing::WhenModal([&](QWidget* w) {
+            startedIn = static_cast<QFileDialog*>(w)->directory().path();
+            static_cast<QFileDialog*>(w)->selectFile(saved);
+            static_cast<QDialog*>(w)->accept();
+        }, QStringLiteral("Open Scan File"));
         open->click();
         QTRY_COMPARE(testing::PendingModals(), 0);
         QCOMPARE(window->Scan().Point(150), scan.Point(150));
         QVERIFY(window->Chart()->title().endsWith(QStringLiteral("from profile.csv")));
+        QCOMPARE(startedIn, f.dir.path());
         QVERIFY(QDateTime::fromString(window->Chart()->title().section(QLatin1Char(' '), 2, 3), QStringLiteral("MM/dd/yyyy HH:mm:ss")).toSecsSinceEpoch() >= answered);
 
-        const QString image = f.dir.filePath(QStringLiteral("profile"));
-        testing::AnswerFileDialog(image, QStringLiteral("Save Image"));
-        save->click();
-        QTRY_COMPARE(testing::PendingModals(), 0);
-        QVERIFY(!QImage(image + QStringLiteral(".png")).isNull());
+        // The marker under the pointer stays out of the saved image: saved with the marker at two
+        // places, the image is the same. Escape closes the window.
+        QList<QImage> images;
+        for (const QString& name : {f.dir.filePath(QStringLiteral("profile")), f.dir.filePath(QStringLiteral("again"))}) {
+            QTest::keyClick(window->ChartView(), Qt::Key_Right);
+            testing::AnswerFileDialog(name, QStringLiteral("Save Image"));
+            save->click();
+            images << QImage(name + QStringLiteral(".png"));
+        }
+        QVERIFY(!images[0].isNull() && images[0] == images[1]);
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, Qt::Key_Escape);
+        QVERIFY(!window->isVisible());
     }
 };
 

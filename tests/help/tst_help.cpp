@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
@@ -17,6 +18,7 @@
 #include "help/HTMLHelp.h"
 #include "help/HelpContents.h"
 #include "help/HelpViewer.h"
+#include "support/SettingsStore.h"
 
 namespace {
 
@@ -105,12 +107,14 @@ private slots:
     }
 
     // The commands open one viewer at the asked page; a page or context that is not in the file
-    // leaves it where it was; the viewer follows links; closed, it goes and the next command
-    // opens a new one.
+    // leaves it where it was; the viewer follows links; closed with Escape, it goes and the next
+    // command opens a new one, inside the screen where the last one was left.
     void helpCommandsOpenOneViewerAtTheRightPage()
     {
+        QTemporaryDir dir;
+        support::SettingsStore store(dir.filePath(QStringLiteral("Glimora.ini")));
         QWidget owner;
-        HTMLHelp help(&owner, QStringLiteral("/nowhere"));
+        HTMLHelp help(&owner, QStringLiteral("/nowhere"), &store);
         help.SetHelpFile(QFileInfo(kHelpFile).absolutePath());
         help.ShowHelpContents();
         QCOMPARE(Viewers(owner).size(), 1);
@@ -151,10 +155,14 @@ private slots:
             if ((*it)->text(0) == QLatin1String("Printing a Report")) tree->setCurrentItem(*it);
         QCOMPARE(viewer->CurrentTopic(), QStringLiteral("/printing.htm"));
 
-        viewer->close();
+        QVERIFY(viewer->screen()->availableGeometry().contains(viewer->frameGeometry()));
+        viewer->move(0, 20);
+        QVERIFY(QTest::qWaitForWindowActive(viewer));
+        QTest::keyClick(viewer, Qt::Key_Escape);
         QTRY_VERIFY(Viewers(owner).isEmpty());
         help.ShowHelpContext(4);
         QCOMPARE(Viewers(owner).size(), 1);
+        QCOMPARE(Viewers(owner).first()->pos(), QPoint(0, 20));
     }
 
     // The About box shows the program's version as plain numbers.

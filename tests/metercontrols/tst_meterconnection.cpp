@@ -2,6 +2,8 @@
 // Connection... from the simulated instrument over to it without a restart, a meter plugged in
 // after the program started, a cable pulled during a scan, and a meter of another version.
 #include <QAction>
+#include <QApplication>
+#include <QScreen>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QJsonDocument>
@@ -205,8 +207,14 @@ private slots:
                 QVERIFY(d && d->cboControl->currentText() == QStringLiteral("Simulated") && !d->cboPort->isVisible());
                 d->cboControl->setCurrentText(QStringLiteral("Serial"));
                 QVERIFY(d->cboPort->isVisible() && !d->txtUnusable->isVisible());
-                d->cboPort->setEditText(port);
-                testing::Click(d, QStringLiteral("btnOK"));
+                // Without a port the serial meter control is refused with a word; the dialog stays for one.
+                d->cboPort->setEditText(QString());
+                testing::WhenModal([d, &port](QWidget* box) {
+                    static_cast<QDialog*>(box)->accept();
+                    d->cboPort->setEditText(port);
+                    testing::ClickLater(d, QStringLiteral("btnOK"));
+                }, QStringLiteral("Meter Connection"));
+                testing::ClickLater(d, QStringLiteral("btnOK"));
             }, QStringLiteral("Meter Connection"));
             app.findChild<QAction*>(QStringLiteral("mnuMeterConnection"))->trigger();
 
@@ -220,6 +228,27 @@ private slots:
         }
         emulator.kill();
         emulator.waitForFinished();
+    }
+
+    // A front panel the operator closed comes back through the Meter menu, inside the screen.
+    void closedFrontPanelComesBack()
+    {
+        QTemporaryDir dir;
+        auto store = std::make_unique<support::SettingsStore>(dir.filePath(QStringLiteral("Glimora.ini")));
+        store->SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
+        GlimoraApp app(new MeterSlot(MeterControlLoader().Create(QStringLiteral("Simulated"), {}, nullptr)), std::move(store));
+        app.Load();
+        auto* show = app.findChild<QAction*>(QStringLiteral("mnuMeterShowWindow"));
+        QVERIFY(show && show->isEnabled());
+        for (int round = 0; round < 2; ++round) {
+            show->trigger();
+            const QWidgetList windows = QApplication::topLevelWidgets();
+            const auto panel = std::find_if(windows.begin(), windows.end(),
+                                            [](QWidget* w) { return w->objectName() == QLatin1String("frontPanelWindow"); });
+            QVERIFY(panel != windows.end() && (*panel)->isVisible());
+            QVERIFY((*panel)->screen()->availableGeometry().contains((*panel)->frameGeometry()));
+            (*panel)->close();
+        }
     }
 };
 

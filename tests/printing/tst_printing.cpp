@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QPrintDialog>
+#include <QPushButton>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -365,6 +366,10 @@ private slots:
             QVERIFY(dialog);
             offersTooMuch = dialog->testOption(QAbstractPrintDialog::PrintToFile) || dialog->testOption(QAbstractPrintDialog::PrintPageRange)
                 || dialog->testOption(QAbstractPrintDialog::PrintSelection) || dialog->testOption(QAbstractPrintDialog::PrintCurrentPage);
+            for (QPushButton* b : w->findChildren<QPushButton*>())   // all the options shown
+                if (b->text().contains(QStringLiteral("Options"))) b->click();
+            for (const char* pagesOnly : {"gbPrintRange", "pageSetCombo"})   // page ranges, odd or even pages
+                if (auto* choice = w->findChild<QWidget*>(QLatin1String(pagesOnly))) offersTooMuch |= choice->isVisible();
             for (QComboBox* box : w->findChildren<QComboBox*>()) {
                 const int i = box->findText(QStringLiteral("PDF"));
                 if (i >= 0) {

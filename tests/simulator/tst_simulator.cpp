@@ -1,6 +1,8 @@
 // The simulated instrument: its optics as pure functions, its own store, and the instrument
 // driven through the meter control's interface with zero delays and a fixed seed.
+#include <QLayout>
 #include <QSettings>
+#include <QWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -288,6 +290,25 @@ private slots:
         QCOMPARE(kept->MeterState(), State::Waiting);
         kept->SetKeepAlive(false);
         QTRY_COMPARE_WITH_TIMEOUT(kept->MeterState(), 2, 5000);
+    }
+
+    // A message longer than the display is cut to it, the panel keeping its size; the error leaves
+    // the display when the meter is switched off and on, and when its cable is pulled and put back.
+    void displayKeepsItsSizeAndForgetsAnOldError()
+    {
+        auto m = make();
+        m->FrontPanel()->show();
+        const QSize size = m->FrontPanel()->size();
+        QVERIFY(link(*m));
+        m->SetCenter(200);   // "Specular peak outside the measuring window"
+        for (bool unplug : {false, true}) {
+            QVERIFY(!read(*m).Valid && m->DisplayText().contains(QStringLiteral("ERR")));
+            m->FrontPanel()->layout()->activate();
+            QCOMPARE(m->FrontPanel()->size(), size);
+            for (bool back : {false, true}) unplug ? m->SetCablePlugged(back) : m->PressPowerButton();
+            QTRY_VERIFY(m->Connected() && !m->Busy());
+            QVERIFY2(!m->DisplayText().contains(QStringLiteral("ERR")), qPrintable(m->DisplayText()));
+        }
     }
 
     // A seed in the store repeats the run, readings and scans alike, with no chance failure.
