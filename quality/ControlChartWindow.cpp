@@ -351,16 +351,22 @@ void ControlChartWindow::Redraw()
     m_broken->setName(QStringLiteral("Rule broken"));
     m_broken->setColor(Qt::red);
     m_broken->setMarkerSize(9);
+    // Gathered first and handed over at once: a long history breaks the rules at thousands of
+    // points, and each single append would update the chart and the list again.
+    QList<QPointF> marked;
+    QStringList listed;
     for (std::size_t i = 0; i < broken.size(); ++i) {
         if (broken[i].empty()) continue;
-        m_broken->append(static_cast<double>(i + 1), values[i]);
+        marked.append(QPointF(static_cast<double>(i + 1), values[i]));
         QStringList rulesText;
         for (std::size_t r : broken[i]) rulesText << QString::number(r);
-        lstBreaks->addItem(QStringLiteral("Reading %1 (%2) %3: rule %4")
-                               .arg(i + 1)
-                               .arg(support::FormatDateTime(m_points[i].takenAt.toLocalTime()),
-                                    support::FormatValue(values[i], 3), rulesText.join(QStringLiteral(", "))));
+        listed << QStringLiteral("Reading %1 (%2) %3: rule %4")
+                      .arg(i + 1)
+                      .arg(support::FormatDateTime(m_points[i].takenAt.toLocalTime()), support::FormatValue(values[i], 3),
+                           rulesText.join(QStringLiteral(", ")));
     }
+    m_broken->replace(marked);
+    lstBreaks->addItems(listed);
     xChart->addSeries(m_broken);
     Axes(xChart, lastX, low, high);
 

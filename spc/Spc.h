@@ -51,7 +51,7 @@ ImrLimits IndividualsLimits(std::span<const double> baseline);
 // The point reported is the last of its window and is itself on the offending side.
 std::vector<std::size_t> WesternElectricRule(int rule, std::span<const double> values, const ImrLimits& limits);
 
-// Capability against lower and upper specification limits: Cp and Cpk with the within sigma
+// Capability against the lower and upper tolerance limits of a standard: Cp and Cpk with the within sigma
 // (moving ranges), Pp and Ppk with the overall sample standard deviation.
 struct Capability {
     bool valid = false;  // two values or more, a spread above zero, lower < upper
