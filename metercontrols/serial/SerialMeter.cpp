@@ -10,15 +10,6 @@ namespace {
 
 constexpr int kProtocolTries = 3;
 
-template <typename T>
-bool TakeWhole(const QString& field, T& into)
-{
-    const auto v = WholeField(field);
-    if (!v || *v < std::numeric_limits<T>::min() || *v > std::numeric_limits<T>::max()) return false;
-    into = T(*v);
-    return true;
-}
-
 bool TakeReal(const QString& field, double& into)
 {
     const auto v = RealField(field);

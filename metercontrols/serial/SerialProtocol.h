@@ -13,6 +13,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <limits>
 #include <optional>
 #include <span>
 
@@ -115,6 +116,16 @@ std::optional<Status> ParseStatus(const QStringList& fields);
 // Typed field readers: nothing when the field is not exactly a number of that kind.
 std::optional<qint64> WholeField(const QString& field);
 std::optional<double> RealField(const QString& field);
+// A whole-number field into a value of type T: false, and into untouched, when it is not one or
+// does not fit.
+template <typename T>
+bool TakeWhole(const QString& field, T& into)
+{
+    const auto v = WholeField(field);
+    if (!v || *v < std::numeric_limits<T>::min() || *v > std::numeric_limits<T>::max()) return false;
+    into = T(*v);
+    return true;
+}
 // A UTC time stamp as local time; an empty field: an invalid date.
 std::optional<QDateTime> StampField(const QString& field);
 

@@ -23,15 +23,6 @@ const std::array<Setting, 13> kSettings{{
     {Command::ConstDC, &SettingValues::constDC, false},
 }};
 
-template <typename T>
-bool TakeWhole(const QString& field, T& into)
-{
-    const auto v = WholeField(field);
-    if (!v || *v < std::numeric_limits<T>::min() || *v > std::numeric_limits<T>::max()) return false;
-    into = T(*v);
-    return true;
-}
-
 }  // namespace
 
 std::span<const Setting> Settings() { return kSettings; }
