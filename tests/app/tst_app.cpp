@@ -541,7 +541,9 @@ void TestApp::yesNoWithoutCancelKeepsCancelAsDefault()
     question.HideCancel = true;
     bool closedByEnter = false;
     testing::WhenModal([&](QWidget* w) {
-        if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
+        // The dialog's own focus child, not the application's: the latter stays empty until the
+        // window manager has activated the dialog, and the Yes button would then take the key.
+        if (QWidget* focused = w->focusWidget()) focused->clearFocus();
         QTest::keyClick(w, Qt::Key_Return);
         closedByEnter = !w->isVisible();
         if (!closedByEnter) w->close();
