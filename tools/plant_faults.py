@@ -92,7 +92,7 @@ FAIL_LINE = re.compile(r"FAIL!\s+:\s+(\S+?)::(\w+)\(([^)]*)\)")
 FAILED_TEST = re.compile(r"^\s*\d+\s+-\s+(\S+)\s+\(", re.M)
 
 # The program's libraries: every top folder with C++ sources outside these.
-NOT_PROGRAM = {"tests", "fuzz", "bench", "tools", "examples", "docs", "scripts", "resources"}
+NOT_PROGRAM = {"tests", "fuzz", "bench", "tools", "examples", "docs", "scripts", "resources", "cmake"}
 
 
 def run(cmd, cwd, timeout, env=None):
