@@ -20,6 +20,8 @@
 #include <QtCharts/QValueAxis>
 #include <algorithm>
 #include <cmath>
+#include <set>
+#include <utility>
 
 #include "quality/StandardsLibrary.h"
 #include "support/Numbers.h"
@@ -30,6 +32,10 @@ namespace {
 
 // The readings table's column of each parameter (fixed names, never values).
 const char* const kValueColumn[kParameterCount] = {"specular", "doi", "haze2", "haze15"};
+
+// Points a long run is thinned to before it is drawn (see spc::PlotEnvelope): more columns than
+// any plot area has pixels, so the thinned line looks the same as the whole run.
+constexpr std::size_t kPlotColumns = 2048;
 
 const char* const kRuleText[4] = {"Rule 1: one point beyond 3 sigma", "Rule 2: two of three beyond 2 sigma",
                                   "Rule 3: four of five beyond 1 sigma", "Rule 4: eight in a row on one side"};
@@ -321,7 +327,7 @@ void ControlChartWindow::Redraw()
     xs.reserve(static_cast<qsizetype>(values.size()));
     double low = values.empty() ? 0 : *std::min_element(values.begin(), values.end());
     double high = values.empty() ? 1 : *std::max_element(values.begin(), values.end());
-    for (std::size_t i = 0; i < values.size(); ++i) xs.append(QPointF(static_cast<double>(i + 1), values[i]));
+    for (std::size_t i : spc::PlotEnvelope(values, kPlotColumns)) xs.append(QPointF(static_cast<double>(i + 1), values[i]));
     auto* series = new QLineSeries(xChart);
     series->setName(QStringLiteral("Value"));
     series->replace(xs);
@@ -353,11 +359,17 @@ void ControlChartWindow::Redraw()
     m_broken->setMarkerSize(9);
     // Gathered first and handed over at once: a long history breaks the rules at thousands of
     // points, and each single append would update the chart and the list again.
+    // Of the marks that would fall on the same spot of a long chart only the first is drawn;
+    // the list keeps every one.
     QList<QPointF> marked;
     QStringList listed;
+    std::set<std::pair<std::size_t, long>> spots;
+    const double spotHeight = (high - low) / 400;
     for (std::size_t i = 0; i < broken.size(); ++i) {
         if (broken[i].empty()) continue;
-        marked.append(QPointF(static_cast<double>(i + 1), values[i]));
+        const std::size_t column = i * kPlotColumns / broken.size();
+        const long row = spotHeight > 0 ? std::lround((values[i] - low) / spotHeight) : 0;
+        if (spots.insert({column, row}).second) marked.append(QPointF(static_cast<double>(i + 1), values[i]));
         QStringList rulesText;
         for (std::size_t r : broken[i]) rulesText << QString::number(r);
         listed << QStringLiteral("Reading %1 (%2) %3: rule %4")
@@ -375,7 +387,7 @@ void ControlChartWindow::Redraw()
     const std::vector<double> ranges = spc::MovingRanges(values);
     QList<QPointF> mrs;
     mrs.reserve(static_cast<qsizetype>(ranges.size()));
-    for (std::size_t i = 0; i < ranges.size(); ++i) mrs.append(QPointF(static_cast<double>(i + 2), ranges[i]));
+    for (std::size_t i : spc::PlotEnvelope(ranges, kPlotColumns)) mrs.append(QPointF(static_cast<double>(i + 2), ranges[i]));
     auto* mrSeries = new QLineSeries(mrChart);
     mrSeries->setName(QStringLiteral("Range"));
     mrSeries->replace(mrs);

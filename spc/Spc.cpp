@@ -44,6 +44,30 @@ std::vector<double> MovingRanges(std::span<const double> values)
     return ranges;
 }
 
+std::vector<std::size_t> PlotEnvelope(std::span<const double> values, std::size_t columns)
+{
+    std::vector<std::size_t> kept;
+    const std::size_t n = values.size();
+    if (columns == 0 || n <= 4 * columns) {
+        kept.resize(n);
+        for (std::size_t i = 0; i < n; ++i) kept[i] = i;
+        return kept;
+    }
+    kept.reserve(4 * columns);
+    for (std::size_t c = 0; c < columns; ++c) {
+        const std::size_t first = c * n / columns, end = (c + 1) * n / columns;
+        std::size_t low = first, high = first;
+        for (std::size_t i = first + 1; i < end; ++i) {
+            if (values[i] < values[low]) low = i;
+            if (values[i] > values[high]) high = i;
+        }
+        // first <= min(low, high) <= max(low, high) <= end - 1; repeats are dropped.
+        for (std::size_t i : {first, std::min(low, high), std::max(low, high), end - 1})
+            if (kept.empty() || kept.back() != i) kept.push_back(i);
+    }
+    return kept;
+}
+
 ImrLimits IndividualsLimits(std::span<const double> baseline)
 {
     ImrLimits l;

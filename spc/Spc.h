@@ -28,6 +28,13 @@ Summary Summarise(std::span<const double> values);
 // |x[i] - x[i-1]| for i = 1..n-1.
 std::vector<double> MovingRanges(std::span<const double> values);
 
+// The indexes to draw of a run longer than the plot is wide: the run is cut into `columns` slices
+// of equal length and each slice gives its first, lowest, highest and last value, in the order
+// they were taken. A line through those points covers the same pixel columns, from the same
+// lowest to the same highest value, as a line through the whole run. Every index, in order,
+// when the run has no more than four values a column.
+std::vector<std::size_t> PlotEnvelope(std::span<const double> values, std::size_t columns);
+
 // Centre line and three-sigma limits of an individuals (X) chart and its moving range (MR) chart,
 // with sigma estimated as the average moving range over d2.
 struct ImrLimits {

@@ -1,6 +1,8 @@
 // Control-chart and capability arithmetic against published worked examples, and the verdict of
 // a reading against a standard as a table.
 #include <QtTest>
+#include <algorithm>
+#include <span>
 #include <vector>
 
 #include "quality/Verdict.h"
@@ -51,6 +53,52 @@ private slots:
         QCOMPARE(s.max, 90.5);
         QVERIFY(!spc::IndividualsLimits(std::vector<double>{1.0}).valid);
         QVERIFY(!spc::CapabilityOf(std::vector<double>{5, 5, 5}, 0, 10).valid);
+    }
+
+    // A run longer than the plot is drawn through each column's first, lowest, highest and last
+    // value: the line still reaches every extreme, in the order taken, with a few points a column.
+    void plotEnvelope_data()
+    {
+        QTest::addColumn<std::vector<double>>("values");
+        QTest::addColumn<int>("columns");
+        std::vector<double> saw(1000), spike(1000, 5.0), falling(997);
+        for (std::size_t i = 0; i < saw.size(); ++i) saw[i] = static_cast<double>(i % 37);
+        spike[503] = 90;
+        spike[504] = -90;
+        for (std::size_t i = 0; i < falling.size(); ++i) falling[i] = -static_cast<double>(i);
+        QTest::newRow("short run, all drawn") << std::vector<double>{3, 1, 2, 5, 4} << 2;
+        QTest::newRow("saw tooth") << saw << 10;
+        QTest::newRow("one spike each way inside a column") << spike << 7;
+        QTest::newRow("falling, slices of unequal length") << falling << 13;
+        QTest::newRow("no columns, all drawn") << saw << 0;
+    }
+    void plotEnvelope()
+    {
+        QFETCH(std::vector<double>, values);
+        QFETCH(int, columns);
+        const std::size_t n = values.size(), c = static_cast<std::size_t>(columns);
+        const std::vector<std::size_t> kept = spc::PlotEnvelope(values, c);
+        QVERIFY(std::is_sorted(kept.begin(), kept.end()));
+        QVERIFY(std::adjacent_find(kept.begin(), kept.end()) == kept.end());
+        if (c == 0 || n <= 4 * c) {
+            QCOMPARE(kept.size(), n);
+            return;
+        }
+        QCOMPARE_LE(kept.size(), 4 * c);
+        for (std::size_t col = 0; col < c; ++col) {
+            const std::size_t first = col * n / c, end = (col + 1) * n / c;
+            const auto slice = std::span<const double>(values).subspan(first, end - first);
+            const auto lowest = *std::min_element(slice.begin(), slice.end());
+            const auto highest = *std::max_element(slice.begin(), slice.end());
+            bool low = false, high = false, ends = true;
+            for (std::size_t i : {first, end - 1}) ends = ends && std::binary_search(kept.begin(), kept.end(), i);
+            for (std::size_t i : kept) {
+                if (i < first || i >= end) continue;
+                low = low || values[i] == lowest;
+                high = high || values[i] == highest;
+            }
+            QVERIFY2(low && high && ends, qPrintable(QStringLiteral("column %1").arg(col)));
+        }
     }
 
     // Heizer and Render, Operations Management, "Computing the Cpk value at Cocoa Fizz": a target
