@@ -85,6 +85,40 @@ BENCHMARK(ReadingRoadNoStandard)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 BENCHMARK(ReadingRoadJudged)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 BENCHMARK(ReadingRoadJudgedWindowClosed)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 
+// What judging adds to a reading's road, on its own: the verdict against the chosen standard, its
+// count and the check window's table brought up to date, and the list row tinted, with 10,000
+// rows listed. The road benchmarks above carry the store's write, whose spread hides this step.
+void JudgingStep(benchmark::State& state)
+{
+    Window w(true);
+    QDateTime t(QDate(2027, 1, 1), QTime(8, 0, 0));
+    for (int i = 0; i < 10000; ++i) {
+        w.meter->SetNextReading(50 + (i % 7), 60, 1.25, 3.4, QStringLiteral("Black Glass"), t.addSecs(i));
+        w.meter->Emit(12);
+    }
+    QCoreApplication::processEvents();
+    auto* rows = w.app->findChild<ReadingsModel*>();
+    store::LocalStore local(store::LocalStore::DefaultPath());
+    quality::StandardsLibrary library(local.Database(), {});
+    support::SettingsStore settings(w.dir.filePath(QStringLiteral("check.ini")));
+    quality::StandardCheck check(library, settings);
+    check.Choose(PanelStandard().name);
+    quality::CheckWindow window(check, [] { return 2; });
+    window.show();
+    QCoreApplication::processEvents();
+    if (!rows || !check.Current()) {
+        state.SkipWithError("no list or no standard");
+        return;
+    }
+    int i = 0;
+    for (auto _ : state) {
+        const quality::Judgement j = check.JudgeReading({50.0 + (i % 70) * 0.1, 60, 1.25, 3.4});
+        rows->SetVerdict(i % 10000, quality::VerdictText(j.overall));
+        ++i;
+    }
+}
+BENCHMARK(JudgingStep)->Unit(benchmark::kMicrosecond);
+
 // The control chart of one value over 100,000 readings of the history: read, computed and drawn.
 void ControlChart100k(benchmark::State& state)
 {
