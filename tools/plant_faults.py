@@ -124,6 +124,9 @@ class Tree:
         self.build = os.path.join(work, "build")
         self.env = dict(os.environ, CCACHE_BASEDIR=self.src, CCACHE_NOHASHDIR="true")
         subprocess.run(["git", "-C", repo, "worktree", "prune"], check=True)
+        # Resolved in the checkout: a name such as HEAD would mean the worktree's own revision.
+        ref = subprocess.run(["git", "-C", repo, "rev-parse", "--verify", ref + "^{commit}"], stdout=subprocess.PIPE,
+                             text=True, check=True).stdout.strip()
         if os.path.isdir(os.path.join(self.src, ".git")) or os.path.isfile(os.path.join(self.src, ".git")):
             # Kept from an earlier run: moved to the revision, files it does not change keep their
             # times, so the build stays incremental.
