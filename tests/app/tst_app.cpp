@@ -109,7 +109,8 @@ private slots:
     void enterPressesTheFocusedButtonElseTheDefault();
     void everyDialogOpensOnTheFirstOfItsTabOrder_data() { enterPressesTheFocusedButtonElseTheDefault_data(); }
     void everyDialogOpensOnTheFirstOfItsTabOrder();
-    void yesNoWithoutCancelKeepsCancelAsDefault();
+    void yesNoEnterWithoutFocusAnswersCancel_data();
+    void yesNoEnterWithoutFocusAnswersCancel();
     void damagedSettingsFileIsReported();
     void oneCopyPerSettingsFolder();
 };
@@ -534,11 +535,20 @@ void TestApp::everyDialogOpensOnTheFirstOfItsTabOrder()
     }
 }
 
-// With Cancel hidden, Cancel is still the default: Enter with no button focused answers Cancel.
-void TestApp::yesNoWithoutCancelKeepsCancelAsDefault()
+// Cancel is the default button, also while it is hidden: Enter with no button focused answers
+// Cancel either way.
+void TestApp::yesNoEnterWithoutFocusAnswersCancel_data()
 {
+    QTest::addColumn<bool>("hideCancel");
+    QTest::newRow("Cancel shown") << false;
+    QTest::newRow("Cancel hidden") << true;
+}
+
+void TestApp::yesNoEnterWithoutFocusAnswersCancel()
+{
+    QFETCH(bool, hideCancel);
     dlgYesNo question;
-    question.HideCancel = true;
+    question.HideCancel = hideCancel;
     bool closedByEnter = false;
     testing::WhenModal([&](QWidget* w) {
         // The dialog's own focus child, not the application's: the latter stays empty until the
