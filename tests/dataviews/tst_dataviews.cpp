@@ -234,6 +234,13 @@ private slots:
         window->ChartView()->setFocus();
         QTest::keyClick(window->ChartView(), Qt::Key_Right);
         QCOMPARE(window->Readout()->text(), QStringLiteral("Angle: 0.1°  Value: %1").arg(support::FormatValue(scan.Point(151), 2)));
+        // And under the pointer, wherever over the profile it rests.
+        QChart* chart = window->Chart();
+        const QPoint over = window->ChartView()->mapFromScene(chart->mapToScene(chart->mapToPosition(QPointF(-5.0, scan.Point(100)))));
+        QWidget* viewport = window->ChartView()->viewport();
+        QMouseEvent move(QEvent::MouseMove, over, viewport->mapToGlobal(over), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &move);  // the offscreen screen moves no pointer for QTest::mouseMove
+        QCOMPARE(window->Readout()->text(), QStringLiteral("Angle: -5.0°  Value: %1").arg(support::FormatValue(scan.Point(100), 2)));
         SetDigits(f, 0);
         QCOMPARE(window->ReadoutText(0.04), QStringLiteral("Angle: 0.0°  Value: 1000."));
 
