@@ -33,11 +33,8 @@ public:
     // Rewrites every cell and the trend's value axis in the number format in force.
     void RefreshNumberFormat();
 
-    QTableWidget* Table() const { return m_table; }
-    QLineSeries* TrendSeries() const { return m_trendSeries; }
-    QChart* TrendChart() const;
-
 private:
+    QChart* TrendChart() const;
     void AddNewestRows(int count);
     void RecomputeAll();
     void ShowTexts();

@@ -35,27 +35,21 @@ public:
 
     // Shows a scan; `source` names the file it came from, empty for the meter's own scan.
     void ShowScan(const ScanData& scan, const QDateTime& when, const QString& source = QString());
-    bool HasScan() const { return m_scan.HasData; }
-    const ScanData& Scan() const { return m_scan; }
     void RefreshNumberFormat();
 
-    // "Angle: -1.3°  Value: 12.35" for the point nearest to the angle.
-    QString ReadoutText(double angle) const;
     // Asks for a scan file and shows it; a file that is not one is refused with a message.
     void OpenScanFile();
     // Asks for a file name and writes the plot as a PNG image.
     void SaveImage();
-
-    QChart* Chart() const;
-    QLineSeries* ProfileSeries() const { return m_profile; }
-    QLabel* Readout() const { return m_readout; }
-    QChartView* ChartView() const { return m_view; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Plot();
+    QChart* Chart() const;
+    // "Angle: -1.3°  Value: 12.35" for the point nearest to the angle.
+    QString ReadoutText(double angle) const;
 
     std::function<int()> m_digits;
     support::SettingsStore& m_store;

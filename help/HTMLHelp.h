@@ -26,7 +26,6 @@ public:
 
     // Registers the program's help file.
     void SetHelpFile(const QString& programFolder);
-    QString HelpFile() const { return m_helpFile; }
 
     // Opens the help window at the file's first page with its table of contents.
     void ShowHelpContents();

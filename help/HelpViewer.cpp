@@ -227,13 +227,6 @@ bool HelpViewer::ShowTopic(const QString& topic)
     return true;
 }
 
-QString HelpViewer::CurrentTopic() const
-{
-    const QUrl url = txtPage->source();
-    if (!m_file || url.scheme() != kScheme) return QString();
-    return m_file->CanonicalPath(url.path(QUrl::FullyDecoded));
-}
-
 void HelpViewer::SelectContentsFor(const QUrl& url)
 {
     if (!m_file || m_syncing) return;

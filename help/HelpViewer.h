@@ -43,8 +43,6 @@ public:
     // Shows a page of the help file ("KALDEX\Contact_KALDEX.htm", "/help_index.htm#letterA").
     // False, and nothing changes, when the file has no such page.
     bool ShowTopic(const QString& topic);
-    // The page shown, as the help file spells its path ("/welcome.htm"); empty before any.
-    QString CurrentTopic() const;
     // The first page: the file's default topic, else the first page of the contents.
     QString HomeTopic() const;
 

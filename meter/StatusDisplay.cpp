@@ -43,11 +43,6 @@ void StatusDisplay::SetPanel(int panel, const QString& text)
     label->setAccessibleName(text);
 }
 
-QString StatusDisplay::PanelText(int panel) const
-{
-    return m_panels[static_cast<std::size_t>(panel - 1)]->text();
-}
-
 void StatusDisplay::ShowMeterStatus()
 {
     m_meterOn = true;

@@ -31,9 +31,6 @@ public:
     // Stops the nine-second timer that empties panel 5 (the timer is found as "Timer1").
     void StopReadingMessageTimer() { Timer1.stop(); }
 
-    // Panel texts, 1 to 5.
-    QString PanelText(int panel) const;
-    QLabel* Panel(int panel) const { return m_panels[static_cast<std::size_t>(panel - 1)]; }
 
 private:
     void SetPanel(int panel, const QString& text);

@@ -27,8 +27,6 @@ public:
     // What the operator must be told about the file read last, with its path; empty when it
     // was read whole (or did not exist).
     QString Problem() const { return m_problem; }
-    // False when the file exists but could not be opened or read at all: Sync() then leaves it alone.
-    bool Readable() const { return !m_unreadable; }
 
     bool Contains(const QString& section, const QString& key) const;
     QString GetSetting(const QString& section, const QString& key, const QString& defaultValue = QString()) const;
@@ -42,8 +40,6 @@ public:
     // A file that could not be read is never replaced; a damaged one is first copied beside
     // itself (the path with ".damaged", then ".damaged.1", ...).
     bool Sync();
-    // True when values changed since the last successful Sync().
-    bool Dirty() const { return m_dirty; }
 
 private:
     // Where a damaged file goes before it is replaced: the first free of ".damaged", ".damaged.1", ...

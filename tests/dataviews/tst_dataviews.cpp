@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QImage>
+#include <QLabel>
 #include <QLineSeries>
 #include <QLocale>
 #include <QPushButton>
@@ -35,6 +36,29 @@ ScanData SampleScan()
     scan.SetPoint(1, 1e-5);
     scan.SetPoint(300, -2.25);
     return scan;
+}
+
+// The windows' parts, found by their names as a screen reader finds them.
+QChart* ChartIn(QWidget* window, const char* view)
+{
+    auto* v = window->findChild<QChartView*>(QLatin1String(view));
+    return v ? v->chart() : nullptr;
+}
+QXYSeries* SeriesIn(QChart* chart, const QString& name)
+{
+    for (QAbstractSeries* series : chart->series())
+        if (series->name() == name || series->objectName() == name) return qobject_cast<QXYSeries*>(series);
+    return nullptr;
+}
+
+// The pointer resting over the scan profile at an angle and value.
+void PointAt(QWidget* window, double angle, double value)
+{
+    auto* view = window->findChild<QChartView*>(QStringLiteral("chtScanProfile"));
+    QChart* chart = view->chart();
+    const QPoint over = view->mapFromScene(chart->mapToScene(chart->mapToPosition(QPointF(angle, value))));
+    QMouseEvent move(QEvent::MouseMove, over, view->viewport()->mapToGlobal(over), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &move);  // the offscreen screen moves no pointer for QTest::mouseMove
 }
 
 // The Digits preference, chosen as the operator does in File > Properties.
@@ -161,10 +185,10 @@ private slots:
         QVERIFY(window && window->isVisible());
         // Fewer than two readings: the chart says so, with no axes.
         const auto saysWhy = [&](const char* why) {
-            return window->TrendChart()->title().contains(QLatin1String(why)) && !window->TrendChart()->axes().first()->isVisible();
+            return ChartIn(window, "chtTrend")->title().contains(QLatin1String(why)) && !ChartIn(window, "chtTrend")->axes().first()->isVisible();
         };
         QVERIFY(saysWhy("one reading"));
-        QTableWidget* table = window->Table();
+        auto* table = window->findChild<QTableWidget*>(QStringLiteral("tblStatistics"));
         const auto cell = [&](int r, int c) { return table->item(r, c)->text(); };
         take(1.0046, 91.0);
         take(1.005, 95.0);
@@ -176,7 +200,7 @@ private slots:
         f.Rows()->HeaderClicked(3);
         f.Rows()->HeaderClicked(3);
         table->setCurrentCell(1, 0);
-        QCOMPARE(window->TrendSeries()->points(), (QList<QPointF>{{1, 90}, {2, 91}, {3, 95}}));
+        QCOMPARE(SeriesIn(ChartIn(window, "chtTrend"), QStringLiteral("trendSeries"))->points(), (QList<QPointF>{{1, 90}, {2, 91}, {3, 95}}));
 
         // Deleting the first reading: the summary takes its shown 1.00 out, not 1.004, and moves to
         // 1.01 where the two remaining readings average 1.0048; the statistics follow the summary.
@@ -185,7 +209,7 @@ private slots:
         f.Find(QStringLiteral("mnuDataDelete"))->trigger();
         QCOMPARE(QStringList({cell(0, StatCount), cell(0, StatMean)}), QStringList({"2", "1.01"}));
         QCOMPARE(f.Label("SumSpecular"), QStringLiteral("1.01"));
-        QTRY_COMPARE(window->TrendSeries()->points(), (QList<QPointF>{{1, 91}, {2, 95}}));
+        QTRY_COMPARE(SeriesIn(ChartIn(window, "chtTrend"), QStringLiteral("trendSeries"))->points(), (QList<QPointF>{{1, 91}, {2, 95}}));
 
         SetDigits(f, 3);
         QAccessibleInterface* access = QAccessible::queryAccessibleInterface(table);
@@ -208,7 +232,7 @@ private slots:
         const QString saved = f.dir.filePath(QStringLiteral("profile.csv"));
         f.Find(QStringLiteral("mnuDataScanProfile"))->trigger();
         auto* window = f.app->findChild<ScanProfileWindow*>();
-        QVERIFY(window && window->isVisible() && !window->HasScan());
+        QVERIFY(window && window->isVisible() && window->findChild<QLabel*>(QStringLiteral("lblNoScan"))->isVisible());
         QVERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));   // 820 wide on 800
         auto* save = window->findChild<QPushButton*>(QStringLiteral("cmdSaveImage"));
         auto* open = window->findChild<QPushButton*>(QStringLiteral("cmdOpenScanFile"));
@@ -224,32 +248,32 @@ private slots:
             static_cast<QDialog*>(w)->accept();
         }, QStringLiteral("Save As"));
         f.meter->Emit(VantrelCntl::Event::ScanReady);
-        const QList<QPointF> points = window->ProfileSeries()->points();
+        QXYSeries* profile = SeriesIn(ChartIn(window, "chtScanProfile"), QStringLiteral("Profile"));
+        QVERIFY(profile);
+        const QList<QPointF> points = profile->points();
         QCOMPARE(points.size(), 301);
         QCOMPARE(points.first(), QPointF(-15.0, 0.0));
         QCOMPARE(points[150], QPointF(0.0, scan.Point(150)));
         QVERIFY(std::abs(points.last().x() - 15.0) < 1e-9);
 
-        // Read-out from the keyboard, in the number format in force.
-        window->ChartView()->setFocus();
-        QTest::keyClick(window->ChartView(), Qt::Key_Right);
-        QCOMPARE(window->Readout()->text(), QStringLiteral("Angle: 0.1°  Value: %1").arg(support::FormatValue(scan.Point(151), 2)));
-        // And under the pointer, wherever over the profile it rests.
-        QChart* chart = window->Chart();
-        const QPoint over = window->ChartView()->mapFromScene(chart->mapToScene(chart->mapToPosition(QPointF(-5.0, scan.Point(100)))));
-        QWidget* viewport = window->ChartView()->viewport();
-        QMouseEvent move(QEvent::MouseMove, over, viewport->mapToGlobal(over), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(viewport, &move);  // the offscreen screen moves no pointer for QTest::mouseMove
-        QCOMPARE(window->Readout()->text(), QStringLiteral("Angle: -5.0°  Value: %1").arg(support::FormatValue(scan.Point(100), 2)));
+        // Read-out from the keyboard and under the pointer, in the number format in force.
+        auto* view = window->findChild<QChartView*>(QStringLiteral("chtScanProfile"));
+        auto* readout = window->findChild<QLabel*>(QStringLiteral("lblReadout"));
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Right);
+        QCOMPARE(readout->text(), QStringLiteral("Angle: 0.1°  Value: %1").arg(support::FormatValue(scan.Point(151), 2)));
+        PointAt(window, -5.0, scan.Point(100));
+        QCOMPARE(readout->text(), QStringLiteral("Angle: -5.0°  Value: %1").arg(support::FormatValue(scan.Point(100), 2)));
         SetDigits(f, 0);
-        QCOMPARE(window->ReadoutText(0.04), QStringLiteral("Angle: 0.0°  Value: 1000."));
+        PointAt(window, 0.04, scan.Point(150));
+        QCOMPARE(readout->text(), QStringLiteral("Angle: 0.0°  Value: 1000."));
 
         // The logarithmic axis shows a label on every decade, in plain decimals, from the sixth
         // below the top.
         window->findChild<QRadioButton*>(QStringLiteral("radLogarithmic"))->click();
         const auto everyDecadeShown = [&] {
             QSet<QString> shown;
-            for (QGraphicsItem* item : window->Chart()->scene()->items())
+            for (QGraphicsItem* item : ChartIn(window, "chtScanProfile")->scene()->items())
                 if (auto* text = dynamic_cast<QGraphicsTextItem*>(item); text && text->isVisible()) shown << text->toPlainText();
             return shown.contains(QSet<QString>{"0.01", "0.10", "1.00", "10.00", "100.00", "1000.00", "10000.00"});
         };
@@ -266,16 +290,18 @@ private slots:
         }, QStringLiteral("Open Scan File"));
         open->click();
         QTRY_COMPARE(testing::PendingModals(), 0);
-        QCOMPARE(window->Scan().Point(150), scan.Point(150));
-        QVERIFY(window->Chart()->title().endsWith(QStringLiteral("from profile.csv")));
+        const QList<QPointF> opened = SeriesIn(ChartIn(window, "chtScanProfile"), QStringLiteral("Profile"))->points();
+        const auto centre = std::find_if(opened.begin(), opened.end(), [](QPointF p) { return std::abs(p.x()) < 1e-9; });
+        QVERIFY(centre != opened.end() && qFuzzyCompare(centre->y(), scan.Point(150)));  // the logarithmic plot leaves out points <= 0
+        QVERIFY(ChartIn(window, "chtScanProfile")->title().endsWith(QStringLiteral("from profile.csv")));
         QCOMPARE(startedIn, f.dir.path());
-        QVERIFY(QDateTime::fromString(window->Chart()->title().section(QLatin1Char(' '), 2, 3), QStringLiteral("MM/dd/yyyy HH:mm:ss")).toSecsSinceEpoch() >= answered);
+        QVERIFY(QDateTime::fromString(ChartIn(window, "chtScanProfile")->title().section(QLatin1Char(' '), 2, 3), QStringLiteral("MM/dd/yyyy HH:mm:ss")).toSecsSinceEpoch() >= answered);
 
         // The marker under the pointer stays out of the saved image: saved with the marker at two
         // places, the image is the same. Escape closes the window.
         QList<QImage> images;
         for (const QString& name : {f.dir.filePath(QStringLiteral("profile")), f.dir.filePath(QStringLiteral("again"))}) {
-            QTest::keyClick(window->ChartView(), Qt::Key_Right);
+            QTest::keyClick(view, Qt::Key_Right);
             testing::AnswerFileDialog(name, QStringLiteral("Save Image"));
             save->click();
             images << QImage(name + QStringLiteral(".png"));

@@ -1,6 +1,7 @@
 // The meter's state in the status bar, and the scan file.
 #include <QFile>
 #include <QLocale>
+#include <QLabel>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -10,6 +11,13 @@
 #include "tests/common/TestMeter.h"
 
 namespace {
+// The text of a status bar panel, 1 to 5, as the operator reads it.
+QString PanelText(const QStatusBar& bar, int panel)
+{
+    const auto* label = bar.findChild<QLabel*>(QStringLiteral("SBPanel%1").arg(panel));
+    return label ? label->text() : QStringLiteral("(no panel %1)").arg(panel);
+}
+
 // The text with its decimal points written as the operator's locale writes them.
 QString Local(const char* text)
 {
@@ -54,8 +62,8 @@ private slots:
         meter.batteryState = battery;
         status.SetMeterBusy(true);
         status.ShowMeterStatus();
-        QCOMPARE(status.PanelText(4), activity);
-        QCOMPARE(status.PanelText(3), batteryText);
+        QCOMPARE(PanelText(bar, 4), activity);
+        QCOMPARE(PanelText(bar, 3), batteryText);
         QVERIFY(status.MeterBusy());
         QCOMPARE(status.MeterOn(), connected && state != 2);
         // Idle: the busy states stay busy.
@@ -74,10 +82,10 @@ private slots:
         MeterReading reading;
         reading.Valid = true;
         status.ShowReadingMessage(reading);
-        QVERIFY(!status.PanelText(5).isEmpty());
+        QVERIFY(!PanelText(bar, 5).isEmpty());
         QCOMPARE(Timer1.interval(), 9000);
         Timer1.start(20);
-        QTRY_COMPARE(status.PanelText(5), QString());
+        QTRY_COMPARE(PanelText(bar, 5), QString());
         QVERIFY(!Timer1.isActive());
     }
 
