@@ -105,7 +105,8 @@ void GlimoraApp::PrintCommand()
 
 void GlimoraApp::PropertiesCommand()
 {
-    ::PropertiesCommand(*VC, Prefs, this, [this] { SetNumberFormat(); }, [this] { UpdateCommands(); });
+    ::PropertiesCommand(
+        *VC, Prefs, this, [this] { SetNumberFormat(); }, [this] { UpdateCommands(); });
 }
 
 void GlimoraApp::RestoreDefaultsCommand()
@@ -189,8 +190,8 @@ void GlimoraApp::ScanProfileCommand()
 void GlimoraApp::StatisticsCommand()
 {
     if (!m_statistics)
-        m_statistics =
-            new ReadingStatisticsWindow(*m_readings, [this] { return support::DigitsOfFormat(NumberFormat); }, *m_store, this);
+        m_statistics = new ReadingStatisticsWindow(
+            *m_readings, [this] { return support::DigitsOfFormat(NumberFormat); }, *m_store, this);
     m_statistics->show();
     m_statistics->raise();
     m_statistics->activateWindow();

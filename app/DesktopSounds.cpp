@@ -23,7 +23,9 @@ void DesktopSoundSink::MessageBeep(support::MessageSound sound)
     const char* id = warning ? "dialog-warning" : "complete";
     const char* description = warning ? "Warning" : "Reading accepted";
     // ca_context_play connects to the sound server on first use and reports when it cannot.
-    if (m_context && ca_context_play(m_context, 0, CA_PROP_EVENT_ID, id, CA_PROP_EVENT_DESCRIPTION, description, nullptr) == CA_SUCCESS)
+    if (m_context
+        && ca_context_play(m_context, 0, CA_PROP_EVENT_ID, id, CA_PROP_EVENT_DESCRIPTION, description, nullptr)
+            == CA_SUCCESS)
         return;
     Beep();
 }

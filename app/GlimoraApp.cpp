@@ -103,7 +103,11 @@ void GlimoraApp::CreateControls()
     value(Sum2Deg, "Sum2Deg", "Average 2 degree value of the readings in the data window", Label3);
     caption(Label4, "Label4", "15 Deg:");
     value(Sum15Deg, "Sum15Deg", "Average 15 degree value of the readings in the data window", Label4);
-    for (auto [cap, val] : {std::pair{Label6, SumCount}, {Label1, SumSpecular}, {Label2, SumDOI}, {Label3, Sum2Deg}, {Label4, Sum15Deg}}) {
+    for (auto [cap, val] : {std::pair{Label6, SumCount},
+                            {Label1, SumSpecular},
+                            {Label2, SumDOI},
+                            {Label3, Sum2Deg},
+                            {Label4, Sum15Deg}}) {
         summary->addWidget(cap);
         summary->addWidget(val, 1);
         summary->addSpacing(8);
@@ -127,7 +131,8 @@ void GlimoraApp::CreateControls()
     column->addLayout(commentRow);
     setCentralWidget(central);
 
-    m_status = new StatusDisplay(statusBar(), *VC, [this] { UpdateCommands(); }, this);
+    m_status = new StatusDisplay(
+        statusBar(), *VC, [this] { UpdateCommands(); }, this);
     statusBar()->setObjectName(QStringLiteral("SB"));
 
     connect(CommentBtn, &QPushButton::clicked, this, &GlimoraApp::CommentCommand);
@@ -156,37 +161,47 @@ void GlimoraApp::CreateMenus()
     mnuFile = menuBar()->addMenu(QStringLiteral("&File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
     action(mnuFile, mnuFileNew, "mnuFileNew", "&New", QKeySequence(Qt::CTRL | Qt::Key_N), &GlimoraApp::NewFileCommand);
-    action(mnuFile, mnuFileOpen, "mnuFileOpen", "&Open", QKeySequence(Qt::CTRL | Qt::Key_O), &GlimoraApp::OpenFileCommand);
+    action(mnuFile, mnuFileOpen, "mnuFileOpen", "&Open", QKeySequence(Qt::CTRL | Qt::Key_O),
+           &GlimoraApp::OpenFileCommand);
     action(mnuFile, mnuFileClose, "mnuFileClose", "&Close", {}, &GlimoraApp::CloseFileCommand);
     separator(mnuFile, "mnuFileBar2");
     mnuFileProperties = mnuFile->addMenu(QStringLiteral("Propert&ies"));
     mnuFileProperties->setObjectName(QStringLiteral("mnuFileProperties"));
-    action(mnuFileProperties, mnuFilePropProperties, "mnuFilePropProperties", "Propert&ies...", {}, &GlimoraApp::PropertiesCommand);
-    action(mnuFileProperties, mnuFilePropRestore, "mnuFilePropRestore", "&Restore Defaults", {}, &GlimoraApp::RestoreDefaultsCommand);
+    action(mnuFileProperties, mnuFilePropProperties, "mnuFilePropProperties", "Propert&ies...", {},
+           &GlimoraApp::PropertiesCommand);
+    action(mnuFileProperties, mnuFilePropRestore, "mnuFilePropRestore", "&Restore Defaults", {},
+           &GlimoraApp::RestoreDefaultsCommand);
     separator(mnuFile, "mnuFileBar3");
-    action(mnuFile, mnuFilePassword, "mnuFilePassword", "Pass&word", QKeySequence(Qt::CTRL | Qt::Key_W), &GlimoraApp::PasswordCommand);
+    action(mnuFile, mnuFilePassword, "mnuFilePassword", "Pass&word", QKeySequence(Qt::CTRL | Qt::Key_W),
+           &GlimoraApp::PasswordCommand);
     separator(mnuFile, "mnuFileBar4");
-    action(mnuFile, mnuFilePrint, "mnuFilePrint", "&Print...", QKeySequence(Qt::CTRL | Qt::Key_P), &GlimoraApp::PrintCommand);
+    action(mnuFile, mnuFilePrint, "mnuFilePrint", "&Print...", QKeySequence(Qt::CTRL | Qt::Key_P),
+           &GlimoraApp::PrintCommand);
     separator(mnuFile, "mnuFileBar5");
     action(mnuFile, mnuFileExit, "mnuFileExit", "E&xit", {}, nullptr);
     connect(mnuFileExit, &QAction::triggered, this, &QWidget::close);
 
     mnuMeter = menuBar()->addMenu(QStringLiteral("&Meter"));
     mnuMeter->setObjectName(QStringLiteral("mnuMeter"));
-    action(mnuMeter, mnuMeterCancel, "mnuMeterCancel", "&Cancel Operation", QKeySequence(Qt::CTRL | Qt::Key_C), &GlimoraApp::CancelCommand);
-    action(mnuMeter, mnuMeterTurnOff, "mnuMeterTurnOff", "&Turn Off", QKeySequence(Qt::CTRL | Qt::Key_Q), &GlimoraApp::TurnOffCommand);
-    action(mnuMeter, mnuMeterUpdateInfo, "mnuMeterUpdateInfo", "&Update Information", QKeySequence(Qt::CTRL | Qt::Key_U),
-           &GlimoraApp::UpdateInformationCommand);
+    action(mnuMeter, mnuMeterCancel, "mnuMeterCancel", "&Cancel Operation", QKeySequence(Qt::CTRL | Qt::Key_C),
+           &GlimoraApp::CancelCommand);
+    action(mnuMeter, mnuMeterTurnOff, "mnuMeterTurnOff", "&Turn Off", QKeySequence(Qt::CTRL | Qt::Key_Q),
+           &GlimoraApp::TurnOffCommand);
+    action(mnuMeter, mnuMeterUpdateInfo, "mnuMeterUpdateInfo", "&Update Information",
+           QKeySequence(Qt::CTRL | Qt::Key_U), &GlimoraApp::UpdateInformationCommand);
     separator(mnuMeter, "mnuMeterBar1");
-    action(mnuMeter, mnuMeterConnection, "mnuMeterConnection", "C&onnection...", {}, &GlimoraApp::MeterConnectionCommand);
-    action(mnuMeter, mnuMeterShowWindow, "mnuMeterShowWindow", "Show Meter &Window", {}, &GlimoraApp::ShowMeterWindowCommand);
-    mnuMeterShowWindow->setToolTip(QStringLiteral("Shows the meter's own window, such as the simulated instrument's front panel"));
+    action(mnuMeter, mnuMeterConnection, "mnuMeterConnection", "C&onnection...", {},
+           &GlimoraApp::MeterConnectionCommand);
+    action(mnuMeter, mnuMeterShowWindow, "mnuMeterShowWindow", "Show Meter &Window", {},
+           &GlimoraApp::ShowMeterWindowCommand);
+    mnuMeterShowWindow->setToolTip(
+        QStringLiteral("Shows the meter's own window, such as the simulated instrument's front panel"));
     mnuMeterShowWindow->setEnabled(false);
 
     mnuCalibration = menuBar()->addMenu(QStringLiteral("&Calibration"));
     mnuCalibration->setObjectName(QStringLiteral("mnuCalibration"));
-    action(mnuCalibration, mnuCalibrationCalibrate, "mnuCalibrationCalibrate", "&Calibrate", QKeySequence(Qt::CTRL | Qt::Key_T),
-           &GlimoraApp::CalibrateCommand);
+    action(mnuCalibration, mnuCalibrationCalibrate, "mnuCalibrationCalibrate", "&Calibrate",
+           QKeySequence(Qt::CTRL | Qt::Key_T), &GlimoraApp::CalibrateCommand);
     separator(mnuCalibration, "mnuCalibrationSpace1");
     mnuCalibrationAdvanced = mnuCalibration->addMenu(QStringLiteral("&Advanced"));
     mnuCalibrationAdvanced->setObjectName(QStringLiteral("mnuCalibrationAdvanced"));
@@ -194,25 +209,31 @@ void GlimoraApp::CreateMenus()
            QKeySequence(Qt::CTRL | Qt::Key_D), &GlimoraApp::CorrectionCommand);
     action(mnuCalibrationAdvanced, mnuCalibrationClear, "mnuCalibrationClear", "C&lear Configurations", {},
            &GlimoraApp::ClearConfigurationsCommand);
-    action(mnuCalibrationAdvanced, mnuCalibrateChangeSettings, "mnuCalibrateChangeSettings", "Change Meter &Settings", {},
-           &GlimoraApp::ChangeMeterSettingsCommand);
+    action(mnuCalibrationAdvanced, mnuCalibrateChangeSettings, "mnuCalibrateChangeSettings", "Change Meter &Settings",
+           {}, &GlimoraApp::ChangeMeterSettingsCommand);
 
     mnuData = menuBar()->addMenu(QStringLiteral("&Data"));
     mnuData->setObjectName(QStringLiteral("mnuData"));
     action(mnuData, mnuDataTakeReading, "mnuDataTakeReading", "&Take Reading", QKeySequence(Qt::CTRL | Qt::Key_R),
            &GlimoraApp::TakeReadingCommand);
     separator(mnuData, "mnuDataSpacer1");
-    action(mnuData, mnuDataClearReadings, "mnuDataClearReadings", "&Clear Readings", {}, &GlimoraApp::ClearReadingsCommand);
-    action(mnuData, mnuDataDelete, "mnuDataDelete", "&Delete Selection", QKeySequence(Qt::Key_Delete), &GlimoraApp::DeleteSelectionCommand);
-    action(mnuData, mnuDataScanData, "mnuDataScanData", "&Scan Data", QKeySequence(Qt::CTRL | Qt::Key_S), &GlimoraApp::ScanDataCommand);
-    action(mnuData, mnuDataNormalize, "mnuDataNormalize", "&Normalize", QKeySequence(Qt::CTRL | Qt::Key_F), &GlimoraApp::NormalizeCommand);
-    action(mnuData, mnuDataSetParameters, "mnuDataSetParameters", "Set &Parameters...", {}, &GlimoraApp::SetParametersCommand);
+    action(mnuData, mnuDataClearReadings, "mnuDataClearReadings", "&Clear Readings", {},
+           &GlimoraApp::ClearReadingsCommand);
+    action(mnuData, mnuDataDelete, "mnuDataDelete", "&Delete Selection", QKeySequence(Qt::Key_Delete),
+           &GlimoraApp::DeleteSelectionCommand);
+    action(mnuData, mnuDataScanData, "mnuDataScanData", "&Scan Data", QKeySequence(Qt::CTRL | Qt::Key_S),
+           &GlimoraApp::ScanDataCommand);
+    action(mnuData, mnuDataNormalize, "mnuDataNormalize", "&Normalize", QKeySequence(Qt::CTRL | Qt::Key_F),
+           &GlimoraApp::NormalizeCommand);
+    action(mnuData, mnuDataSetParameters, "mnuDataSetParameters", "Set &Parameters...", {},
+           &GlimoraApp::SetParametersCommand);
 
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     action(mnuHelp, mnuHelpContents, "mnuHelpContents", "&Contents...", {}, &GlimoraApp::HelpContentsCommand);
     action(mnuHelp, mnuHelpSearch, "mnuHelpSearch", "&Search For Help On...", {}, &GlimoraApp::HelpSearchCommand);
-    action(mnuHelp, mnuHelpContactKALDEX, "mnuHelpContactKALDEX", "Contact &KALDEX...", {}, &GlimoraApp::HelpContactCommand);
+    action(mnuHelp, mnuHelpContactKALDEX, "mnuHelpContactKALDEX", "Contact &KALDEX...", {},
+           &GlimoraApp::HelpContactCommand);
     separator(mnuHelp, "mnuHelpBar1");
     action(mnuHelp, mnuHelpAbout, "mnuHelpAbout", "&About Glimora...", {}, &GlimoraApp::AboutCommand);
 
@@ -225,8 +246,10 @@ void GlimoraApp::CreateMenus()
     statisticsState();
     action(mnuData, mnuDataHistory, "mnuDataHistory", "&History...", {}, &GlimoraApp::HistoryCommand);
     action(mnuData, mnuDataStandards, "mnuDataStandards", "Standards...", {}, &GlimoraApp::StandardsCommand);
-    action(mnuData, mnuDataCheckAgainstStandard, "mnuDataCheckAgainstStandard", "Check Against Standard...", {}, &GlimoraApp::CheckWindowCommand);
-    action(mnuData, mnuDataControlChart, "mnuDataControlChart", "Control Chart...", {}, &GlimoraApp::ControlChartCommand);
+    action(mnuData, mnuDataCheckAgainstStandard, "mnuDataCheckAgainstStandard", "Check Against Standard...", {},
+           &GlimoraApp::CheckWindowCommand);
+    action(mnuData, mnuDataControlChart, "mnuDataControlChart", "Control Chart...", {},
+           &GlimoraApp::ControlChartCommand);
     action(mnuData, mnuDataCertificate, "mnuDataCertificate", "Certificate...", {}, &GlimoraApp::CertificateCommand);
 }
 
@@ -304,8 +327,8 @@ void GlimoraApp::UpdateCommands()
     // Another meter control can be chosen whenever the meter is not at work (switched off included).
     mnuMeterConnection->setEnabled(!linked || !m_status->MeterOn() || !m_status->MeterBusy());
     for (QAction* a : {mnuMeterTurnOff, mnuMeterUpdateInfo, mnuCalibrationCalibrate, mnuCalibrationAdvancedCorrection,
-                       mnuCalibrationClear, mnuCalibrateChangeSettings, mnuDataTakeReading, mnuDataScanData, mnuDataNormalize,
-                       mnuDataSetParameters})
+                       mnuCalibrationClear, mnuCalibrateChangeSettings, mnuDataTakeReading, mnuDataScanData,
+                       mnuDataNormalize, mnuDataSetParameters})
         a->setEnabled(ready);
     mnuCalibrationAdvanced->setEnabled(ready);
     mnuDataClearReadings->setEnabled(hasRows);
@@ -337,9 +360,7 @@ void GlimoraApp::OnMeterEvent(int code)
         ShowMeterStatus();
         DoRead();
         break;
-    case VantrelCntl::Event::ScanReady:
-        DoSaveScan();
-        break;
+    case VantrelCntl::Event::ScanReady: DoSaveScan(); break;
     case VantrelCntl::Event::Busy:
         m_status->SetMeterBusy(true);
         ShowMeterStatus();
@@ -371,7 +392,8 @@ void GlimoraApp::SetNumberFormat()
 
 void GlimoraApp::UpdateSummary()
 {
-    const SummaryTexts t = MakeSummary(m_readings->Averages(), support::DigitsOfFormat(NumberFormat), m_readings->RowCount());
+    const SummaryTexts t =
+        MakeSummary(m_readings->Averages(), support::DigitsOfFormat(NumberFormat), m_readings->RowCount());
     SumSpecular->setText(t.Specular);
     SumDOI->setText(t.DOI);
     Sum2Deg->setText(t.Deg2);
@@ -399,7 +421,8 @@ void GlimoraApp::DoRead()
         if (Prefs.SoundOn) support::Sounds().MessageBeep(support::MessageSound::ReadingAccepted);
         // The row where the current sort puts it, with the comment of this moment, and the
         // reading in the averages; then the summary; the file line comes after the row is complete.
-        const int row = m_readings->AddReading(CurrentReading, support::DigitsOfFormat(NumberFormat), UserCommentBox->text());
+        const int row =
+            m_readings->AddReading(CurrentReading, support::DigitsOfFormat(NumberFormat), UserCommentBox->text());
         UpdateSummary();
         WriteDataToFile();
         CheckAgainstStandard(row);
@@ -469,8 +492,7 @@ void GlimoraApp::DoSaveScan()
         if (path.isEmpty()) return;
         // The file carries the time it was saved, however long the operator took to choose it.
         WriteScanFile(path, *LastScan, QDateTime::currentDateTime());
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -510,7 +532,6 @@ GlimoraApp::GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStor
     connect(m_link, &MeterLink::FreshLink, this, &GlimoraApp::FreshLink);
 }
 
-
 void GlimoraApp::SetDefaults()
 {
     SetPreferenceDefaults(Prefs);
@@ -531,7 +552,8 @@ void GlimoraApp::Load()
     // anything else shows.
     LoadPreferences(*m_store, Prefs, [this] {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Password Protection Warning"),
-                        QStringLiteral("Password Protection is currently disabled. Calibration can be at risk."), QMessageBox::Ok, this);
+                        QStringLiteral("Password Protection is currently disabled. Calibration can be at risk."),
+                        QMessageBox::Ok, this);
         box.setObjectName(QStringLiteral("PasswordProtectionWarning"));
         box.exec();
     });

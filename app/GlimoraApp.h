@@ -39,7 +39,7 @@ class StandardsLibrary;
 class StandardCheck;
 class CheckWindow;
 class ControlChartWindow;
-}
+}  // namespace quality
 class QSqlDatabase;
 
 class GlimoraApp : public QMainWindow {
@@ -124,11 +124,12 @@ private:
     QAction *mnuMeterCancel = nullptr, *mnuMeterTurnOff = nullptr, *mnuMeterUpdateInfo = nullptr;
     QAction* mnuMeterConnection = nullptr;
     QAction* mnuMeterShowWindow = nullptr;
-    QAction *mnuCalibrationCalibrate = nullptr, *mnuCalibrationAdvancedCorrection = nullptr, *mnuCalibrationClear = nullptr,
-            *mnuCalibrateChangeSettings = nullptr;
+    QAction *mnuCalibrationCalibrate = nullptr, *mnuCalibrationAdvancedCorrection = nullptr,
+            *mnuCalibrationClear = nullptr, *mnuCalibrateChangeSettings = nullptr;
     QAction *mnuDataTakeReading = nullptr, *mnuDataClearReadings = nullptr, *mnuDataDelete = nullptr,
             *mnuDataScanData = nullptr, *mnuDataNormalize = nullptr, *mnuDataSetParameters = nullptr;
-    QAction *mnuHelpContents = nullptr, *mnuHelpSearch = nullptr, *mnuHelpContactKALDEX = nullptr, *mnuHelpAbout = nullptr;
+    QAction *mnuHelpContents = nullptr, *mnuHelpSearch = nullptr, *mnuHelpContactKALDEX = nullptr,
+            *mnuHelpAbout = nullptr;
     QAction *mnuDataScanProfile = nullptr, *mnuDataStatistics = nullptr;
     QAction* mnuDataHistory = nullptr;
     QAction *mnuDataStandards = nullptr, *mnuDataCheckAgainstStandard = nullptr, *mnuDataControlChart = nullptr,

@@ -26,9 +26,9 @@ QAction* CommandFor(const QList<QAction*>& actions, const QKeySequence& typed)
 class MenuShortcutsFirst : public QObject {
 public:
     MenuShortcutsFirst(QLineEdit* box, QMenuBar* menus)
-        : QObject(box), m_menus(menus)
-    {
-    }
+        : QObject(box)
+        , m_menus(menus)
+    {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override

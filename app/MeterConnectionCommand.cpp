@@ -18,7 +18,7 @@ void GlimoraApp::MeterConnectionCommand()
     support::SettingsStore& store = *m_store;
     const QString section = QStringLiteral("MeterControl");
     MeterControlLoader loader;
-    loader.LoadAll();   // a plug-in that does not load is listed with its reason, not offered
+    loader.LoadAll();  // a plug-in that does not load is listed with its reason, not offered
     dlgMeterConnection dialog(this);
     for (const QString& name : loader.Names()) dialog.mControls << *loader.Info(name);
     for (const MeterControlLoader::Problem& problem : loader.Problems())
@@ -30,11 +30,12 @@ void GlimoraApp::MeterConnectionCommand()
     auto* slot = qobject_cast<MeterSlot*>(VC);
     if (!VC->Connected()) dialog.mLinkProblem = (slot ? slot->Control() : VC)->property("linkProblem").toString();
     dialog.exec();
-    if (!dialog.DoChange || !m_link->IsOpen()) return;   // closed meanwhile (a signal): nothing to change
+    if (!dialog.DoChange || !m_link->IsOpen()) return;  // closed meanwhile (a signal): nothing to change
 
     // The chosen control's own keys; those of the others stay for when they are chosen again.
     store.SaveSetting(section, QStringLiteral("Name"), dialog.mName);
-    for (auto it = dialog.mSettings.cbegin(); it != dialog.mSettings.cend(); ++it) store.SaveSetting(section, it.key(), it.value());
+    for (auto it = dialog.mSettings.cbegin(); it != dialog.mSettings.cend(); ++it)
+        store.SaveSetting(section, it.key(), it.value());
     store.Sync();
     // A window built around a fixed meter control takes the choice from the next start.
     const bool changed = m_link->ChangeControl([&] {
@@ -51,7 +52,8 @@ namespace {
 // The plug-in of the meter control in use, by the name in the settings.
 MeterControlPlugin* PluginInUse(MeterControlLoader& loader, const support::SettingsStore& store)
 {
-    return loader.Plugin(store.GetSetting(QStringLiteral("MeterControl"), QStringLiteral("Name"), QStringLiteral("Simulated")));
+    return loader.Plugin(
+        store.GetSetting(QStringLiteral("MeterControl"), QStringLiteral("Name"), QStringLiteral("Simulated")));
 }
 }  // namespace
 
@@ -66,5 +68,6 @@ void GlimoraApp::ShowMeterWindowCommand()
 {
     MeterControlLoader loader;
     auto* slot = qobject_cast<MeterSlot*>(VC);
-    if (MeterControlPlugin* plugin = PluginInUse(loader, *m_store); plugin && slot) plugin->OpenWindows(slot->Control(), this);
+    if (MeterControlPlugin* plugin = PluginInUse(loader, *m_store); plugin && slot)
+        plugin->OpenWindows(slot->Control(), this);
 }

@@ -22,7 +22,10 @@ public:
 
     VantrelCntl* Control() const { return m_control; }
     // Opened and not yet closed.
-    bool IsOpen() const { return m_stage == Stage::Starting || m_stage == Stage::Running || m_stage == Stage::Changing; }
+    bool IsOpen() const
+    {
+        return m_stage == Stage::Starting || m_stage == Stage::Running || m_stage == Stage::Changing;
+    }
     bool NeverOpened() const { return m_stage == Stage::Created; }
 
     // Opens the link once; returns while the handshake runs. Its end (linked or not) hands the
@@ -55,6 +58,6 @@ private:
     VantrelCntl* m_control;
     Preferences& m_prefs;
     Stage m_stage = Stage::Created;
-    bool m_linked = false;   // the control was linked at its latest link event
-    bool m_handed = false;   // a linked meter was handed the preferences
+    bool m_linked = false;  // the control was linked at its latest link event
+    bool m_handed = false;  // a linked meter was handed the preferences
 };

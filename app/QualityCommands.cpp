@@ -64,13 +64,15 @@ void GlimoraApp::CheckAgainstStandard(int row)
     m_verdict = quality::VerdictText(j.overall);
     m_readings->SetVerdict(row, m_verdict);
     // After the reading's own sound, a failed reading sounds the warning.
-    if (j.overall == quality::Verdict::Fail && Prefs.SoundOn) support::Sounds().MessageBeep(support::MessageSound::Warning);
+    if (j.overall == quality::Verdict::Fail && Prefs.SoundOn)
+        support::Sounds().MessageBeep(support::MessageSound::Warning);
 }
 
 void GlimoraApp::StandardsCommand()
 {
     m_standards->Refresh();
-    quality::StandardsEditor editor(*m_standards, [this] { return AuthorizeCommand(*VC, Prefs, this); }, this);
+    quality::StandardsEditor editor(
+        *m_standards, [this] { return AuthorizeCommand(*VC, Prefs, this); }, this);
     editor.exec();
 }
 
@@ -78,7 +80,8 @@ void GlimoraApp::CheckWindowCommand()
 {
     m_standards->Refresh();
     if (!m_checkWindow)
-        m_checkWindow = new quality::CheckWindow(*m_check, [this] { return support::DigitsOfFormat(NumberFormat); }, this);
+        m_checkWindow = new quality::CheckWindow(
+            *m_check, [this] { return support::DigitsOfFormat(NumberFormat); }, this);
     // Beside the main window, not over the list.
     if (!m_checkWindow->isVisible()) m_checkWindow->move(frameGeometry().topRight() + QPoint(8, 0));
     m_checkWindow->show();
@@ -107,12 +110,14 @@ void GlimoraApp::CertificateCommand()
     QStringList names;
     for (const quality::Standard& s : m_standards->Standards()) names << s.name;
     if (names.isEmpty()) {
-        ShowErrorDialog(this, QStringLiteral("Certificate"), QStringLiteral("There is no standard yet: add one with Data > Standards..."));
+        ShowErrorDialog(this, QStringLiteral("Certificate"),
+                        QStringLiteral("There is no standard yet: add one with Data > Standards..."));
         return;
     }
     bool ok = false;
-    const QString name = QInputDialog::getItem(this, QStringLiteral("Certificate"), QStringLiteral("Standard:"), names,
-                                               std::max<qsizetype>(0, names.indexOf(m_check->CurrentName())), false, &ok);
+    const QString name =
+        QInputDialog::getItem(this, QStringLiteral("Certificate"), QStringLiteral("Standard:"), names,
+                              std::max<qsizetype>(0, names.indexOf(m_check->CurrentName())), false, &ok);
     const quality::Standard* standard = m_standards->Find(name);
     if (!ok || !standard) return;
 
@@ -124,7 +129,8 @@ void GlimoraApp::CertificateCommand()
     for (int i = 0; i < m_readings->RowCount(); ++i) {
         quality::CertificateReading r;
         r.time = m_readings->TakenText(i, 0);
-        for (int p = 0; p < quality::kParameterCount; ++p) r.values[p] = support::StoredNumber(m_readings->TakenText(i, p + 1));
+        for (int p = 0; p < quality::kParameterCount; ++p)
+            r.values[p] = support::StoredNumber(m_readings->TakenText(i, p + 1));
         r.calStandard = m_readings->TakenText(i, 5);
         c.readings.push_back(r);
     }
@@ -143,5 +149,6 @@ void GlimoraApp::CertificateCommand()
     if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return;
     QString problem;
     if (!quality::WriteCertificate(chooser.selectedFiles().first(), c, &problem))
-        ShowErrorDialog(this, QStringLiteral("Certificate"), QStringLiteral("The certificate could not be written: %1").arg(problem));
+        ShowErrorDialog(this, QStringLiteral("Certificate"),
+                        QStringLiteral("The certificate could not be written: %1").arg(problem));
 }

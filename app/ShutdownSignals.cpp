@@ -66,8 +66,7 @@ ShutdownSignals::~ShutdownSignals()
 void ShutdownSignals::ReadSignals()
 {
     char bytes[16];
-    while (::read(g_pipe[1], bytes, sizeof bytes) > 0) {
-    }
+    while (::read(g_pipe[1], bytes, sizeof bytes) > 0) {}
     CloseWindow();
 }
 

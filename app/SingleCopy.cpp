@@ -20,18 +20,19 @@ namespace {
 // folder.
 QString GuardName(const QString& settingsFolder)
 {
-    const QString folder = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR") ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
-                                                                        : QDir::tempPath();
-    const QByteArray id = QCryptographicHash::hash(QDir::cleanPath(QFileInfo(settingsFolder).absoluteFilePath()).toUtf8(),
-                                                   QCryptographicHash::Sha1);
+    const QString folder = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")
+        ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
+        : QDir::tempPath();
+    const QByteArray id = QCryptographicHash::hash(
+        QDir::cleanPath(QFileInfo(settingsFolder).absoluteFilePath()).toUtf8(), QCryptographicHash::Sha1);
     return folder + QStringLiteral("/glimora-%1-%2").arg(::getuid()).arg(QString::fromLatin1(id.toHex().left(16)));
 }
 }  // namespace
 
 SingleCopy::SingleCopy(const QString& settingsFolder, QObject* parent)
-    : QObject(parent), m_name(GuardName(settingsFolder))
-{
-}
+    : QObject(parent)
+    , m_name(GuardName(settingsFolder))
+{}
 
 SingleCopy::~SingleCopy()
 {
@@ -40,7 +41,8 @@ SingleCopy::~SingleCopy()
 
 SingleCopy::Outcome SingleCopy::Start()
 {
-    m_lock = ::open(QFile::encodeName(m_name + QStringLiteral(".lock")).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    m_lock =
+        ::open(QFile::encodeName(m_name + QStringLiteral(".lock")).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (m_lock < 0) return Outcome::Alone;  // no guard to be had: the copy runs unguarded
     // The other copy may be starting up itself: it is given a few seconds to answer.
     for (int attempt = 0; attempt < 50; ++attempt) {

@@ -113,7 +113,8 @@ void DrawCalibrate(QPainter& p)
     p.setPen(Pen(QColor(50, 50, 50), 2));
     for (int i = 0; i <= 6; ++i) {
         const double a = (210 - 40.0 * i) * M_PI / 180.0;
-        p.drawLine(QPointF(24 + 14 * std::cos(a), 24 - 14 * std::sin(a)), QPointF(24 + 17 * std::cos(a), 24 - 17 * std::sin(a)));
+        p.drawLine(QPointF(24 + 14 * std::cos(a), 24 - 14 * std::sin(a)),
+                   QPointF(24 + 17 * std::cos(a), 24 - 17 * std::sin(a)));
     }
     p.setPen(Pen(QColor(200, 30, 30), 3));
     p.drawLine(QPointF(24, 24), QPointF(33, 13));
@@ -156,9 +157,9 @@ QIcon ToolbarIcon(const QString& key)
     static const struct {
         const char* key;
         Draw draw;
-    } kinds[] = {{"Exit", DrawExit},   {"Open", DrawOpen},           {"Cancel", DrawCancel},
-                 {"Off", DrawOff},     {"Read", DrawRead},           {"Scan", DrawScan},
-                 {"Calibrate", DrawCalibrate}, {"Print", DrawPrint}, {"Clear", DrawClear}};
+    } kinds[] = {{"Exit", DrawExit},  {"Open", DrawOpen}, {"Cancel", DrawCancel},       {"Off", DrawOff},
+                 {"Read", DrawRead},  {"Scan", DrawScan}, {"Calibrate", DrawCalibrate}, {"Print", DrawPrint},
+                 {"Clear", DrawClear}};
     for (const auto& k : kinds) {
         if (key != QLatin1String(k.key)) continue;
         QPixmap pixmap(kSize, kSize);

@@ -36,10 +36,11 @@ int main(int argc, char* argv[])
     case SingleCopy::Outcome::Alone: break;
     case SingleCopy::Outcome::HandedOver: return 0;
     case SingleCopy::Outcome::NoAnswer:
-        QMessageBox::warning(nullptr, QStringLiteral("Glimora"),
-                             QStringLiteral("Glimora is already running with the settings in %1, but it does not answer. "
-                                            "Close it, or end it, before starting Glimora again.")
-                                 .arg(QDir::toNativeSeparators(settingsFolder)));
+        QMessageBox::warning(
+            nullptr, QStringLiteral("Glimora"),
+            QStringLiteral("Glimora is already running with the settings in %1, but it does not answer. "
+                           "Close it, or end it, before starting Glimora again.")
+                .arg(QDir::toNativeSeparators(settingsFolder)));
         return 1;
     }
 

@@ -39,7 +39,7 @@ int main(int argc, char* argv[])
     if (mode == QLatin1String("simulated")) {
         SimulatedMeterOptions o;
         o.storePath = dir.filePath(QStringLiteral("meter.ini"));
-        QSettings preset(o.storePath, QSettings::IniFormat);   // as the emulator is started: no chance failures
+        QSettings preset(o.storePath, QSettings::IniFormat);  // as the emulator is started: no chance failures
         preset.setValue(QStringLiteral("Instrument/OccasionalInvalidReadings"), false);
         preset.sync();
         o.zeroDelays = true;

@@ -114,7 +114,8 @@ int main(int argc, char* argv[])
         const long before = ResidentKb();
         const QDateTime start(QDate(2026, 1, 1), QTime(8, 0, 0));
         for (int i = 0; i < rows; ++i) {
-            meter->SetNextReading(80 + (i % 200) * 0.1, 90 + (i % 70) * 0.1, 1.2, 3.4, QStringLiteral("Black Glass"), start.addSecs(i));
+            meter->SetNextReading(80 + (i % 200) * 0.1, 90 + (i % 70) * 0.1, 1.2, 3.4, QStringLiteral("Black Glass"),
+                                  start.addSecs(i));
             comment->setText(QStringLiteral("Panel %1").arg(i % 50));
             meter->Emit(VantrelCntl::Event::ReadingReady);
             if (i % 1000 == 0) {

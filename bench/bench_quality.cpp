@@ -46,7 +46,8 @@ struct Window {
         }
         auto settings = std::make_unique<support::SettingsStore>(dir.filePath(QStringLiteral("Glimora.ini")));
         settings->SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
-        if (judged) settings->SaveSetting(QStringLiteral("Quality"), QStringLiteral("Standard"), QStringLiteral("Bench Panel"));
+        if (judged)
+            settings->SaveSetting(QStringLiteral("Quality"), QStringLiteral("Standard"), QStringLiteral("Bench Panel"));
         support::SetSounds(&sounds);
         meter->logReads = false;
         app = std::make_unique<GlimoraApp>(meter, std::move(settings));
@@ -78,9 +79,18 @@ void Road(benchmark::State& state, bool judged, bool checkWindow = true)
         state.ResumeTiming();
     }
 }
-void ReadingRoadNoStandard(benchmark::State& state) { Road(state, false); }
-void ReadingRoadJudged(benchmark::State& state) { Road(state, true); }
-void ReadingRoadJudgedWindowClosed(benchmark::State& state) { Road(state, true, false); }
+void ReadingRoadNoStandard(benchmark::State& state)
+{
+    Road(state, false);
+}
+void ReadingRoadJudged(benchmark::State& state)
+{
+    Road(state, true);
+}
+void ReadingRoadJudgedWindowClosed(benchmark::State& state)
+{
+    Road(state, true, false);
+}
 BENCHMARK(ReadingRoadNoStandard)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 BENCHMARK(ReadingRoadJudged)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 BENCHMARK(ReadingRoadJudgedWindowClosed)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
@@ -129,8 +139,9 @@ void ControlChart100k(benchmark::State& state)
     quality::StandardsStore(db).Save(s);
     db.transaction();
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("INSERT INTO readings (id, taken_at, station, specular, doi, haze2, haze15, digits, standard, verdict) "
-                             "VALUES (?, ?, 'bench', ?, ?, 1, 2, 2, 'Bench Panel', 'PASS')"));
+    q.prepare(QStringLiteral(
+        "INSERT INTO readings (id, taken_at, station, specular, doi, haze2, haze15, digits, standard, verdict) "
+        "VALUES (?, ?, 'bench', ?, ?, 1, 2, 2, 'Bench Panel', 'PASS')"));
     const QDateTime start(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
     for (int i = 0; i < 100000; ++i) {
         q.addBindValue(QStringLiteral("r%1").arg(i));

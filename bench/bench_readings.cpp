@@ -44,7 +44,8 @@ struct Window {
     {
         QDateTime t(QDate(2026, 1, 1), QTime(8, 0, 0));
         for (int i = 0; i < rows; ++i) {
-            meter->SetNextReading(80 + (i % 200) * 0.1, 90 + (i % 70) * 0.1, 1.2, 3.4, QStringLiteral("Black Glass"), t.addSecs(i));
+            meter->SetNextReading(80 + (i % 200) * 0.1, 90 + (i % 70) * 0.1, 1.2, 3.4, QStringLiteral("Black Glass"),
+                                  t.addSecs(i));
             meter->Emit(VantrelCntl::Event::ReadingReady);
         }
         meter->log.clear();
@@ -58,7 +59,9 @@ void Road(benchmark::State& state, bool painted, bool statistics = false)
 {
     Window w;
     w.Fill(static_cast<int>(state.range(0)));
-    if (statistics) w.app->findChild<QAction*>(QStringLiteral("mnuDataStatistics"))->trigger();  // the statistics window open beside
+    if (statistics)
+        w.app->findChild<QAction*>(QStringLiteral("mnuDataStatistics"))
+            ->trigger();  // the statistics window open beside
     QCoreApplication::processEvents();
     QDateTime t(QDate(2027, 1, 1), QTime(8, 0, 0));
     int i = 0;
@@ -73,12 +76,24 @@ void Road(benchmark::State& state, bool painted, bool statistics = false)
         state.ResumeTiming();
     }
 }
-void ReadingRoad(benchmark::State& state) { Road(state, false); }
-void ReadingRoadPainted(benchmark::State& state) { Road(state, true); }
+void ReadingRoad(benchmark::State& state)
+{
+    Road(state, false);
+}
+void ReadingRoadPainted(benchmark::State& state)
+{
+    Road(state, true);
+}
 BENCHMARK(ReadingRoad)->Arg(0)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(ReadingRoadPainted)->Arg(0)->Arg(100000)->Unit(benchmark::kMicrosecond);
-void ReadingRoadWithStatistics(benchmark::State& state) { Road(state, false, true); }
-void ReadingRoadWithStatisticsPainted(benchmark::State& state) { Road(state, true, true); }
+void ReadingRoadWithStatistics(benchmark::State& state)
+{
+    Road(state, false, true);
+}
+void ReadingRoadWithStatisticsPainted(benchmark::State& state)
+{
+    Road(state, true, true);
+}
 BENCHMARK(ReadingRoadWithStatistics)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(ReadingRoadWithStatisticsPainted)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
@@ -111,7 +126,8 @@ void BarePosixLine(benchmark::State& state)
     QTemporaryDir dir;
     const QByteArray path = dir.filePath(QStringLiteral("bare.csv")).toLocal8Bit();
     const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    const QByteArray line = "01/01/2027 08:00:00,85.30,92.10,1.25,3.40,\"Black Glass\",\"01/01/2026 08:00:00\",\"HZ4120\",\"\"\r\n";
+    const QByteArray line =
+        "01/01/2027 08:00:00,85.30,92.10,1.25,3.40,\"Black Glass\",\"01/01/2026 08:00:00\",\"HZ4120\",\"\"\r\n";
     for (auto _ : state) {
         if (::write(fd, line.constData(), size_t(line.size())) != line.size() || ::fdatasync(fd) != 0) {
             state.SkipWithError("write or fdatasync failed");

@@ -26,7 +26,8 @@ namespace {
 
 int Rows()
 {
-    return qEnvironmentVariableIsSet("GLIMORA_BENCH_ROWS") ? qEnvironmentVariableIntValue("GLIMORA_BENCH_ROWS") : 1000000;
+    return qEnvironmentVariableIsSet("GLIMORA_BENCH_ROWS") ? qEnvironmentVariableIntValue("GLIMORA_BENCH_ROWS")
+                                                           : 1000000;
 }
 
 ReadingRecord Reading(int n)
@@ -57,8 +58,8 @@ void Fill(const QString& path, int count)
     QSqlQuery q(db);
     q.exec(QStringLiteral("BEGIN"));
     QSqlQuery insert(db), outbox(db);
-    insert.prepare(QStringLiteral("INSERT INTO readings (") + ColumnNames(ReadingColumns()) + QStringLiteral(") VALUES (") +
-                   Placeholders(int(ReadingColumns().size())) + QStringLiteral(")"));
+    insert.prepare(QStringLiteral("INSERT INTO readings (") + ColumnNames(ReadingColumns())
+                   + QStringLiteral(") VALUES (") + Placeholders(int(ReadingColumns().size())) + QStringLiteral(")"));
     outbox.prepare(QStringLiteral("INSERT INTO outbox (kind, record_id) VALUES ('reading', ?)"));
     for (int n = 0; n < count; ++n) {
         const ReadingRecord r = Reading(n);
@@ -102,7 +103,8 @@ void BM_HistoryFirstPage(benchmark::State& state)
     filter.commentText = QStringLiteral("panel 42");
     std::vector<ReadingRecord> rows;
     for (auto _ : state) {
-        if (!ReadPage(QSqlDatabase::database(name), filter, {}, HistoryWindow::PageSize, rows, nullptr)) state.SkipWithError("no page");
+        if (!ReadPage(QSqlDatabase::database(name), filter, {}, HistoryWindow::PageSize, rows, nullptr))
+            state.SkipWithError("no page");
     }
     state.counters["rows"] = double(rows.size());
     QSqlDatabase::removeDatabase(name);
@@ -141,8 +143,12 @@ BENCHMARK(BM_HistoryWindowMemory)->Unit(benchmark::kMillisecond)->UseRealTime()-
 bool Pg(const QString& program, const QStringList& args)
 {
     const QString bin = QStringLiteral("/usr/lib/postgresql/15/bin/") + program;
-    return geteuid() == 0 ? QProcess::execute(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"), bin} + args) == 0
-                          : QProcess::execute(bin, args) == 0;
+    return geteuid() == 0
+        ? QProcess::execute(QStringLiteral("runuser"),
+                            QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"), bin}
+                                + args)
+            == 0
+        : QProcess::execute(bin, args) == 0;
 }
 
 void BM_ForwardToPostgres(benchmark::State& state)
@@ -150,9 +156,14 @@ void BM_ForwardToPostgres(benchmark::State& state)
     QTemporaryDir dir;
     if (geteuid() == 0) QProcess::execute(QStringLiteral("chown"), {QStringLiteral("postgres"), dir.path()});
     const QString data = dir.filePath(QStringLiteral("pg"));
-    if (!Pg(QStringLiteral("initdb"), {QStringLiteral("-D"), data, QStringLiteral("-U"), QStringLiteral("postgres"), QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("--no-sync")}) ||
-        !Pg(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), data, QStringLiteral("-w"), QStringLiteral("-l"), dir.filePath(QStringLiteral("log")), QStringLiteral("-o"),
-                                       QStringLiteral("-c listen_addresses='' -c unix_socket_directories=%1 -p 5440").arg(dir.path()), QStringLiteral("start")}))
+    if (!Pg(QStringLiteral("initdb"),
+            {QStringLiteral("-D"), data, QStringLiteral("-U"), QStringLiteral("postgres"), QStringLiteral("-A"),
+             QStringLiteral("trust"), QStringLiteral("--no-sync")})
+        || !Pg(QStringLiteral("pg_ctl"),
+               {QStringLiteral("-D"), data, QStringLiteral("-w"), QStringLiteral("-l"),
+                dir.filePath(QStringLiteral("log")), QStringLiteral("-o"),
+                QStringLiteral("-c listen_addresses='' -c unix_socket_directories=%1 -p 5440").arg(dir.path()),
+                QStringLiteral("start")}))
         return state.SkipWithError("no PostgreSQL cluster");
     const int count = int(state.range(0));
     const QString server = QStringLiteral("host=%1 port=5440 dbname=postgres user=postgres").arg(dir.path());
@@ -170,8 +181,11 @@ void BM_ForwardToPostgres(benchmark::State& state)
         forwarder.Stop();
         state.ResumeTiming();
     }
-    state.counters["readings_per_s"] = benchmark::Counter(double(count) * double(state.iterations()), benchmark::Counter::kIsRate);
-    Pg(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), data, QStringLiteral("-w"), QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("stop")});
+    state.counters["readings_per_s"] =
+        benchmark::Counter(double(count) * double(state.iterations()), benchmark::Counter::kIsRate);
+    Pg(QStringLiteral("pg_ctl"),
+       {QStringLiteral("-D"), data, QStringLiteral("-w"), QStringLiteral("-m"), QStringLiteral("fast"),
+        QStringLiteral("stop")});
 }
 BENCHMARK(BM_ForwardToPostgres)->Arg(20000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 

@@ -27,15 +27,18 @@ void ClearConfigurationsCommand(VantrelCntl& VC, const Preferences& prefs, QWidg
     if (!AuthorizeCommand(VC, prefs, parent)) return;
     const int16_t answer = AskYesNo(
         parent, QStringLiteral("Delete Calibration Standards"),
-        QStringLiteral("Warning! This operation will delete all the calibration data stored in the Haze Meter.") + kContinue, true);
+        QStringLiteral("Warning! This operation will delete all the calibration data stored in the Haze Meter.")
+            + kContinue,
+        true);
     if (answer == dlgYesNo::Yes) VC.ClearCalibration();
 }
 
 void ChangeMeterSettingsCommand(VantrelCntl& VC, const Preferences& prefs, QWidget* parent)
 {
     if (!AuthorizeCommand(VC, prefs, parent)) return;
-    const int16_t answer = AskYesNo(parent, QStringLiteral("Change Meter Settings"),
-                                    QStringLiteral("Warning! This operation can result in loss of calibration.") + kContinue, true);
+    const int16_t answer =
+        AskYesNo(parent, QStringLiteral("Change Meter Settings"),
+                 QStringLiteral("Warning! This operation can result in loss of calibration.") + kContinue, true);
     if (answer != dlgYesNo::Yes) return;
 
     VC.SetKeepAlive(true);

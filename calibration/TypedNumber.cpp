@@ -15,13 +15,15 @@ double TypedNumber(const QString& text)
 int16_t RoundToInt16(double value)
 {
     const int64_t whole = support::ToInt64Saturated(support::RoundHalfEven(value));
-    return static_cast<int16_t>(std::clamp<int64_t>(whole, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()));
+    return static_cast<int16_t>(
+        std::clamp<int64_t>(whole, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()));
 }
 
 int32_t RoundToInt32(double value)
 {
     const int64_t whole = support::ToInt64Saturated(support::RoundHalfEven(value));
-    return static_cast<int32_t>(std::clamp<int64_t>(whole, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(whole, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 QString TrimBlanks(const QString& text)

@@ -44,19 +44,21 @@ dlgMeterProperties::dlgMeterProperties(QWidget* parent)
         grid->addWidget(edit, row, 1);
         ++row;
     };
-    addRow(lblCenter, edCenter, QStringLiteral("lblCenter"), QStringLiteral("Array Center:"), QStringLiteral("edCenter"),
-           QStringLiteral("Set center of the array"));
+    addRow(lblCenter, edCenter, QStringLiteral("lblCenter"), QStringLiteral("Array Center:"),
+           QStringLiteral("edCenter"), QStringLiteral("Set center of the array"));
     addRow(lblRefCenter, edRefCenter, QStringLiteral("lblRefCenter"), QStringLiteral("Reference Center:"),
            QStringLiteral("edRefCenter"), QStringLiteral("Set center of reference window"));
     addRow(lblIntensity, edIntensity, QStringLiteral("lblIntensity"), QStringLiteral("Intensity:"),
            QStringLiteral("edIntensity"), QStringLiteral("Set LED current level"));
     addRow(lblRefDutyCycle, edRefDutyCycle, QStringLiteral("lblRefDutyCycle"), QStringLiteral("Reference Duty Cycle:"),
-           QStringLiteral("edRefDutyCycle"), QStringLiteral("Set duty cycle of LED when making reference measurements"));
+           QStringLiteral("edRefDutyCycle"),
+           QStringLiteral("Set duty cycle of LED when making reference measurements"));
     addRow(lblDeg2Distortion, edDeg2Distortion, QStringLiteral("lblDeg2Distortion"),
            QStringLiteral("2 Degree Distortion Correction:"), QStringLiteral("edDeg2Distortion"),
            QStringLiteral("Set the 2 Degree distortion correction"));
-    addRow(lblDOIDistortion, edDOIDistortion, QStringLiteral("lblDOIDistortion"), QStringLiteral("DOI Distortion Correction:"),
-           QStringLiteral("edDOIDistortion"), QStringLiteral("Set the DOI distortion correction"));
+    addRow(lblDOIDistortion, edDOIDistortion, QStringLiteral("lblDOIDistortion"),
+           QStringLiteral("DOI Distortion Correction:"), QStringLiteral("edDOIDistortion"),
+           QStringLiteral("Set the DOI distortion correction"));
     addRow(lblSerialNumber, edSerialNumber, QStringLiteral("lblSerialNumber"), QStringLiteral("Serial Number:"),
            QStringLiteral("edSerialNumber"), QStringLiteral("Set serial number of Haze Meter"));
     addRow(lblBlackLevel, edBlackLevel, QStringLiteral("lblBlackLevel"), QStringLiteral("Black Level Threshold:"),
@@ -144,7 +146,8 @@ void dlgMeterProperties::Accept()
     if (const auto v = AcceptedValue(MeterField::Center, edCenter->text())) mCenter = RoundToInt16(*v);
     if (const auto v = AcceptedValue(MeterField::RefCenter, edRefCenter->text())) mRefCenter = RoundToInt16(*v);
     if (const auto v = AcceptedValue(MeterField::Intensity, edIntensity->text())) mIntensity = RoundToInt16(*v);
-    if (const auto v = AcceptedValue(MeterField::RefDutyCycle, edRefDutyCycle->text())) mRefDutyCycle = RoundToInt16(*v);
+    if (const auto v = AcceptedValue(MeterField::RefDutyCycle, edRefDutyCycle->text()))
+        mRefDutyCycle = RoundToInt16(*v);
     mSerialNumber = TrimBlanks(edSerialNumber->text()).left(kSerialLength);
     if (const auto v = AcceptedValue(MeterField::Distortion, edDeg2Distortion->text())) mDeg2Distortion = *v;
     if (const auto v = AcceptedValue(MeterField::Distortion, edDOIDistortion->text())) mDOIDistortion = *v;

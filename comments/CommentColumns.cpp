@@ -70,7 +70,7 @@ void CommentColumns::LoadCommentHeaders()
 {
     for (int k = 1; k <= Columns; ++k)
         m_headers[k] = m_store.GetSetting(comments::HeaderSection(), comments::HeaderKey(k),
-                                        k == 1 ? QStringLiteral("Comment") : QString());
+                                          k == 1 ? QStringLiteral("Comment") : QString());
     CountCommentHeaders();
 }
 

@@ -52,7 +52,7 @@ public:
 private:
     support::SettingsStore& m_store;
     std::array<QString, Columns + 1> m_headers;  // element 0 unused
-    std::array<QString, Columns + 1> m_texts;    // element 0 unused
+    std::array<QString, Columns + 1> m_texts;  // element 0 unused
 };
 
 namespace comments {

@@ -14,8 +14,8 @@ QString WithoutLineBreaks(const QString& text)
         if (c == QLatin1Char('\r')) {
             if (i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) ++i;
             out.append(QLatin1Char(' '));
-        } else if (c == QLatin1Char('\n') || c == QChar(0x2028) || c == QChar(0x2029) || c == QChar(0x0B) ||
-                   c == QChar(0x0C) || c == QChar(0x85)) {
+        } else if (c == QLatin1Char('\n') || c == QChar(0x2028) || c == QChar(0x2029) || c == QChar(0x0B)
+                   || c == QChar(0x0C) || c == QChar(0x85)) {
             out.append(QLatin1Char(' '));
         } else {
             out.append(c);

@@ -161,10 +161,11 @@ void dlgAdditionalComments::ChangeHeaders()
 {
     if (m_warningPending) {
         m_warningPending = false;
-        const int16_t answer = AskYesNo(this, QStringLiteral("Change Column Header Text"),
-                                        QStringLiteral("Changing the column headers does not modify the headers in an existing file.") +
-                                            QStringLiteral(" Data is only appended to existing files.  Do you wish to change the headers?"),
-                                        true);
+        const int16_t answer = AskYesNo(
+            this, QStringLiteral("Change Column Header Text"),
+            QStringLiteral("Changing the column headers does not modify the headers in an existing file.")
+                + QStringLiteral(" Data is only appended to existing files.  Do you wish to change the headers?"),
+            true);
         if (answer != dlgYesNo::Yes) return;
     }
 

@@ -16,9 +16,11 @@ const QString kWriteError = QStringLiteral("Data Write Error");
 
 DataFile::DataFile(DataFilePrompts& prompts, const QAbstractItemModel& listedReadings, const MeterReading& lastReading,
                    QObject* parent)
-    : QObject(parent), m_prompts(prompts), m_list(listedReadings), m_lastReading(lastReading)
-{
-}
+    : QObject(parent)
+    , m_prompts(prompts)
+    , m_list(listedReadings)
+    , m_lastReading(lastReading)
+{}
 
 void DataFile::CloseFile()
 {
@@ -46,10 +48,8 @@ bool DataFile::OpenFile(const QString& name, bool Exists, const QStringList& com
         QByteArray firstLine;
         if (!datafile::ReadFirstLine(name, &firstLine)) return Fail(kErrorOpening);
         const datafile::HeaderForm form = datafile::RecognizeHeader(firstLine);
-        if (form != datafile::HeaderForm::None)
-            m_commaSeparated = form == datafile::HeaderForm::Comma;
-        else if (!m_prompts.AskContinueUnrecognized())
-            return Fail(kErrorOpening);
+        if (form != datafile::HeaderForm::None) m_commaSeparated = form == datafile::HeaderForm::Comma;
+        else if (!m_prompts.AskContinueUnrecognized()) return Fail(kErrorOpening);
     }
 
     if (!m_file.Open(name)) return Fail(kErrorOpening);
@@ -73,7 +73,8 @@ bool DataFile::WriteOldData()
     const int columns = m_list.columnCount();
     for (int row = 0; row < rows; ++row) {
         QStringList cells;
-        for (int column = 0; column < columns; ++column) cells.append(m_list.index(row, column).data(Qt::DisplayRole).toString());
+        for (int column = 0; column < columns; ++column)
+            cells.append(m_list.index(row, column).data(Qt::DisplayRole).toString());
         if (!m_file.WriteAll(datafile::OldDataLine(cells, serialNo, m_commaSeparated).toUtf8())) return false;
     }
     return rows == 0 || m_file.Sync();

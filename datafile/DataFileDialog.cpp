@@ -18,16 +18,17 @@ namespace {
 class DataFileDialog : public FileChooser {
 public:
     DataFileDialog(QWidget* parent, bool forNew)
-        : FileChooser(parent), m_forNew(forNew)
-    {
-    }
+        : FileChooser(parent)
+        , m_forNew(forNew)
+    {}
 
 protected:
     QString Refusal(const QString& path) const override
     {
         const QFileInfo info(path);
         if (m_forNew && !info.absoluteDir().exists())
-            return QStringLiteral("%1\nPath does not exist.\nCheck the path and try again.").arg(QDir::toNativeSeparators(info.absolutePath()));
+            return QStringLiteral("%1\nPath does not exist.\nCheck the path and try again.")
+                .arg(QDir::toNativeSeparators(info.absolutePath()));
         return FileChooser::Refusal(path);
     }
 
@@ -51,8 +52,7 @@ QStringList NameFiltersFromText(const QString& barText)
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
         if (description.endsWith(QLatin1Char(')')) && description.contains(QLatin1Char('(')))
             filters.append(description);
-        else
-            filters.append(QStringLiteral("%1 (%2)").arg(description, patterns));
+        else filters.append(QStringLiteral("%1 (%2)").arg(description, patterns));
     }
     return filters;
 }
@@ -68,10 +68,8 @@ std::unique_ptr<QFileDialog> MakeDataFileDialog(QWidget* parent, bool forNew, co
     const QStringList filters = NameFiltersFromText(DataFileFilterText());
     dialog->setNameFilters(filters);
     dialog->setDefaultSuffix(QStringLiteral("csv"));
-    if (forNew || !filters.contains(lastFilter))
-        dialog->selectNameFilter(filters.first());
-    else
-        dialog->selectNameFilter(lastFilter);
+    if (forNew || !filters.contains(lastFilter)) dialog->selectNameFilter(filters.first());
+    else dialog->selectNameFilter(lastFilter);
     ListEveryFileForStarDotStar(*dialog);
     dialog->selectFile(QString());
     return dialog;
@@ -100,8 +98,8 @@ int16_t DataFileDialogs::AskDataHandling()
 
 bool DataFileDialogs::AskContinueUnrecognized()
 {
-    return AskYesNo(m_parent, QStringLiteral("File Error"), QStringLiteral("Unrecognized file structure.  Continue writing to file?"),
-                    false)
+    return AskYesNo(m_parent, QStringLiteral("File Error"),
+                    QStringLiteral("Unrecognized file structure.  Continue writing to file?"), false)
         == dlgYesNo::Yes;
 }
 

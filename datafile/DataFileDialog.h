@@ -32,7 +32,10 @@ std::unique_ptr<QFileDialog> MakeDataFileDialog(QWidget* parent, bool forNew, co
 class DataFileDialogs : public DataFilePrompts {
 public:
     // With a store, the file dialogs start in the folder of the last data file chosen, kept there.
-    explicit DataFileDialogs(QWidget* parent, support::SettingsStore* store = nullptr) : m_parent(parent), m_store(store) {}
+    explicit DataFileDialogs(QWidget* parent, support::SettingsStore* store = nullptr)
+        : m_parent(parent)
+        , m_store(store)
+    {}
 
     QString ChooseFile(bool forNew) override;
     int16_t AskDataHandling() override;

@@ -17,7 +17,8 @@ QString RecentKey(int position)
 }  // namespace datafile
 
 RecentFiles::RecentFiles(support::SettingsStore& store, QMenu* fileMenu, QObject* parent)
-    : QObject(parent), m_store(store)
+    : QObject(parent)
+    , m_store(store)
 {
     for (int i = 0; i <= Entries; ++i) {
         // Owned by the menu they stand in, so that they are found among the window's controls.

@@ -18,10 +18,11 @@ dlgOldDataToNew::dlgOldDataToNew(QWidget* parent)
     Image1->setAccessibleName(QStringLiteral("Question"));
     Image1->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
-    Label1 = new QLabel(QStringLiteral("There is data remaining in the application list box.  Do you wish to save this data "
-                                       "to the new file, delete the data before opening the file or just save the new "
-                                       "readings taken to the file?"),
-                        this);
+    Label1 =
+        new QLabel(QStringLiteral("There is data remaining in the application list box.  Do you wish to save this data "
+                                  "to the new file, delete the data before opening the file or just save the new "
+                                  "readings taken to the file?"),
+                   this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);

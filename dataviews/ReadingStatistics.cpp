@@ -23,9 +23,9 @@ double RunningStatistics::StdDev() const
 
 const std::array<QString, StatColumnCount>& StatisticsColumnTitles()
 {
-    static const std::array<QString, StatColumnCount> titles = {QStringLiteral("Count"), QStringLiteral("Mean"),
+    static const std::array<QString, StatColumnCount> titles = {QStringLiteral("Count"),   QStringLiteral("Mean"),
                                                                 QStringLiteral("Std Dev"), QStringLiteral("Min"),
-                                                                QStringLiteral("Max"), QStringLiteral("Range")};
+                                                                QStringLiteral("Max"),     QStringLiteral("Range")};
     return titles;
 }
 
@@ -86,7 +86,8 @@ std::vector<QPointF> TrendEnvelope::Points() const
             points.emplace_back(first, m_buckets[i].first);
             continue;
         }
-        const double length = i + 1 == m_buckets.size() ? static_cast<double>(m_inLast) : static_cast<double>(m_bucketSize);
+        const double length =
+            i + 1 == m_buckets.size() ? static_cast<double>(m_inLast) : static_cast<double>(m_bucketSize);
         const double middle = first + (length - 1.0) / 2.0;
         points.emplace_back(middle, m_buckets[i].first);
         points.emplace_back(middle, m_buckets[i].second);

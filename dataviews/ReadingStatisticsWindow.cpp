@@ -145,16 +145,18 @@ void ReadingStatisticsWindow::ShowTexts()
     const auto& shift = m_readings.RoundingTakenOut();
     for (int r = 0; r < ValueCount; ++r) {
         const auto& stats = m_stats[static_cast<std::size_t>(r)];
-        const double meanShift = stats.Count() > 0 ? shift[static_cast<std::size_t>(r)] / static_cast<double>(stats.Count()) : 0.0;
+        const double meanShift =
+            stats.Count() > 0 ? shift[static_cast<std::size_t>(r)] / static_cast<double>(stats.Count()) : 0.0;
         const auto texts = StatisticsTexts(stats, digits, meanShift);
         for (int c = 0; c < StatColumnCount; ++c) {
             QTableWidgetItem* item = m_table->item(r, c);
             const QString& text = texts[static_cast<std::size_t>(c)];
             if (item->text() == text) continue;
             item->setText(text);
-            item->setData(Qt::AccessibleTextRole, QStringLiteral("%1 %2: %3")
-                                                      .arg(RowTitles()[static_cast<std::size_t>(r)],
-                                                           StatisticsColumnTitles()[static_cast<std::size_t>(c)], text));
+            item->setData(Qt::AccessibleTextRole,
+                          QStringLiteral("%1 %2: %3")
+                              .arg(RowTitles()[static_cast<std::size_t>(r)],
+                                   StatisticsColumnTitles()[static_cast<std::size_t>(c)], text));
         }
     }
 }
@@ -175,7 +177,8 @@ void ReadingStatisticsWindow::ShowTrend()
     m_trendY->setVisible(trendShown);
     if (trendShown) TrendChart()->setTitle(QStringLiteral("%1 in the order taken").arg(name));
     else if (trend.Count() == 1)
-        TrendChart()->setTitle(QStringLiteral("%1: one reading so far; the trend shows from the second reading on").arg(name));
+        TrendChart()->setTitle(
+            QStringLiteral("%1: one reading so far; the trend shows from the second reading on").arg(name));
     else TrendChart()->setTitle(QStringLiteral("%1: no readings in the list").arg(name));
     m_trendY->setTitleText(name);
     m_trendY->setLabelFormat(QStringLiteral("%.%1f").arg(m_digits()));

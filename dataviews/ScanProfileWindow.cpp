@@ -32,7 +32,8 @@ const QString kNoScan = QStringLiteral(
     "No scan yet in this run. Choose Scan Data in the Data menu, or Scan on the toolbar: the profile shows "
     "here as soon as the meter delivers it. A saved scan opens with Open Scan File...");
 
-QLineSeries* VerticalLine(QChart* chart, double angle, double low, double high, const QColor& colour, const QString& name)
+QLineSeries* VerticalLine(QChart* chart, double angle, double low, double high, const QColor& colour,
+                          const QString& name)
 {
     auto* line = new QLineSeries(chart);
     line->setName(name);
@@ -75,7 +76,8 @@ ScanProfileWindow::ScanProfileWindow(std::function<int()> digits, support::Setti
     m_view->viewport()->setMouseTracking(true);
     m_view->viewport()->installEventFilter(this);
     m_view->installEventFilter(this);
-    m_view->setToolTip(QStringLiteral("Move the pointer, or the Left and Right keys, over the profile to read angle and value"));
+    m_view->setToolTip(
+        QStringLiteral("Move the pointer, or the Left and Right keys, over the profile to read angle and value"));
 
     m_readout = new QLabel(this);
     m_readout->setObjectName(QStringLiteral("lblReadout"));
@@ -208,7 +210,8 @@ void ScanProfileWindow::Plot()
         bottom = std::pow(10.0, lowDecade - 0.1);
         top = std::pow(10.0, highDecade + 0.1);
         axis->setRange(bottom, top);
-        axis->setLabelFormat(QStringLiteral("%.%1f").arg(std::max(digits, static_cast<int>(-std::min(lowDecade, 0.0)))));
+        axis->setLabelFormat(
+            QStringLiteral("%.%1f").arg(std::max(digits, static_cast<int>(-std::min(lowDecade, 0.0)))));
         axis->setMinorTickCount(-1);
         axis->setTitleText(kIntensityTitle + QStringLiteral(" (logarithmic)"));
         y = axis;
@@ -229,12 +232,14 @@ void ScanProfileWindow::Plot()
     chart->addAxis(y, Qt::AlignLeft);
 
     const QColor twoDegrees(0xd9, 0x5f, 0x02), fifteenDegrees(0x75, 0x70, 0xb3);
-    for (double a : {-2.0, 2.0}) m_markers.push_back(VerticalLine(chart, a, bottom, top, twoDegrees, QStringLiteral("2° haze angle")));
-    for (double a : {-15.0, 15.0}) m_markers.push_back(VerticalLine(chart, a, bottom, top, fifteenDegrees, QStringLiteral("15° haze angle")));
+    for (double a : {-2.0, 2.0})
+        m_markers.push_back(VerticalLine(chart, a, bottom, top, twoDegrees, QStringLiteral("2° haze angle")));
+    for (double a : {-15.0, 15.0})
+        m_markers.push_back(VerticalLine(chart, a, bottom, top, fifteenDegrees, QStringLiteral("15° haze angle")));
 
     m_peak = new QScatterSeries(chart);
     m_peak->setName(QStringLiteral("Specular peak %1° %2")
-                         .arg(QString::number(AngleOf(peak), 'f', 1), support::FormatValue(m_scan.Point(peak), digits)));
+                        .arg(QString::number(AngleOf(peak), 'f', 1), support::FormatValue(m_scan.Point(peak), digits)));
     m_peak->setMarkerSize(9);
     m_peak->setColor(QColor(0xc0, 0x10, 0x10));
     m_peak->append(AngleOf(peak), m_scan.Point(peak));
@@ -261,8 +266,8 @@ void ScanProfileWindow::Plot()
     if (!m_source.isEmpty()) title += QStringLiteral(" from %1").arg(QFileInfo(m_source).fileName());
     chart->setTitle(title);
     m_view->setAccessibleName(QStringLiteral("Scan profile plot: %1").arg(title));
-    m_view->setAccessibleDescription(QStringLiteral("%1 against %2; %3")
-                                         .arg(y->titleText(), x->titleText(), m_peak->name()));
+    m_view->setAccessibleDescription(
+        QStringLiteral("%1 against %2; %3").arg(y->titleText(), x->titleText(), m_peak->name()));
 }
 
 bool ScanProfileWindow::eventFilter(QObject* watched, QEvent* event)
@@ -304,8 +309,9 @@ void ScanProfileWindow::OpenScanFile()
     QDateTime when;
     QString error;
     if (!ReadScanFile(path, scan, when, error)) {
-        QMessageBox::warning(this, QStringLiteral("Open Scan File"),
-                             QStringLiteral("%1 is not a scan file, so it is not shown.\n\n%2").arg(QFileInfo(path).fileName(), error));
+        QMessageBox::warning(
+            this, QStringLiteral("Open Scan File"),
+            QStringLiteral("%1 is not a scan file, so it is not shown.\n\n%2").arg(QFileInfo(path).fileName(), error));
         return;
     }
     ShowScan(scan, when, path);
@@ -330,5 +336,6 @@ void ScanProfileWindow::SaveImage()
     const QPixmap image = m_view->grab();
     if (m_cursor) m_cursor->replace(marker);
     if (!image.save(path, "PNG"))
-        QMessageBox::warning(this, QStringLiteral("Save Image"), QStringLiteral("The image could not be written to %1.").arg(path));
+        QMessageBox::warning(this, QStringLiteral("Save Image"),
+                             QStringLiteral("The image could not be written to %1.").arg(path));
 }

@@ -16,10 +16,12 @@ QString WriteRefusal(const QString& path)
     const QFileInfo info(path);
     if (info.exists()) {
         if (::access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK) == 0) return {};
-        return QStringLiteral("%1\nThis file is set to read-only.\nTry again with a different file name.").arg(info.fileName());
+        return QStringLiteral("%1\nThis file is set to read-only.\nTry again with a different file name.")
+            .arg(info.fileName());
     }
     if (::access(QFile::encodeName(info.absolutePath()).constData(), W_OK | X_OK) == 0) return {};
-    return QStringLiteral("%1\nYou do not have permission to create a file in this folder.\nTry again with a different folder.")
+    return QStringLiteral(
+               "%1\nYou do not have permission to create a file in this folder.\nTry again with a different folder.")
         .arg(QDir::toNativeSeparators(info.absolutePath()));
 }
 

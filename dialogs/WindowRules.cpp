@@ -17,9 +17,11 @@ const QString kSection = QStringLiteral("Windows");
 class PlaceKeeper : public QObject {
 public:
     PlaceKeeper(QWidget* window, support::SettingsStore& store, const QString& key)
-        : QObject(window), m_window(window), m_store(store), m_key(key)
-    {
-    }
+        : QObject(window)
+        , m_window(window)
+        , m_store(store)
+        , m_key(key)
+    {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -43,7 +45,8 @@ private:
 QRect FittedInto(const QRect& wanted, const QRect& available)
 {
     if (!available.isValid()) return wanted;
-    QRect r(wanted.topLeft(), QSize(std::min(wanted.width(), available.width()), std::min(wanted.height(), available.height())));
+    QRect r(wanted.topLeft(),
+            QSize(std::min(wanted.width(), available.width()), std::min(wanted.height(), available.height())));
     if (r.right() > available.right()) r.moveRight(available.right());
     if (r.bottom() > available.bottom()) r.moveBottom(available.bottom());
     if (r.left() < available.left()) r.moveLeft(available.left());
@@ -55,7 +58,8 @@ void FitIntoScreen(QWidget* window)
 {
     // A window not yet shown has no frame: room for a title bar and borders is kept free.
     const QMargins frame = window->isVisible()
-        ? QMargins(window->geometry().left() - window->frameGeometry().left(), window->geometry().top() - window->frameGeometry().top(),
+        ? QMargins(window->geometry().left() - window->frameGeometry().left(),
+                   window->geometry().top() - window->frameGeometry().top(),
                    window->frameGeometry().right() - window->geometry().right(),
                    window->frameGeometry().bottom() - window->geometry().bottom())
         : QMargins(4, window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window) + 8, 4, 4);
@@ -109,7 +113,8 @@ void OpenOnFirstControl(QWidget* first)
 {
     QWidget* w = first;
     do {
-        if (w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(first->window()) && w != first->window()) {
+        if (w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(first->window())
+            && w != first->window()) {
             w->setFocus(Qt::TabFocusReason);
             return;
         }

@@ -10,12 +10,12 @@
 #include <cstdint>
 #include <cstdio>
 
-#define FUZZ_CHECK(cond)                                                                       \
-    do {                                                                                       \
-        if (!(cond)) {                                                                         \
-            std::fprintf(stderr, "FUZZ_CHECK failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__); \
-            __builtin_trap();                                                                  \
-        }                                                                                      \
+#define FUZZ_CHECK(cond)                                                                                               \
+    do {                                                                                                               \
+        if (!(cond)) {                                                                                                 \
+            std::fprintf(stderr, "FUZZ_CHECK failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__);                        \
+            __builtin_trap();                                                                                          \
+        }                                                                                                              \
     } while (0)
 
 namespace fuzzing {
@@ -29,7 +29,8 @@ inline QByteArray Bytes(const uint8_t* data, size_t size)
 inline QString WriteScratch(const QString& name, const QByteArray& bytes)
 {
     const bool shm = QFileInfo(QStringLiteral("/dev/shm")).isWritable();
-    static QTemporaryDir dir((shm ? QStringLiteral("/dev/shm") : QDir::tempPath()) + QStringLiteral("/glimora-fuzz-XXXXXX"));
+    static QTemporaryDir dir((shm ? QStringLiteral("/dev/shm") : QDir::tempPath())
+                             + QStringLiteral("/glimora-fuzz-XXXXXX"));
     FUZZ_CHECK(dir.isValid());
     QFile file(dir.filePath(name));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) return QString();

@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const QByteArray& part : input.split('\0')) texts.append(QString::fromUtf8(part));
     for (bool comma : {true, false}) {
         const QString header = datafile::HeaderLine(comma, texts.mid(0, 7));
-        FUZZ_CHECK(header.endsWith(QLatin1String("\r\n")) && header.count(QLatin1Char('\r')) == 1 && header.count(QLatin1Char('\n')) == 1);
+        FUZZ_CHECK(header.endsWith(QLatin1String("\r\n")) && header.count(QLatin1Char('\r')) == 1
+                   && header.count(QLatin1Char('\n')) == 1);
         const HeaderForm form = comma ? HeaderForm::Comma : HeaderForm::Tab;
         FUZZ_CHECK(datafile::RecognizeHeader(header.toUtf8()) == form);
         FUZZ_CHECK(datafile::RecognizeHeader("\xEF\xBB\xBF" + header.toUtf8()) == form);

@@ -20,7 +20,7 @@ struct Loaded {
     Preferences prefs;
     FontClass fonts[2];
     TabClass tabs;
-    QStringList values;   // everything loaded, for comparing two loads
+    QStringList values;  // everything loaded, for comparing two loads
 };
 
 // Loads everything the program loads at start-up from store, checking each value's range.
@@ -34,14 +34,15 @@ Loaded LoadAll(support::SettingsStore& store, QMenu* menu)
     FUZZ_CHECK(p.CalIndex >= 0 && p.CalIndex <= 3 && p.Digits >= 0 && p.Digits <= 3);
     FUZZ_CHECK(p.PasswordProtection == !p.Password.isEmpty() && warnings == (p.PasswordProtection ? 0 : 1));
     l.values << p.Password;
-    for (int v : {int(p.CalIndex), int(p.KeepAlive), int(p.NoFile), int(p.SoundOn), int(p.EnableButton), int(p.CalConst), int(p.Digits), int(p.PixelAvg)})
+    for (int v : {int(p.CalIndex), int(p.KeepAlive), int(p.NoFile), int(p.SoundOn), int(p.EnableButton),
+                  int(p.CalConst), int(p.Digits), int(p.PixelAvg)})
         l.values << QString::number(v);
 
     for (int i = 0; i < 2; ++i) {
         FontClass& f = l.fonts[i];
         f.ReadProperties(store, i ? QStringLiteral("DataFont") : QStringLiteral("HeaderFont"));
         FUZZ_CHECK(!f.FontName().isEmpty());
-        FontClass copy;   // which takes the size only through its bounds
+        FontClass copy;  // which takes the size only through its bounds
         f.CopyTo(&copy);
         FUZZ_CHECK(copy.IsEqual(&f) == (f.Size() >= f.MinSize() && f.Size() <= f.MaxSize()));
     }
@@ -72,7 +73,8 @@ Loaded LoadAll(support::SettingsStore& store, QMenu* menu)
         l.values << recent.Caption(i);
         shown += !recent.Caption(i).isEmpty();
         FUZZ_CHECK(recent.mnuFileRecent[i]->isVisible() == !recent.Caption(i).isEmpty());
-        FUZZ_CHECK(recent.FindRecentFile(recent.Caption(i)) >= 0 && recent.FindRecentFile(recent.Caption(i)) < RecentFiles::Entries);
+        FUZZ_CHECK(recent.FindRecentFile(recent.Caption(i)) >= 0
+                   && recent.FindRecentFile(recent.Caption(i)) < RecentFiles::Entries);
     }
     FUZZ_CHECK(recent.mnuFileRecent[0]->isVisible() == (shown > 0) && (shown == 0 || !recent.Caption(1).isEmpty()));
     return l;

@@ -101,7 +101,8 @@ off_t TellMemory(mspack_file* handle)
     return static_cast<off_t>(reinterpret_cast<MemoryFile*>(handle)->pos);
 }
 
-void IgnoreMessage(mspack_file*, const char*, ...) {}
+void IgnoreMessage(mspack_file*, const char*, ...)
+{}
 
 // Each block carries its size in front, so that free() can count it back.
 constexpr size_t kBlockHeader = alignof(std::max_align_t);
@@ -142,8 +143,8 @@ class MspackChm {
 public:
     explicit MspackChm(const QByteArray& data)
     {
-        m_system.base = {OpenMemory, CloseMemory, ReadMemory, WriteMemory, SeekMemory, TellMemory,
-                         IgnoreMessage, AllocMemory, FreeMemory, CopyMemory, nullptr};
+        m_system.base = {OpenMemory,    CloseMemory, ReadMemory, WriteMemory, SeekMemory, TellMemory,
+                         IgnoreMessage, AllocMemory, FreeMemory, CopyMemory,  nullptr};
         m_system.input = &data;
         m_previous = std::exchange(t_system, &m_system);
         m_chm = mspack_create_chm_decompressor(&m_system.base);
@@ -268,8 +269,8 @@ bool ChmFile::OpenData(const QByteArray& data)
     off_t compressedEnd = 0;
     for (mschmd_file* f : files) {
         const bool compressed = f->section->id == 1;
-        if (f->offset < 0 || f->length < 0 || f->length > budget || (compressed && f->offset > kMaxContentSize) ||
-            (compressed && f->length > 0 && f->offset < compressedEnd)) {
+        if (f->offset < 0 || f->length < 0 || f->length > budget || (compressed && f->offset > kMaxContentSize)
+            || (compressed && f->length > 0 && f->offset < compressedEnd)) {
             Close();
             return false;
         }

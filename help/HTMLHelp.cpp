@@ -12,8 +12,7 @@ HTMLHelp::HTMLHelp(QWidget* owner, const QString& programFolder, support::Settin
     : m_owner(owner)
     , m_helpFile(HelpFilePath(programFolder))
     , m_store(store)
-{
-}
+{}
 
 QString HTMLHelp::HelpFilePath(const QString& programFolder)
 {
@@ -43,10 +42,8 @@ void HTMLHelp::Show(const std::function<QString(const ChmFile&)>& pickTopic)
     }
     viewer->SetFile(std::move(file));
     viewer->ShowTopic(topic);
-    if (viewer->isMinimized())
-        viewer->showNormal();
-    else
-        viewer->show();
+    if (viewer->isMinimized()) viewer->showNormal();
+    else viewer->show();
     viewer->raise();
     viewer->activateWindow();
 }

@@ -164,8 +164,9 @@ QList<ContentsEntry> ParseSitemap(const QByteArray& html)
             if (depth > 0) --depth;
         } else if (name == QLatin1String("object")) {
             const auto attributes = TagAttributes(tag);
-            inObject = attributes.value(QStringLiteral("type")).compare(QLatin1String("text/sitemap"),
-                                                                        Qt::CaseInsensitive) == 0;
+            inObject =
+                attributes.value(QStringLiteral("type")).compare(QLatin1String("text/sitemap"), Qt::CaseInsensitive)
+                == 0;
             current = ContentsEntry();
         } else if (name == QLatin1String("param") && inObject) {
             const auto attributes = TagAttributes(tag);

@@ -27,7 +27,8 @@ const QString kScheme = QStringLiteral("chm");
 
 // ---------------------------------------------------------------------------------------------
 
-HelpPage::HelpPage(QWidget* parent) : QTextBrowser(parent)
+HelpPage::HelpPage(QWidget* parent)
+    : QTextBrowser(parent)
 {
     setOpenLinks(false);
     setOpenExternalLinks(false);
@@ -52,16 +53,15 @@ QVariant HelpPage::loadResource(int type, const QUrl& name)
         const QImage image = QImage::fromData(data);
         return image.isNull() ? nothing : QVariant(image);
     }
-    case QTextDocument::StyleSheetResource:
-        return QString::fromUtf8(data);
-    default:
-        return data;
+    case QTextDocument::StyleSheetResource: return QString::fromUtf8(data);
+    default: return data;
     }
 }
 
 // ---------------------------------------------------------------------------------------------
 
-HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window)
+HelpViewer::HelpViewer(QWidget* owner)
+    : QWidget(owner, Qt::Window)
 {
     setObjectName(QStringLiteral("HelpViewer"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -88,11 +88,10 @@ HelpViewer::HelpViewer(QWidget* owner) : QWidget(owner, Qt::Window)
                          QStyle::SP_ArrowBack, QKeySequence(QKeySequence::Back),
                          QStringLiteral("Go back to the page seen before (Alt+Left)"));
     cmdForward = makeButton(QStringLiteral("cmdForward"), QStringLiteral("Forward"), QStringLiteral("go-next"),
-                            QStyle::SP_ArrowForward,
-                            QKeySequence(QKeySequence::Forward), QStringLiteral("Go forward again (Alt+Right)"));
+                            QStyle::SP_ArrowForward, QKeySequence(QKeySequence::Forward),
+                            QStringLiteral("Go forward again (Alt+Right)"));
     cmdHome = makeButton(QStringLiteral("cmdHome"), QStringLiteral("Home"), QStringLiteral("go-home"),
-                         QStyle::SP_DirHomeIcon, QKeySequence(),
-                         QStringLiteral("Go to the first page of the help"));
+                         QStyle::SP_DirHomeIcon, QKeySequence(), QStringLiteral("Go to the first page of the help"));
     cmdBack->setEnabled(false);
     cmdForward->setEnabled(false);
 
@@ -233,8 +232,10 @@ void HelpViewer::SelectContentsFor(const QUrl& url)
     const QString canonical = m_file->CanonicalPath(url.path(QUrl::FullyDecoded));
     QTreeWidgetItem* item = m_itemForPage.value(canonical.toCaseFolded());
     QTreeWidgetItem* current = tvContents->currentItem();
-    if (current && m_file->CanonicalPath(current->data(0, Qt::UserRole).toString().section(QLatin1Char('#'), 0, 0))
-                       .compare(canonical, Qt::CaseInsensitive) == 0)
+    if (current
+        && m_file->CanonicalPath(current->data(0, Qt::UserRole).toString().section(QLatin1Char('#'), 0, 0))
+                .compare(canonical, Qt::CaseInsensitive)
+            == 0)
         return;  // already on an entry of this page
     m_syncing = true;
     if (item) {

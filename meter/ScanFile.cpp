@@ -143,7 +143,8 @@ void PrepareScanSaveDialog(QFileDialog& dialog)
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.setDefaultSuffix(QStringLiteral("csv"));
-    dialog.setNameFilters({QStringLiteral("Excel (*.csv)"), QStringLiteral("Text (*.txt)"), QStringLiteral("All Files (*.*)")});
+    dialog.setNameFilters(
+        {QStringLiteral("Excel (*.csv)"), QStringLiteral("Text (*.txt)"), QStringLiteral("All Files (*.*)")});
     dialog.selectNameFilter(QStringLiteral("Excel (*.csv)"));
     ListEveryFileForStarDotStar(dialog);
     dialog.selectFile(QString());

@@ -11,7 +11,8 @@ StatusDisplay::StatusDisplay(QStatusBar* SB, VantrelCntl& VC, std::function<void
     , m_updateCommands(std::move(updateCommands))
 {
     static const char* const tips[5] = {"Serial Number of Haze Meter", "Software Version of Haze Meter",
-                                        "Battery Status of Haze Meter", "Current Status of Haze Meter", "Reading errors"};
+                                        "Battery Status of Haze Meter", "Current Status of Haze Meter",
+                                        "Reading errors"};
     static const int stretch[5] = {2, 2, 2, 3, 4};
     SB->setSizeGripEnabled(true);
     for (int i = 0; i < 5; ++i) {
@@ -95,10 +96,8 @@ void StatusDisplay::ShowMeterStatus()
 void StatusDisplay::ShowReadingMessage(const MeterReading& CurrentReading)
 {
     Timer1.stop();
-    if (CurrentReading.HasMessage())
-        SetPanel(5, CurrentReading.Message());
-    else
-        SetPanel(5, QString::number(m_vc.Center()) + QStringLiteral(", ") + QString::number(m_vc.DutyCycle()));
+    if (CurrentReading.HasMessage()) SetPanel(5, CurrentReading.Message());
+    else SetPanel(5, QString::number(m_vc.Center()) + QStringLiteral(", ") + QString::number(m_vc.DutyCycle()));
     Timer1.start();
 }
 

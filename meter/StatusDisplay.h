@@ -31,7 +31,6 @@ public:
     // Stops the nine-second timer that empties panel 5 (the timer is found as "Timer1").
     void StopReadingMessageTimer() { Timer1.stop(); }
 
-
 private:
     void SetPanel(int panel, const QString& text);
 

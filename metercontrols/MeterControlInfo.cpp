@@ -9,10 +9,11 @@ namespace {
 
 const QMap<QString, MeterControlSetting::Type>& TypeNames()
 {
-    static const QMap<QString, MeterControlSetting::Type> names{{QStringLiteral("text"), MeterControlSetting::Type::Text},
-                                                               {QStringLiteral("integer"), MeterControlSetting::Type::Integer},
-                                                               {QStringLiteral("choice"), MeterControlSetting::Type::Choice},
-                                                               {QStringLiteral("bool"), MeterControlSetting::Type::Bool}};
+    static const QMap<QString, MeterControlSetting::Type> names{
+        {QStringLiteral("text"), MeterControlSetting::Type::Text},
+        {QStringLiteral("integer"), MeterControlSetting::Type::Integer},
+        {QStringLiteral("choice"), MeterControlSetting::Type::Choice},
+        {QStringLiteral("bool"), MeterControlSetting::Type::Bool}};
     return names;
 }
 
@@ -61,12 +62,14 @@ std::optional<MeterControlSetting> ReadSetting(const QJsonObject& json, QString&
     case MeterControlSetting::Type::Integer: {
         const auto min = WholeNumber(json.value(QStringLiteral("Minimum")));
         const auto max = WholeNumber(json.value(QStringLiteral("Maximum")));
-        if (!min || !max || *min > *max) return fail(QStringLiteral("Minimum and Maximum must be whole numbers, in order"));
+        if (!min || !max || *min > *max)
+            return fail(QStringLiteral("Minimum and Maximum must be whole numbers, in order"));
         s.minimum = *min;
         s.maximum = *max;
         for (const QJsonValue& c : choices) {
             const auto n = WholeNumber(c);
-            if (!n || *n < *min || *n > *max) return fail(QStringLiteral("each of Choices must be a whole number in range"));
+            if (!n || *n < *min || *n > *max)
+                return fail(QStringLiteral("each of Choices must be a whole number in range"));
             s.choices << QString::number(*n);
         }
         const auto n = WholeNumber(def);
@@ -92,8 +95,7 @@ std::optional<MeterControlSetting> ReadSetting(const QJsonObject& json, QString&
 std::optional<QString> MeterControlSetting::Accepted(const QString& text) const
 {
     switch (type) {
-    case Type::Text:
-        return text;
+    case Type::Text: return text;
     case Type::Integer: {
         bool ok = false;
         const qint64 n = text.trimmed().toLongLong(&ok);
@@ -117,14 +119,10 @@ std::optional<MeterControlInfo> MeterControlInfo::FromJson(const QJsonObject& me
     info.name = metaData.value(QStringLiteral("Name")).toString().trimmed();
     const QJsonValue needsPort = metaData.value(QStringLiteral("NeedsPort"));
     const QJsonValue settings = metaData.value(QStringLiteral("Settings"));
-    if (metaData.isEmpty())
-        why = QStringLiteral("it has no metadata (Q_PLUGIN_METADATA with FILE)");
-    else if (info.name.isEmpty())
-        why = QStringLiteral("its metadata has no Name");
-    else if (!needsPort.isUndefined() && !needsPort.isBool())
-        why = QStringLiteral("NeedsPort must be true or false");
-    else if (!settings.isUndefined() && !settings.isArray())
-        why = QStringLiteral("Settings must be a list");
+    if (metaData.isEmpty()) why = QStringLiteral("it has no metadata (Q_PLUGIN_METADATA with FILE)");
+    else if (info.name.isEmpty()) why = QStringLiteral("its metadata has no Name");
+    else if (!needsPort.isUndefined() && !needsPort.isBool()) why = QStringLiteral("NeedsPort must be true or false");
+    else if (!settings.isUndefined() && !settings.isArray()) why = QStringLiteral("Settings must be a list");
     info.needsPort = needsPort.toBool();
     for (const QJsonValue& entry : settings.toArray()) {
         if (!why.isEmpty()) break;

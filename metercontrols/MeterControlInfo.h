@@ -12,11 +12,11 @@ struct MeterControlSetting {
     enum class Type { Text, Integer, Choice, Bool };
     QString key;
     Type type = Type::Text;
-    QString defaultValue;   // as stored
+    QString defaultValue;  // as stored
     qint64 minimum = 0, maximum = 0;
     QStringList choices;
-    QString caption;        // the field's label, with its & shortcut
-    QString description;    // the field's tool tip
+    QString caption;  // the field's label, with its & shortcut
+    QString description;  // the field's tool tip
 
     // The stored text when it is a value of this setting, else nothing.
     std::optional<QString> Accepted(const QString& text) const;

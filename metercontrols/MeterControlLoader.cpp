@@ -41,8 +41,9 @@ MeterControlLoader::MeterControlLoader(const QString& folder)
         const QJsonObject metaData = loader->metaData();
         const QString iid = metaData.value(QStringLiteral("IID")).toString();
         QString why;
-        const auto info = iid == kInterface ? MeterControlInfo::FromJson(metaData.value(QStringLiteral("MetaData")).toObject(), &why)
-                                            : std::nullopt;
+        const auto info = iid == kInterface
+            ? MeterControlInfo::FromJson(metaData.value(QStringLiteral("MetaData")).toObject(), &why)
+            : std::nullopt;
         if (iid != kInterface) why = OtherInterface(iid, loader->errorString());
         else if (info && Info(info->name)) why = QStringLiteral("another meter control is named %1").arg(info->name);
         if (!why.isEmpty()) {
@@ -88,15 +89,17 @@ const MeterControlInfo* MeterControlLoader::Info(const QString& name) const
 
 MeterControlPlugin* MeterControlLoader::Plugin(const QString& name)
 {
-    const auto entry = std::find_if(m_entries.begin(), m_entries.end(), [&](const Entry& e) { return !e.failed && e.info.name == name; });
+    const auto entry = std::find_if(m_entries.begin(), m_entries.end(),
+                                    [&](const Entry& e) { return !e.failed && e.info.name == name; });
     if (entry == m_entries.end()) return nullptr;
     if (!entry->plugin) {
         QObject* instance = entry->loader->instance();
         entry->plugin = qobject_cast<MeterControlPlugin*>(instance);
         if (!entry->plugin) {
             entry->failed = true;
-            Skip(entry->file, instance ? QStringLiteral("it does not offer a meter control")
-                                       : QStringLiteral("it does not load: %1").arg(entry->loader->errorString()));
+            Skip(entry->file,
+                 instance ? QStringLiteral("it does not offer a meter control")
+                          : QStringLiteral("it does not load: %1").arg(entry->loader->errorString()));
             if (instance) entry->loader->unload();
         }
     }
@@ -114,7 +117,8 @@ VantrelCntl* MeterControlLoader::Create(const QString& name, const QMap<QString,
     QString why;
     VantrelCntl* control = nullptr;
     const MeterControlInfo* info = Info(name);
-    const auto entry = std::find_if(m_entries.begin(), m_entries.end(), [&](const Entry& e) { return e.info.name == name; });
+    const auto entry =
+        std::find_if(m_entries.begin(), m_entries.end(), [&](const Entry& e) { return e.info.name == name; });
     if (!info) {
         why = QStringLiteral("No meter control named %1 is installed").arg(name);
     } else if (MeterControlPlugin* plugin = Plugin(name)) {

@@ -56,7 +56,7 @@ private:
         QString file;
         QPluginLoader* loader;
         MeterControlPlugin* plugin;
-        bool failed;   // it did not load
+        bool failed;  // it did not load
     };
     void Skip(const QString& file, const QString& reason);
 

@@ -61,6 +61,7 @@ public:
     double DOIDistortion() const override { return m_control->DOIDistortion(); }
     void SetDOIDistortion(double value) override { m_control->SetDOIDistortion(value); }
     int16_t Authority() const override { return m_control->Authority(); }
+
 private:
     VantrelCntl* m_control = nullptr;
 };

@@ -21,7 +21,8 @@ QList<SerialPortChoice> SerialPortChoices(const QList<QPair<QString, QString>>& 
 {
     // The stable names by the device they lead to (a link whose device is gone leads nowhere).
     QMap<QString, QString> stable;
-    const QFileInfoList links = QDir(byIdFolder).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    const QFileInfoList links =
+        QDir(byIdFolder).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo& link : links) {
         const QString device = link.canonicalFilePath();
         if (!device.isEmpty() && !stable.contains(device)) stable.insert(device, link.absoluteFilePath());
@@ -31,7 +32,8 @@ QList<SerialPortChoice> SerialPortChoices(const QList<QPair<QString, QString>>& 
         const QString path = stable.value(QFileInfo(device).canonicalFilePath());
         (path.isEmpty() ? unnamed : named) << SerialPortChoice{path.isEmpty() ? device : path, device, about};
     }
-    std::stable_sort(named.begin(), named.end(), [](const SerialPortChoice& a, const SerialPortChoice& b) { return a.path < b.path; });
+    std::stable_sort(named.begin(), named.end(),
+                     [](const SerialPortChoice& a, const SerialPortChoice& b) { return a.path < b.path; });
     return named + unnamed;
 }
 
@@ -103,7 +105,8 @@ QWidget* SettingField(const MeterControlSetting& s, const QString& value, QWidge
 QString FieldValue(const QWidget* field)
 {
     if (auto* edit = qobject_cast<const QLineEdit*>(field)) return edit->text();
-    if (auto* box = qobject_cast<const QCheckBox*>(field)) return box->isChecked() ? QStringLiteral("True") : QStringLiteral("False");
+    if (auto* box = qobject_cast<const QCheckBox*>(field))
+        return box->isChecked() ? QStringLiteral("True") : QStringLiteral("False");
     if (auto* spin = qobject_cast<const QSpinBox*>(field)) return QString::number(spin->value());
     return qobject_cast<const QComboBox*>(field)->currentText();
 }
@@ -127,11 +130,11 @@ dlgMeterConnection::dlgMeterConnection(QWidget* parent)
         box->setMinimumWidth(260);
         label->setBuddy(box);
     };
-    row(lblControl, cboControl, "lblControl", QStringLiteral("&Meter control:"), "cboControl", QStringLiteral("Meter control"),
-        QStringLiteral("The component that talks to the meter"));
+    row(lblControl, cboControl, "lblControl", QStringLiteral("&Meter control:"), "cboControl",
+        QStringLiteral("Meter control"), QStringLiteral("The component that talks to the meter"));
     row(lblPort, cboPort, "lblPort", QStringLiteral("&Port:"), "cboPort", QStringLiteral("Port"),
         QStringLiteral("The serial port the meter is plugged into"));
-    cboPort->setEditable(true);       // a port the system does not list (a pseudo-terminal) can be typed
+    cboPort->setEditable(true);  // a port the system does not list (a pseudo-terminal) can be typed
 
     lblUnusable = new QLabel(QStringLiteral("Meter controls that could not be used:"), this);
     lblUnusable->setObjectName(QStringLiteral("lblUnusable"));
@@ -169,7 +172,7 @@ dlgMeterConnection::dlgMeterConnection(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 12, 12, 12);
     layout->setSpacing(14);
-    layout->setSizeConstraint(QLayout::SetFixedSize);   // follows the fields of the control chosen
+    layout->setSizeConstraint(QLayout::SetFixedSize);  // follows the fields of the control chosen
     layout->addLayout(m_grid);
     auto* unusable = new QVBoxLayout;
     unusable->setSpacing(4);
@@ -203,14 +206,17 @@ void dlgMeterConnection::showEvent(QShowEvent* event)
             QStringList about{choice.about};
             if (choice.path != choice.device) about.prepend(choice.device);
             about.removeAll(QString());
-            cboPort->addItem(about.isEmpty() ? choice.path : QStringLiteral("%1  (%2)").arg(choice.path, about.join(QStringLiteral(", "))),
+            cboPort->addItem(about.isEmpty()
+                                 ? choice.path
+                                 : QStringLiteral("%1  (%2)").arg(choice.path, about.join(QStringLiteral(", "))),
                              choice.path);
             // The port chosen before, also when it was kept by its device path.
-            if (choice.path == port || (chosen < 0 && !portDevice.isEmpty() && QFileInfo(choice.device).canonicalFilePath() == portDevice))
+            if (choice.path == port
+                || (chosen < 0 && !portDevice.isEmpty() && QFileInfo(choice.device).canonicalFilePath() == portDevice))
                 chosen = cboPort->count() - 1;
         }
         if (chosen >= 0) cboPort->setCurrentIndex(chosen);
-        else if (port.isEmpty() && cboPort->count() > 0) cboPort->setCurrentIndex(0);   // the first port listed
+        else if (port.isEmpty() && cboPort->count() > 0) cboPort->setCurrentIndex(0);  // the first port listed
         else cboPort->setEditText(port);
 
         txtUnusable->setPlainText(mUnusable.join(QLatin1Char('\n')));
@@ -240,7 +246,8 @@ void dlgMeterConnection::KeepTyped()
     if (m_shown->needsPort) {
         // A listed port is kept by its path; a typed one as typed.
         const int index = cboPort->findText(cboPort->currentText());
-        m_values.insert(QStringLiteral("Port"), (index >= 0 ? cboPort->itemData(index).toString() : cboPort->currentText()).trimmed());
+        m_values.insert(QStringLiteral("Port"),
+                        (index >= 0 ? cboPort->itemData(index).toString() : cboPort->currentText()).trimmed());
     }
     // A value out of its range is ignored: the one before stays.
     for (QWidget* field : std::as_const(m_fields)) {
@@ -263,7 +270,8 @@ void dlgMeterConnection::ShowFields()
     if (!m_shown) return;
     int row = 2;
     for (const MeterControlSetting& s : m_shown->settings) {
-        const QString value = m_values.contains(s.key) ? s.Accepted(m_values.value(s.key)).value_or(s.defaultValue) : s.defaultValue;
+        const QString value =
+            m_values.contains(s.key) ? s.Accepted(m_values.value(s.key)).value_or(s.defaultValue) : s.defaultValue;
         QWidget* field = SettingField(s, value, this);
         field->setProperty("settingKey", s.key);
         if (s.type != MeterControlSetting::Type::Bool) {
@@ -292,8 +300,10 @@ void dlgMeterConnection::Accept()
     if (!control) return;
     KeepTyped();
     if (control->needsPort && m_values.value(QStringLiteral("Port")).trimmed().isEmpty()) {
-        QMessageBox::warning(this, windowTitle(),
-                             QStringLiteral("Choose the serial port the meter is plugged into, or type its path (for example /dev/ttyUSB0)."));
+        QMessageBox::warning(
+            this, windowTitle(),
+            QStringLiteral(
+                "Choose the serial port the meter is plugged into, or type its path (for example /dev/ttyUSB0)."));
         cboPort->setFocus();
         return;
     }
@@ -301,7 +311,9 @@ void dlgMeterConnection::Accept()
     mSettings.clear();
     if (control->needsPort) mSettings.insert(QStringLiteral("Port"), m_values.value(QStringLiteral("Port")));
     for (const MeterControlSetting& s : control->settings)
-        mSettings.insert(s.key, m_values.contains(s.key) ? s.Accepted(m_values.value(s.key)).value_or(s.defaultValue) : s.defaultValue);
+        mSettings.insert(s.key,
+                         m_values.contains(s.key) ? s.Accepted(m_values.value(s.key)).value_or(s.defaultValue)
+                                                  : s.defaultValue);
     DoChange = true;
     accept();
 }

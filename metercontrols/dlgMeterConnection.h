@@ -33,8 +33,8 @@ public:
     explicit dlgMeterConnection(QWidget* parent = nullptr);
 
     // Filled by the caller before showing.
-    QList<MeterControlInfo> mControls;   // the usable meter controls
-    QStringList mUnusable;               // the files that could not be used, each with the reason
+    QList<MeterControlInfo> mControls;  // the usable meter controls
+    QStringList mUnusable;  // the files that could not be used, each with the reason
     QString mName;
     // [MeterControl]'s keys. After Ok: exactly those of the chosen control (Port when it needs a
     // port, and its own settings), as they are to be stored.
@@ -64,7 +64,7 @@ private:
     void Accept();
 
     QGridLayout* m_grid;
-    QList<QWidget*> m_fields;   // the chosen control's own settings, labels and fields
+    QList<QWidget*> m_fields;  // the chosen control's own settings, labels and fields
     QMap<QString, QString> m_values;
     const MeterControlInfo* m_shown = nullptr;
     bool m_loaded = false;

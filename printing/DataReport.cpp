@@ -56,7 +56,8 @@ void ComposeReport(dlgPrintForm& page, const FontClass& HeaderFont, const FontCl
     const MeterReading* avg = inputs.averages;
     if (avg && !avg->HasMessage()) {
         page.SetFont(&HeaderFont);
-        page.AddText((avg->PixelAvg ? QStringLiteral("Area Averaged Data") : QStringLiteral("Total Energy Data")) + kLine);
+        page.AddText((avg->PixelAvg ? QStringLiteral("Area Averaged Data") : QStringLiteral("Total Energy Data"))
+                     + kLine);
         const struct {
             const char* label;
             double value;
@@ -79,7 +80,8 @@ void ComposeReport(dlgPrintForm& page, const FontClass& HeaderFont, const FontCl
         const int columns = list->columnCount();
         // The column titles, each followed by a tab.
         QString header = kLine;
-        for (int c = 0; c < columns; ++c) header += list->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString() + kTab;
+        for (int c = 0; c < columns; ++c)
+            header += list->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString() + kTab;
         page.SetFont(&HeaderFont);
         page.AddText(header + kLine);
 

@@ -67,7 +67,9 @@ bool FontClass::IsEqual(const FontClass* fnt) const
 
 void FontClass::ReadProperties(const support::SettingsStore& thisApp, const QString& thisPref)
 {
-    auto get = [&](const char* key, const QString& current) { return thisApp.GetSetting(thisPref, QLatin1String(key), current); };
+    auto get = [&](const char* key, const QString& current) {
+        return thisApp.GetSetting(thisPref, QLatin1String(key), current);
+    };
 
     SetFontName(get("FontName", m_fontName));
     // Size and colour are taken as stored, without the size bounds.

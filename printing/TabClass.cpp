@@ -32,11 +32,13 @@ int32_t StoredInRange(const QString& text, int32_t low, int32_t high)
 void TabClass::ReadProperties(const support::SettingsStore& thisApp, const QString& thisPref)
 {
     const support::SettingsStore& store = thisApp;
-    const int count = StoredInRange(store.GetSetting(thisPref, QStringLiteral("TabCount"), QString::number(TabCount())), 0, kMaxTabs);
+    const int count =
+        StoredInRange(store.GetSetting(thisPref, QStringLiteral("TabCount"), QString::number(TabCount())), 0, kMaxTabs);
     // The positions already held stay in the slots that remain.
     m_tabs.resize(count, 0);
     for (int i = 1; i <= count; ++i)
-        m_tabs[i - 1] = StoredInRange(store.GetSetting(thisPref, SlotKey(i), QString::number(m_tabs[i - 1])), 0, kMaxPosition);
+        m_tabs[i - 1] =
+            StoredInRange(store.GetSetting(thisPref, SlotKey(i), QString::number(m_tabs[i - 1])), 0, kMaxPosition);
 }
 
 bool TabClass::WriteProperties(support::SettingsStore& thisApp, const QString& thisPref) const
@@ -65,12 +67,12 @@ void TabClass::InstallTabs(QTextCursor* Box, bool AllText) const
             for (int i = 0; i < m_tabs.size(); ++i) {
                 if (m_tabs[i] > 0)
                     stops.append(QTextOption::Tab(printing::TwipsToUnits(m_tabs[i]), QTextOption::LeftTab));
-                else if (i < old.size() && old[i].position > 0)
-                    stops.append(old[i]);
+                else if (i < old.size() && old[i].position > 0) stops.append(old[i]);
             }
             // The layout takes the first stop right of the pen in list order, so keep them sorted.
-            std::stable_sort(stops.begin(), stops.end(),
-                             [](const QTextOption::Tab& a, const QTextOption::Tab& b) { return a.position < b.position; });
+            std::stable_sort(stops.begin(), stops.end(), [](const QTextOption::Tab& a, const QTextOption::Tab& b) {
+                return a.position < b.position;
+            });
         }
         fmt.setTabPositions(stops);
         QTextCursor(b).setBlockFormat(fmt);

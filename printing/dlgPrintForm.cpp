@@ -31,7 +31,8 @@ public:
         : QPrintDialog(printer, parent)
     {
         if (auto* printers = findChild<QComboBox*>(QStringLiteral("printers")))
-            connect(printers, &QComboBox::currentIndexChanged, this, [this] { HidePageChoices(); }, Qt::QueuedConnection);
+            connect(
+                printers, &QComboBox::currentIndexChanged, this, [this] { HidePageChoices(); }, Qt::QueuedConnection);
     }
     void setVisible(bool visible) override
     {

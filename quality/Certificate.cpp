@@ -26,7 +26,10 @@ Verdict VerdictOf(const CertificateContent& c, const CertificateReading& r)
 // the writer's pixels to points, so fonts are sized in pixels of that scale, that is in points.
 class Pages {
 public:
-    Pages(QPdfWriter& writer, QPainter& painter, QString footer) : m_writer(writer), m_p(painter), m_footer(std::move(footer))
+    Pages(QPdfWriter& writer, QPainter& painter, QString footer)
+        : m_writer(writer)
+        , m_p(painter)
+        , m_footer(std::move(footer))
     {
         m_p.scale(writer.resolution() / 72.0, writer.resolution() / 72.0);
         m_width = writer.pageLayout().paintRectPoints().width();
@@ -115,18 +118,23 @@ void Trend(Pages& pages, const CertificateContent& c)
         const QRectF box(left, pages.y, width, bandHeight - 14);
         auto yOf = [&](double v) { return box.bottom() - (v - low) / (high - low) * box.height(); };
         auto xOf = [&](std::size_t i) {
-            return c.readings.size() == 1 ? box.center().x() : box.left() + box.width() * double(i) / double(c.readings.size() - 1);
+            return c.readings.size() == 1 ? box.center().x()
+                                          : box.left() + box.width() * double(i) / double(c.readings.size() - 1);
         };
         painter.setPen(QPen(Qt::black, 0.5));
         painter.drawRect(box);
         QFont f(QStringLiteral("DejaVu Sans"));
         f.setPixelSize(7);
         painter.setFont(f);
-        painter.drawText(QRectF(0, box.top(), left - 6, box.height()), Qt::AlignRight | Qt::AlignVCenter, ParameterName(p));
+        painter.drawText(QRectF(0, box.top(), left - 6, box.height()), Qt::AlignRight | Qt::AlignVCenter,
+                         ParameterName(p));
         painter.setPen(QPen(QColor(0x1f4fa0), 0.6, Qt::DashLine));
-        for (double limit : {t.lower, t.upper}) painter.drawLine(QPointF(box.left(), yOf(limit)), QPointF(box.right(), yOf(limit)));
-        painter.drawText(QRectF(box.right() - 60, yOf(t.upper) - 9, 60, 9), Qt::AlignRight, support::FormatValue(t.upper, c.digits));
-        painter.drawText(QRectF(box.right() - 60, yOf(t.lower), 60, 9), Qt::AlignRight, support::FormatValue(t.lower, c.digits));
+        for (double limit : {t.lower, t.upper})
+            painter.drawLine(QPointF(box.left(), yOf(limit)), QPointF(box.right(), yOf(limit)));
+        painter.drawText(QRectF(box.right() - 60, yOf(t.upper) - 9, 60, 9), Qt::AlignRight,
+                         support::FormatValue(t.upper, c.digits));
+        painter.drawText(QRectF(box.right() - 60, yOf(t.lower), 60, 9), Qt::AlignRight,
+                         support::FormatValue(t.lower, c.digits));
         QPainterPath path;
         for (std::size_t i = 0; i < c.readings.size(); ++i) {
             const QPointF at(xOf(i), yOf(c.readings[i].values[static_cast<std::size_t>(p)]));
@@ -162,7 +170,8 @@ QString CertificateRecords(const CertificateContent& c)
 
 QString CertificateDigest(const CertificateContent& c)
 {
-    return QString::fromLatin1(QCryptographicHash::hash(CertificateRecords(c).toUtf8(), QCryptographicHash::Sha256).toHex());
+    return QString::fromLatin1(
+        QCryptographicHash::hash(CertificateRecords(c).toUtf8(), QCryptographicHash::Sha256).toHex());
 }
 
 QString CertificateFileName(const QString& standard, const QDate& date)
@@ -222,7 +231,8 @@ bool WriteCertificate(const QString& path, const CertificateContent& c, QString*
                    limitCols, 9);
     }
     pages.Gap(8);
-    pages.Text(QStringLiteral("Instrument serial number: %1    Cal standard: %2").arg(c.serialNumber, c.calStandard), 9);
+    pages.Text(QStringLiteral("Instrument serial number: %1    Cal standard: %2").arg(c.serialNumber, c.calStandard),
+               9);
     pages.Gap(0);
     pages.Text(QStringLiteral("Operator: %1    Time: %2").arg(c.operatorName, support::FormatDateTime(c.when)), 9);
     pages.Gap(10);
@@ -238,8 +248,8 @@ bool WriteCertificate(const QString& path, const CertificateContent& c, QString*
         std::vector<double> values;
         for (const CertificateReading& r : c.readings) values.push_back(r.values[static_cast<std::size_t>(p)]);
         const spc::Summary s = spc::Summarise(values);
-        pages.Line({ParameterName(p), QString::number(s.count), d(s.mean), support::FormatValue(s.stdDev, c.digits + 1), d(s.min),
-                    d(s.max)},
+        pages.Line({ParameterName(p), QString::number(s.count), d(s.mean), support::FormatValue(s.stdDev, c.digits + 1),
+                    d(s.min), d(s.max)},
                    sumCols, 9);
     }
     pages.Gap(12);
@@ -250,8 +260,9 @@ bool WriteCertificate(const QString& path, const CertificateContent& c, QString*
     pages.Text(QStringLiteral("Readings"), 11, true);
     pages.Gap(2);
     const std::vector<double> cols{0, 0.24, 0.36, 0.47, 0.58, 0.69, 0.86};
-    pages.Line({QStringLiteral("Date/Time"), QStringLiteral("Specular"), QStringLiteral("DOI"), QStringLiteral("2 Degree"),
-                QStringLiteral("15 Degree"), QStringLiteral("Cal STD"), QStringLiteral("Verdict")},
+    pages.Line({QStringLiteral("Date/Time"), QStringLiteral("Specular"), QStringLiteral("DOI"),
+                QStringLiteral("2 Degree"), QStringLiteral("15 Degree"), QStringLiteral("Cal STD"),
+                QStringLiteral("Verdict")},
                cols, 8, true);
     for (const CertificateReading& r : c.readings)
         pages.Line({r.time, d(r.values[0]), d(r.values[1]), d(r.values[2]), d(r.values[3]), r.calStandard,

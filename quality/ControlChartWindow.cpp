@@ -99,8 +99,9 @@ std::vector<HistoryPoint> LoadHistory(QSqlDatabase db, const QString& standard, 
     }
     while (q.next()) {
         const QVariant when = q.value(0);
-        points.push_back({when.typeId() == QMetaType::QDateTime ? when.toDateTime()
-                                                                : QDateTime::fromString(when.toString(), Qt::ISODateWithMs),
+        points.push_back({when.typeId() == QMetaType::QDateTime
+                              ? when.toDateTime()
+                              : QDateTime::fromString(when.toString(), Qt::ISODateWithMs),
                           q.value(1).toDouble()});
     }
     return points;
@@ -120,7 +121,8 @@ spc::ImrLimits LimitsOf(const Baseline& b)
 }
 
 ControlChartWindow::ControlChartWindow(StandardsLibrary& library, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_library(library)
+    : QWidget(parent, Qt::Window)
+    , m_library(library)
 {
     setWindowTitle(QStringLiteral("Control Chart"));
     setObjectName(QStringLiteral("frmControlChart"));
@@ -314,8 +316,9 @@ void ControlChartWindow::Redraw()
     } else {
         const std::vector<double> base = BaselineValues();
         m_limits = spc::IndividualsLimits(base);
-        lblBaseline->setText(m_points.empty() ? QStringLiteral("No readings judged against this standard yet.")
-                                              : QStringLiteral("Not fixed: limits from %1 readings as chosen above.").arg(base.size()));
+        lblBaseline->setText(
+            m_points.empty() ? QStringLiteral("No readings judged against this standard yet.")
+                             : QStringLiteral("Not fixed: limits from %1 readings as chosen above.").arg(base.size()));
     }
 
     const double lastX = std::max<double>(1, static_cast<double>(values.size()));
@@ -327,7 +330,8 @@ void ControlChartWindow::Redraw()
     xs.reserve(static_cast<qsizetype>(values.size()));
     double low = values.empty() ? 0 : *std::min_element(values.begin(), values.end());
     double high = values.empty() ? 1 : *std::max_element(values.begin(), values.end());
-    for (std::size_t i : spc::PlotEnvelope(values, kPlotColumns)) xs.append(QPointF(static_cast<double>(i + 1), values[i]));
+    for (std::size_t i : spc::PlotEnvelope(values, kPlotColumns))
+        xs.append(QPointF(static_cast<double>(i + 1), values[i]));
     auto* series = new QLineSeries(xChart);
     series->setName(QStringLiteral("Value"));
     series->replace(xs);
@@ -351,7 +355,8 @@ void ControlChartWindow::Redraw()
     std::vector<std::vector<std::size_t>> broken(values.size());
     for (int r = 0; r < 4; ++r) {
         if (!chkRule[static_cast<std::size_t>(r)]->isChecked()) continue;
-        for (std::size_t i : spc::WesternElectricRule(r + 1, values, m_limits)) broken[i].push_back(static_cast<std::size_t>(r + 1));
+        for (std::size_t i : spc::WesternElectricRule(r + 1, values, m_limits))
+            broken[i].push_back(static_cast<std::size_t>(r + 1));
     }
     m_broken = new QScatterSeries(xChart);
     m_broken->setName(QStringLiteral("Rule broken"));
@@ -374,8 +379,8 @@ void ControlChartWindow::Redraw()
         for (std::size_t r : broken[i]) rulesText << QString::number(r);
         listed << QStringLiteral("Reading %1 (%2) %3: rule %4")
                       .arg(i + 1)
-                      .arg(support::FormatDateTime(m_points[i].takenAt.toLocalTime()), support::FormatValue(values[i], 3),
-                           rulesText.join(QStringLiteral(", ")));
+                      .arg(support::FormatDateTime(m_points[i].takenAt.toLocalTime()),
+                           support::FormatValue(values[i], 3), rulesText.join(QStringLiteral(", ")));
     }
     m_broken->replace(marked);
     lstBreaks->addItems(listed);
@@ -387,7 +392,8 @@ void ControlChartWindow::Redraw()
     const std::vector<double> ranges = spc::MovingRanges(values);
     QList<QPointF> mrs;
     mrs.reserve(static_cast<qsizetype>(ranges.size()));
-    for (std::size_t i : spc::PlotEnvelope(ranges, kPlotColumns)) mrs.append(QPointF(static_cast<double>(i + 2), ranges[i]));
+    for (std::size_t i : spc::PlotEnvelope(ranges, kPlotColumns))
+        mrs.append(QPointF(static_cast<double>(i + 2), ranges[i]));
     auto* mrSeries = new QLineSeries(mrChart);
     mrSeries->setName(QStringLiteral("Range"));
     mrSeries->replace(mrs);
@@ -401,11 +407,13 @@ void ControlChartWindow::Redraw()
     Axes(mrChart, lastX, 0, mrHigh);
 
     // Capability against the standard's limits.
-    const spc::Capability c = tol && tol->judged ? spc::CapabilityOf(values, tol->lower, tol->upper) : spc::Capability{};
-    lblCapability->setText(c.valid ? QStringLiteral("Cp %1   Cpk %2   Pp %3   Ppk %4")
-                                         .arg(support::FormatValue(c.cp, 2), support::FormatValue(c.cpk, 2),
-                                              support::FormatValue(c.pp, 2), support::FormatValue(c.ppk, 2))
-                                   : QStringLiteral("Cp, Cpk, Pp, Ppk: need two readings and a judged value with limits"));
+    const spc::Capability c =
+        tol && tol->judged ? spc::CapabilityOf(values, tol->lower, tol->upper) : spc::Capability{};
+    lblCapability->setText(c.valid
+                               ? QStringLiteral("Cp %1   Cpk %2   Pp %3   Ppk %4")
+                                     .arg(support::FormatValue(c.cp, 2), support::FormatValue(c.cpk, 2),
+                                          support::FormatValue(c.pp, 2), support::FormatValue(c.ppk, 2))
+                               : QStringLiteral("Cp, Cpk, Pp, Ppk: need two readings and a judged value with limits"));
     lblCapability->setAccessibleName(lblCapability->text());
 }
 

@@ -37,7 +37,8 @@ struct HistoryPoint {
     double value = 0;
 };
 // The values of one parameter of the readings judged against `standard`, oldest first.
-std::vector<HistoryPoint> LoadHistory(QSqlDatabase db, const QString& standard, int parameter, QString* problem = nullptr);
+std::vector<HistoryPoint> LoadHistory(QSqlDatabase db, const QString& standard, int parameter,
+                                      QString* problem = nullptr);
 // The limits a fixed baseline gives.
 spc::ImrLimits LimitsOf(const Baseline& baseline);
 

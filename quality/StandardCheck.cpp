@@ -30,7 +30,10 @@ QColor VerdictColour(Verdict v)
 }  // namespace
 
 StandardCheck::StandardCheck(StandardsLibrary& library, support::SettingsStore& settings, QObject* parent)
-    : QObject(parent), m_library(library), m_settings(settings), m_name(settings.GetSetting(kSection, kKey))
+    : QObject(parent)
+    , m_library(library)
+    , m_settings(settings)
+    , m_name(settings.GetSetting(kSection, kKey))
 {
     connect(&m_library, &StandardsLibrary::Changed, this, &StandardCheck::Updated);
 }
@@ -61,7 +64,9 @@ Judgement StandardCheck::JudgeReading(const std::array<double, kParameterCount>&
 }
 
 CheckWindow::CheckWindow(StandardCheck& check, std::function<int()> digits, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_check(check), m_digits(std::move(digits))
+    : QWidget(parent, Qt::Window)
+    , m_check(check)
+    , m_digits(std::move(digits))
 {
     setWindowTitle(QStringLiteral("Check Against Standard"));
     setObjectName(QStringLiteral("frmCheckAgainstStandard"));
@@ -71,7 +76,8 @@ CheckWindow::CheckWindow(StandardCheck& check, std::function<int()> digits, QWid
     tblVerdicts = new QTableWidget(kParameterCount, 4, this);
     tblVerdicts->setObjectName(QStringLiteral("tblVerdicts"));
     tblVerdicts->setAccessibleName(QStringLiteral("Last reading"));
-    tblVerdicts->setHorizontalHeaderLabels({QStringLiteral("Value"), QStringLiteral("Lower"), QStringLiteral("Upper"), QStringLiteral("Verdict")});
+    tblVerdicts->setHorizontalHeaderLabels(
+        {QStringLiteral("Value"), QStringLiteral("Lower"), QStringLiteral("Upper"), QStringLiteral("Verdict")});
     QStringList names;
     for (int p = 0; p < kParameterCount; ++p) names << ParameterName(p);
     tblVerdicts->setVerticalHeaderLabels(names);
@@ -103,9 +109,8 @@ CheckWindow::CheckWindow(StandardCheck& check, std::function<int()> digits, QWid
     layout->addWidget(lblCounts);
     resize(460, 300);
 
-    connect(cboStandard, &QComboBox::activated, this, [this](int index) {
-        m_check.Choose(index <= 0 ? QString() : cboStandard->itemText(index));
-    });
+    connect(cboStandard, &QComboBox::activated, this,
+            [this](int index) { m_check.Choose(index <= 0 ? QString() : cboStandard->itemText(index)); });
     connect(&m_check, &StandardCheck::Updated, this, &CheckWindow::RefreshChoice);
     connect(&m_check, &StandardCheck::ReadingJudged, this, &CheckWindow::RefreshVerdict);
     RefreshChoice();
@@ -136,20 +141,24 @@ void CheckWindow::RefreshVerdict()
         const bool limits = t && t->judged;
         const QString texts[4] = {
             judged ? support::FormatValue(m_check.LastValues()[static_cast<std::size_t>(p)], digits) : QString(),
-            limits ? support::FormatValue(t->lower, digits) : QString(), limits ? support::FormatValue(t->upper, digits) : QString(),
-            !limits ? QStringLiteral("not judged") : judged ? VerdictText(j.parameters[static_cast<std::size_t>(p)]) : QString()};
+            limits ? support::FormatValue(t->lower, digits) : QString(),
+            limits ? support::FormatValue(t->upper, digits) : QString(),
+            !limits      ? QStringLiteral("not judged")
+                : judged ? VerdictText(j.parameters[static_cast<std::size_t>(p)])
+                         : QString()};
         for (int c = 0; c < 4; ++c) {
             QTableWidgetItem* item = tblVerdicts->item(p, c);
             if (item->text() != texts[c]) item->setText(texts[c]);
             if (c == 3) {
-                const QColor tint = judged && limits ? VerdictColour(j.parameters[static_cast<std::size_t>(p)]) : QColor();
+                const QColor tint =
+                    judged && limits ? VerdictColour(j.parameters[static_cast<std::size_t>(p)]) : QColor();
                 item->setBackground(tint.isValid() ? QBrush(tint) : QBrush());
             }
         }
     }
     const QString overall = !standard ? QStringLiteral("No standard chosen: readings are not judged")
-                            : judged   ? VerdictText(j.overall)
-                                       : QStringLiteral("Waiting for a reading");
+        : judged                      ? VerdictText(j.overall)
+                                      : QStringLiteral("Waiting for a reading");
     if (overall != m_shownOverall) {
         m_shownOverall = overall;
         lblOverall->setText(overall);

@@ -28,7 +28,9 @@ QDoubleSpinBox* NumberBox(QWidget* parent, const QString& name, double low, doub
 }  // namespace
 
 StandardsEditor::StandardsEditor(StandardsLibrary& library, std::function<bool()> authorize, QWidget* parent)
-    : QDialog(parent), m_library(library), m_authorize(std::move(authorize))
+    : QDialog(parent)
+    , m_library(library)
+    , m_authorize(std::move(authorize))
 {
     setWindowTitle(QStringLiteral("Standards"));
     setObjectName(QStringLiteral("dlgStandards"));
@@ -180,12 +182,14 @@ void StandardsEditor::Delete()
 {
     if (m_editingId.isEmpty()) return;
     const QString name = txtName->text();
-    if (AskYesNo(this, QStringLiteral("Standards"), QStringLiteral("Delete the standard \"%1\"?").arg(name), true) != dlgYesNo::Yes)
+    if (AskYesNo(this, QStringLiteral("Standards"), QStringLiteral("Delete the standard \"%1\"?").arg(name), true)
+        != dlgYesNo::Yes)
         return;
     if (!Authorized()) return;
     QString problem;
     if (!m_library.Remove(m_editingId, &problem))
-        ShowErrorDialog(this, QStringLiteral("Standards"), QStringLiteral("The standard could not be deleted: %1").arg(problem));
+        ShowErrorDialog(this, QStringLiteral("Standards"),
+                        QStringLiteral("The standard could not be deleted: %1").arg(problem));
     Reload(QString());
 }
 
@@ -200,7 +204,8 @@ void StandardsEditor::Save()
     if (!Authorized()) return;
     QString problem;
     if (!m_library.Save(s, &problem)) {
-        ShowErrorDialog(this, QStringLiteral("Standards"), QStringLiteral("The standard could not be saved: %1").arg(problem));
+        ShowErrorDialog(this, QStringLiteral("Standards"),
+                        QStringLiteral("The standard could not be saved: %1").arg(problem));
         return;
     }
     Reload(s.name);

@@ -3,7 +3,9 @@
 namespace quality {
 
 StandardsLibrary::StandardsLibrary(QSqlDatabase local, LabConnection lab, QObject* parent)
-    : QObject(parent), m_local(std::move(local)), m_lab(std::move(lab))
+    : QObject(parent)
+    , m_local(std::move(local))
+    , m_lab(std::move(lab))
 {
     Reread();
 }

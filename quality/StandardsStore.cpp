@@ -75,8 +75,9 @@ std::optional<Standard> StandardsStore::FindByName(const QString& name) const
 bool StandardsStore::Insert(const Standard& s, QString* problem)
 {
     QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("INSERT INTO standards (%1) VALUES (%2)")
-                  .arg(AllColumns(), QStringList(2 + 5 * kParameterCount, QStringLiteral("?")).join(QStringLiteral(", "))));
+    q.prepare(
+        QStringLiteral("INSERT INTO standards (%1) VALUES (%2)")
+            .arg(AllColumns(), QStringList(2 + 5 * kParameterCount, QStringLiteral("?")).join(QStringLiteral(", "))));
     q.addBindValue(s.id);
     q.addBindValue(s.name);
     for (const Tolerance& t : s.tolerances) {
@@ -173,9 +174,10 @@ bool StandardsStore::SaveBaseline(const Baseline& b, QString* problem)
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("INSERT INTO standard_baselines (standard_id, parameter, first_n, from_time, to_time, "
                              "count, centre, sigma, mr_centre, fixed_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    for (const QVariant& v : {QVariant(b.standardId), QVariant(b.parameter), QVariant(b.firstN), QVariant(TimeText(b.from)),
-                              QVariant(TimeText(b.to)), QVariant(b.count), QVariant(b.centre), QVariant(b.sigma),
-                              QVariant(b.mrCentre), QVariant(TimeText(b.fixedAt))})
+    for (const QVariant& v :
+         {QVariant(b.standardId), QVariant(b.parameter), QVariant(b.firstN), QVariant(TimeText(b.from)),
+          QVariant(TimeText(b.to)), QVariant(b.count), QVariant(b.centre), QVariant(b.sigma), QVariant(b.mrCentre),
+          QVariant(TimeText(b.fixedAt))})
         q.addBindValue(v);
     return q.exec() || Fail(q, problem);
 }

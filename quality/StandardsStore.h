@@ -17,19 +17,21 @@ namespace quality {
 struct Baseline {
     QString standardId;
     int parameter = 0;
-    int firstN = 0;       // the first N readings; 0 when a date range was used
-    QDateTime from, to;   // the date range (UTC), when firstN is 0
-    int count = 0;        // readings the limits came from
+    int firstN = 0;  // the first N readings; 0 when a date range was used
+    QDateTime from, to;  // the date range (UTC), when firstN is 0
+    int count = 0;  // readings the limits came from
     double centre = 0;
     double sigma = 0;
     double mrCentre = 0;
-    QDateTime fixedAt;    // UTC
+    QDateTime fixedAt;  // UTC
 };
 
 class StandardsStore {
 public:
     // db: an open connection of the calling thread.
-    explicit StandardsStore(QSqlDatabase db) : m_db(std::move(db)) {}
+    explicit StandardsStore(QSqlDatabase db)
+        : m_db(std::move(db))
+    {}
 
     // Every standard, by name; empty with *problem set when the table cannot be read.
     std::vector<Standard> All(QString* problem = nullptr) const;

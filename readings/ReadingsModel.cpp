@@ -78,8 +78,8 @@ QString UnpackDate(uint64_t packed)
 const std::array<QString, ReadingsModel::ColumnCount>& ReadingsModel::ColumnTitles()
 {
     static const std::array<QString, ColumnCount> titles = {
-        QStringLiteral("Date/Time"), QStringLiteral("Specular"), QStringLiteral("DOI"), QStringLiteral("2 Degree"),
-        QStringLiteral("15 Degree"), QStringLiteral("Cal STD"), QStringLiteral("Comment")};
+        QStringLiteral("Date/Time"), QStringLiteral("Specular"), QStringLiteral("DOI"),    QStringLiteral("2 Degree"),
+        QStringLiteral("15 Degree"), QStringLiteral("Cal STD"),  QStringLiteral("Comment")};
     return titles;
 }
 
@@ -100,7 +100,8 @@ int ReadingsModel::AddReading(const MeterReading& reading, int digits, const QSt
     Reading row;
     row.Values = {reading.Specular(), reading.DOI(), reading.Deg2(), reading.Deg15()};
     row.Packed[0] = Pack(support::FormatDateTime(reading.TimeStamp), true);
-    for (std::size_t v = 0; v < row.Values.size(); ++v) row.Packed[v + 1] = Pack(support::FormatValue(row.Values[v], digits), false);
+    for (std::size_t v = 0; v < row.Values.size(); ++v)
+        row.Packed[v + 1] = Pack(support::FormatValue(row.Values[v], digits), false);
     row.CalStd = Keep(reading.CalStd());
     row.Comment = Keep(comment.trimmed());
 
@@ -195,8 +196,9 @@ void ReadingsModel::DeleteRows(const std::vector<bool>& selected)
     for (std::size_t pos = 0; pos < n && pos < selected.size(); ++pos) {
         if (!selected[pos]) continue;
         const Reading& r = m_rows[m_order[pos]];
-        const std::array<double, 4> shown = {support::LeadingNumber(CellText(r, 1)), support::LeadingNumber(CellText(r, 2)),
-                                             support::LeadingNumber(CellText(r, 3)), support::LeadingNumber(CellText(r, 4))};
+        const std::array<double, 4> shown = {
+            support::LeadingNumber(CellText(r, 1)), support::LeadingNumber(CellText(r, 2)),
+            support::LeadingNumber(CellText(r, 3)), support::LeadingNumber(CellText(r, 4))};
         m_averages.Remove(shown[0], shown[1], shown[2], shown[3]);
         for (std::size_t c = 0; c < shown.size(); ++c) m_roundingTakenOut[c] += r.Values[c] - shown[c];
         deleted[m_order[pos]] = true;
@@ -286,7 +288,9 @@ void ReadingsModel::Sort()
     if (m_sortKey >= 5) {
         std::vector<uint32_t> texts(m_texts.size());
         for (uint32_t t = 0; t < texts.size(); ++t) texts[t] = t;
-        const auto compare = [this](uint32_t a, uint32_t b) { return m_texts[a].compare(m_texts[b], Qt::CaseInsensitive); };
+        const auto compare = [this](uint32_t a, uint32_t b) {
+            return m_texts[a].compare(m_texts[b], Qt::CaseInsensitive);
+        };
         std::sort(texts.begin(), texts.end(), [&](uint32_t a, uint32_t b) { return compare(a, b) < 0; });
         rank.resize(texts.size());
         for (std::size_t t = 1; t < texts.size(); ++t)
@@ -301,8 +305,7 @@ void ReadingsModel::Sort()
         const Reading& row = m_rows[i];
         keyed[i] = {key < 5 ? row.Packed[key] : rank[key == 5 ? row.CalStd : row.Comment], i};
     }
-    if (m_order_dir == Qt::AscendingOrder)
-        std::sort(keyed.begin(), keyed.end());
+    if (m_order_dir == Qt::AscendingOrder) std::sort(keyed.begin(), keyed.end());
     else
         std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
             return a.first != b.first ? a.first > b.first : a.second < b.second;
@@ -330,7 +333,8 @@ void ReadingsModel::SetVerdict(int position, const QString& verdict)
     const auto known = std::find(kVerdicts.begin(), kVerdicts.end(), verdict);
     m_rows[m_order[static_cast<std::size_t>(position)]].Verdict =
         known == kVerdicts.end() ? 0 : static_cast<uint8_t>(known - kVerdicts.begin() + 1);
-    emit dataChanged(index(position, 0), index(position, ColumnCount - 1), {Qt::BackgroundRole, Qt::AccessibleDescriptionRole});
+    emit dataChanged(index(position, 0), index(position, ColumnCount - 1),
+                     {Qt::BackgroundRole, Qt::AccessibleDescriptionRole});
 }
 
 QVariant ReadingsModel::data(const QModelIndex& index, int role) const
@@ -339,22 +343,21 @@ QVariant ReadingsModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
-    case Qt::ToolTipRole:
-        return Text(index.row(), index.column());
+    case Qt::ToolTipRole: return Text(index.row(), index.column());
     case Qt::TextAlignmentRole:
         return (index.column() >= 1 && index.column() <= 4) ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
-                                                           : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+                                                            : QVariant(Qt::AlignLeft | Qt::AlignVCenter);
     case Qt::BackgroundRole:
     case Qt::AccessibleDescriptionRole: {
         const uint8_t verdict = m_rows[m_order[static_cast<std::size_t>(index.row())]].Verdict;
         if (verdict == 0 || verdict > kVerdicts.size()) return {};
-        if (role == Qt::AccessibleDescriptionRole) return QStringLiteral("Verdict: ") + QLatin1String(kVerdicts[verdict - 1]);
+        if (role == Qt::AccessibleDescriptionRole)
+            return QStringLiteral("Verdict: ") + QLatin1String(kVerdicts[verdict - 1]);
         // Light green, amber and red: the row's text stays readable on each.
         static constexpr std::array<QRgb, 3> kTints{0xc8f0c8, 0xffe0a0, 0xffb8b8};
         return QColor(kTints[verdict - 1]);
     }
-    default:
-        return {};
+    default: return {};
     }
 }
 

@@ -92,13 +92,13 @@ private:
     void ForgetTexts();
 
     MeterReading m_averages;
-    std::vector<Reading> m_rows;      // storage, in arrival order
-    std::vector<QString> m_texts;     // cal standards and comments, each once; and the texts too
-                                      // long to pack
+    std::vector<Reading> m_rows;  // storage, in arrival order
+    std::vector<QString> m_texts;  // cal standards and comments, each once; and the texts too
+        // long to pack
     QHash<QString, uint32_t> m_textNumbers;
-    bool m_longTexts = false;         // some cell of the first five columns did not pack
+    bool m_longTexts = false;  // some cell of the first five columns did not pack
     std::array<double, 4> m_roundingTakenOut{};
-    std::vector<uint32_t> m_order;    // display order: indices into m_rows
+    std::vector<uint32_t> m_order;  // display order: indices into m_rows
     int m_sortKey = 0;
     Qt::SortOrder m_order_dir = Qt::DescendingOrder;
     int m_lastClicked = 0;

@@ -29,7 +29,8 @@ ReadingsView::ReadingsView(ReadingsModel* model, QWidget* parent)
         setColumnWidth(c, ReadingsModel::ColumnWidths()[static_cast<std::size_t>(c)] / 15);
     setAccessibleName(QStringLiteral("Readings"));
 
-    connect(horizontalHeader(), &QHeaderView::sectionClicked, model, [model](int section) { model->HeaderClicked(section + 1); });
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, model,
+            [model](int section) { model->HeaderClicked(section + 1); });
     connect(model, &ReadingsModel::SortChanged, this,
             [this](int column, Qt::SortOrder order) { horizontalHeader()->setSortIndicator(column, order); });
     horizontalHeader()->setSortIndicator(model->SortKey(), model->SortOrder());

@@ -38,9 +38,10 @@ void PropertiesCommand(VantrelCntl& VC, Preferences& prefs, QWidget* parent, std
 void RestoreDefaultsCommand(VantrelCntl& VC, Preferences& prefs, QWidget* parent, std::function<void()> SetDefaults)
 {
     if (!AuthorizeCommand(VC, prefs, parent)) return;
-    const int16_t answer = AskYesNo(parent, QStringLiteral("Restore Settings"),
-                                    QStringLiteral("This operation will restore all the settings, including fonts and tabs, ")
-                                        + QStringLiteral("to the default values.  Are you sure you want to restore these settings?"),
-                                    true);
+    const int16_t answer =
+        AskYesNo(parent, QStringLiteral("Restore Settings"),
+                 QStringLiteral("This operation will restore all the settings, including fonts and tabs, ")
+                     + QStringLiteral("to the default values.  Are you sure you want to restore these settings?"),
+                 true);
     if (answer == dlgYesNo::Yes && SetDefaults) SetDefaults();
 }

@@ -5,7 +5,7 @@
 
 namespace {
 const QString kSection = QStringLiteral("Preferences");
-constexpr int kOddMask = 0x0A;   // applied to odd character codes
+constexpr int kOddMask = 0x0A;  // applied to odd character codes
 constexpr int kEvenMask = 0x14;  // applied to even character codes
 }  // namespace
 
@@ -44,9 +44,12 @@ QString ScramblePassword(const QString& text)
     return QString::fromLatin1(out);
 }
 
-void LoadPreferences(const support::SettingsStore& store, Preferences& prefs, const std::function<void()>& warnNoPassword)
+void LoadPreferences(const support::SettingsStore& store, Preferences& prefs,
+                     const std::function<void()>& warnNoPassword)
 {
-    auto get = [&](const char* key, const char* def) { return store.GetSetting(kSection, QLatin1String(key), QLatin1String(def)); };
+    auto get = [&](const char* key, const char* def) {
+        return store.GetSetting(kSection, QLatin1String(key), QLatin1String(def));
+    };
 
     prefs.CalIndex = ReadSmallInteger(get("CalIndex", "0"), 0, 3, 0);
     prefs.KeepAlive = ReadBoolean(get("KeepAlive", "True"));

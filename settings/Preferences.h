@@ -28,7 +28,8 @@ void SetPreferenceDefaults(Preferences& prefs);
 
 // Reads every key of "Preferences" from store. When no password is stored, warnNoPassword is
 // called (the main window shows the "Password Protection Warning" box there).
-void LoadPreferences(const support::SettingsStore& store, Preferences& prefs, const std::function<void()>& warnNoPassword);
+void LoadPreferences(const support::SettingsStore& store, Preferences& prefs,
+                     const std::function<void()>& warnNoPassword);
 // Writes every key of "Preferences" in their order and syncs the store. False when the store
 // could not be written (the old file stays whole).
 bool SavePreferences(support::SettingsStore& store, const Preferences& prefs);
@@ -39,4 +40,7 @@ QString ScramblePassword(const QString& text);
 // The integer and Boolean reading rules of the store.
 int16_t ReadSmallInteger(const QString& stored, int16_t low, int16_t high, int16_t fallback);
 bool ReadBoolean(const QString& stored);
-inline QString BooleanText(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
+inline QString BooleanText(bool value)
+{
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}

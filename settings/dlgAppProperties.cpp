@@ -126,8 +126,10 @@ dlgAppProperties::dlgAppProperties(QWidget* parent)
         // Tab enters the digits group on its chosen option (on every option while none is
         // chosen); the arrow keys move between the options.
         connect(options[d], &QRadioButton::toggled, this, [options] {
-            const bool chosen = std::any_of(std::begin(options), std::end(options), [](QRadioButton* o) { return o->isChecked(); });
-            for (QRadioButton* o : options) o->setFocusPolicy(!chosen || o->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+            const bool chosen =
+                std::any_of(std::begin(options), std::end(options), [](QRadioButton* o) { return o->isChecked(); });
+            for (QRadioButton* o : options)
+                o->setFocusPolicy(!chosen || o->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
         });
     }
     connect(btnOK, &QPushButton::clicked, this, &dlgAppProperties::Accept);

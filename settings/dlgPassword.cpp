@@ -11,7 +11,7 @@
 namespace {
 // Password boxes show a '*' for every character.
 const QString kStarEcho = QStringLiteral("QLineEdit { lineedit-password-character: 42; }");
-}
+}  // namespace
 
 dlgPassword::dlgPassword(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
@@ -66,5 +66,6 @@ void dlgPassword::keyPressEvent(QKeyEvent* event)
 void dlgPassword::changeEvent(QEvent* event)
 {
     QDialog::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) edPassword->setFocus(Qt::ActiveWindowFocusReason);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        edPassword->setFocus(Qt::ActiveWindowFocusReason);
 }

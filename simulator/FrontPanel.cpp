@@ -256,8 +256,9 @@ void MeterFrontPanel::Refresh()
         m_cable->setChecked(m_meter->CablePlugged());
         if (!m_charge->hasFocus()) m_charge->setValue(percent);
     }
-    for (QWidget* w : {static_cast<QWidget*>(m_measure), static_cast<QWidget*>(m_power), static_cast<QWidget*>(m_sample),
-                       static_cast<QWidget*>(m_cable), static_cast<QWidget*>(m_charge)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(m_measure), static_cast<QWidget*>(m_power), static_cast<QWidget*>(m_sample),
+          static_cast<QWidget*>(m_cable), static_cast<QWidget*>(m_charge)})
         w->setEnabled(present);
 }
 

@@ -32,7 +32,7 @@ protected:
 private:
     SimulatedMeter* m_meter;
     QLabel* m_display = nullptr;
-    int m_displayWidth = 0;   // the text's room on the glass
+    int m_displayWidth = 0;  // the text's room on the glass
     QLabel* m_lamp = nullptr;
     QProgressBar* m_battery = nullptr;
     QPushButton* m_measure = nullptr;

@@ -55,8 +55,8 @@ const std::array<Entry, KeyCount>& Table()
 }
 
 // The factory calibration of each standard.
-const char* const kFactoryCalibration[StandardCount] = {
-    "2024-01-15T09:30:00", "2024-01-15T09:42:00", "2024-01-15T09:55:00", "2024-01-15T10:07:00"};
+const char* const kFactoryCalibration[StandardCount] = {"2024-01-15T09:30:00", "2024-01-15T09:42:00",
+                                                        "2024-01-15T09:55:00", "2024-01-15T10:07:00"};
 
 std::optional<bool> BoolOf(const QVariant& v)
 {
@@ -93,7 +93,10 @@ std::optional<QVariant> Accepted(const Entry& e, const QVariant& v)
     return std::nullopt;
 }
 
-QString StandardGroup(int index) { return QStringLiteral("Standard%1/").arg(index); }
+QString StandardGroup(int index)
+{
+    return QStringLiteral("Standard%1/").arg(index);
+}
 
 // The path, once its folder exists.
 QString InFolder(const QString& path)
@@ -116,12 +119,14 @@ InstrumentStore::InstrumentStore(const QString& path)
     for (int i = 0; i < StandardCount; ++i) {
         const QString group = StandardGroup(i);
         StandardRecord& s = m_standards[size_t(i)];
-        s.name = m_file.value(group + QStringLiteral("Name"), QString::fromLatin1(Standards()[size_t(i)].name)).toString();
+        s.name =
+            m_file.value(group + QStringLiteral("Name"), QString::fromLatin1(Standards()[size_t(i)].name)).toString();
         s.cleared = BoolOf(m_file.value(group + QStringLiteral("Cleared"))).value_or(false);
         const QString when = m_file.value(group + QStringLiteral("Calibrated")).toString();
         s.calibrated = QDateTime::fromString(when, Qt::ISODate);
         if (s.cleared) s.calibrated = QDateTime();
-        else if (!s.calibrated.isValid()) s.calibrated = QDateTime::fromString(QString::fromLatin1(kFactoryCalibration[i]), Qt::ISODate);
+        else if (!s.calibrated.isValid())
+            s.calibrated = QDateTime::fromString(QString::fromLatin1(kFactoryCalibration[i]), Qt::ISODate);
         m_file.setValue(group + QStringLiteral("Name"), s.name);
         saveStandard(i);
     }
@@ -130,7 +135,8 @@ InstrumentStore::InstrumentStore(const QString& path)
 
 QString InstrumentStore::DefaultPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Glimora/SimulatedMeter.ini");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/Glimora/SimulatedMeter.ini");
 }
 
 bool InstrumentStore::Set(Key key, const QVariant& value)
@@ -170,7 +176,8 @@ void InstrumentStore::saveStandard(int index)
 {
     const StandardRecord& s = m_standards[size_t(index)];
     const QString group = StandardGroup(index);
-    m_file.setValue(group + QStringLiteral("Calibrated"), s.calibrated.isValid() ? s.calibrated.toString(Qt::ISODate) : QString());
+    m_file.setValue(group + QStringLiteral("Calibrated"),
+                    s.calibrated.isValid() ? s.calibrated.toString(Qt::ISODate) : QString());
     m_file.setValue(group + QStringLiteral("Cleared"), s.cleared);
 }
 

@@ -13,11 +13,31 @@ namespace simulator {
 
 enum class Key {
     // [Instrument]: the instrument and the condition it starts in
-    Present, Plugged, PoweredOn, BatteryPercent, SerialNumber, Version, Sample, AutoOffSeconds, HandshakeMs, Authority,
-    Seed, OccasionalInvalidReadings,
+    Present,
+    Plugged,
+    PoweredOn,
+    BatteryPercent,
+    SerialNumber,
+    Version,
+    Sample,
+    AutoOffSeconds,
+    HandshakeMs,
+    Authority,
+    Seed,
+    OccasionalInvalidReadings,
     // [Settings]: what the host sets
-    Center, RefCenter, Intensity, DutyCycle, RefDutyCycle, BlackLevel, Deg2Distortion, DOIDistortion, CalIndex,
-    KeepAlive, EnableButton, ConstDC,
+    Center,
+    RefCenter,
+    Intensity,
+    DutyCycle,
+    RefDutyCycle,
+    BlackLevel,
+    Deg2Distortion,
+    DOIDistortion,
+    CalIndex,
+    KeepAlive,
+    EnableButton,
+    ConstDC,
     // [Panel]
     PanelVisible,
 };
@@ -27,7 +47,7 @@ inline constexpr int StandardCount = 4;
 // A calibration standard as the instrument keeps it.
 struct StandardRecord {
     QString name;
-    QDateTime calibrated;   // invalid while cleared
+    QDateTime calibrated;  // invalid while cleared
     bool cleared = false;
 };
 

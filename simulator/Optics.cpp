@@ -26,13 +26,13 @@ const Standard kStandards[] = {
 // The primary black glass that defines 100 gloss units.
 const Sample kPrimary = {"primary", 100.0, 0.05, 0.02, 1.0, 0.005, 0, 0};
 
-constexpr int kOpticalCenter = 110;       // pixel of the true specular direction
-constexpr int kOpticalRefCenter = 146;    // pixel of the true reference window
+constexpr int kOpticalCenter = 110;  // pixel of the true specular direction
+constexpr int kOpticalRefCenter = 146;  // pixel of the true reference window
 constexpr double kPixelDegrees = 0.05;
-constexpr int kCenterTolerance = 12;      // pixels before the peak leaves the window
+constexpr int kCenterTolerance = 12;  // pixels before the peak leaves the window
 constexpr int kDefaultBlackLevel = 32767;
-constexpr double kAreaHalfWidth = 0.9;    // specular window, pixel area average
-constexpr double kTotalHalfWidth = 1.5;   // specular window, total energy
+constexpr double kAreaHalfWidth = 0.9;  // specular window, pixel area average
+constexpr double kTotalHalfWidth = 1.5;  // specular window, total energy
 constexpr double kDoiOffset = 0.3;
 constexpr double kHazeGain = 3.0;
 constexpr double kPeakCountsTarget = 30000;
@@ -48,11 +48,15 @@ const char* const kChanceErrors[] = {
     "Unstable signal: repeat the reading",
 };
 
-double Square(double v) { return v * v; }
+double Square(double v)
+{
+    return v * v;
+}
 
 double Reflected(const Sample& o, double angle)
 {
-    const double peak = o.energy / (o.width * std::sqrt(2 * std::numbers::pi)) * std::exp(-Square(angle) / (2 * Square(o.width)));
+    const double peak =
+        o.energy / (o.width * std::sqrt(2 * std::numbers::pi)) * std::exp(-Square(angle) / (2 * Square(o.width)));
     return peak + o.haze * std::exp(-std::fabs(angle) / o.decay) + o.floor;
 }
 
@@ -88,10 +92,10 @@ double PrimaryIntegral(double halfWidth)
 struct Setup {
     ArrayView view;
     double refCounts = 0;
-    double peakCounts = 0;     // detector counts at the peak, after ranging
+    double peakCounts = 0;  // detector counts at the peak, after ranging
     double noiseScale = 1;
     bool saturated = false;
-    bool dark = false;         // no light at all
+    bool dark = false;  // no light at all
     QString error;
 };
 
@@ -106,7 +110,9 @@ Setup MakeSetup(const Sample& o, const OpticalSettings& c)
     s.dark = c.intensity <= 0 || c.dutyCycle <= 0;
 
     const double relativePeak = Reflected(o, 0) / Reflected(kPrimary, 0);
-    auto countsAt = [&](double duty) { return kPeakCountsTarget * relativePeak * (c.intensity / 45.0) * (duty / 37.0); };
+    auto countsAt = [&](double duty) {
+        return kPeakCountsTarget * relativePeak * (c.intensity / 45.0) * (duty / 37.0);
+    };
     double duty = c.dutyCycle;
     if (!c.constDC && !s.dark) {
         // Ranging: the duty cycle follows the sample so that the peak sits near the target counts.
@@ -122,18 +128,25 @@ Setup MakeSetup(const Sample& o, const OpticalSettings& c)
     else if (c.dutyCycle <= 0) s.error = QStringLiteral("No light: duty cycle is 0");
     else if (s.refCounts > kFullScale) s.error = QStringLiteral("Reference signal saturated");
     else if (s.refCounts < kLowLightCounts) s.error = QStringLiteral("Reference signal too low");
-    else if (std::abs(c.center - kOpticalCenter) > kCenterTolerance) s.error = QStringLiteral("Specular peak outside the measuring window");
+    else if (std::abs(c.center - kOpticalCenter) > kCenterTolerance)
+        s.error = QStringLiteral("Specular peak outside the measuring window");
     else if (s.saturated) s.error = QStringLiteral("Detector saturated: lower the duty cycle");
     return s;
 }
 
 }  // namespace
 
-std::span<const Sample> Samples() { return kSamples; }
-std::span<const Standard> Standards() { return kStandards; }
+std::span<const Sample> Samples()
+{
+    return kSamples;
+}
+std::span<const Standard> Standards()
+{
+    return kStandards;
+}
 
-Measurement Measure(const Sample& o, const OpticalSettings& settings, int readingsSinceCorrection, bool occasionalInvalid,
-                    Random& random)
+Measurement Measure(const Sample& o, const OpticalSettings& settings, int readingsSinceCorrection,
+                    bool occasionalInvalid, Random& random)
 {
     const Setup setup = MakeSetup(o, settings);
     const ArrayView& v = setup.view;
@@ -160,7 +173,7 @@ Measurement Measure(const Sample& o, const OpticalSettings& settings, int readin
     m.specular = std::max(0.0, m.specular + glossNoise);
     m.specularTotal = std::max(0.0, m.specularTotal + glossNoise * m.specularTotal / std::max(m.specular, 1e-9));
     m.doi = m.doi + gauss() * o.doiSd * ns;
-    m.doi = std::max(0.0, 100 - std::fabs(100 - m.doi));   // noise never lifts DOI above its ceiling
+    m.doi = std::max(0.0, 100 - std::fabs(100 - m.doi));  // noise never lifts DOI above its ceiling
     m.deg2 = std::max(0.0, m.deg2 * (1 + 0.02 * ns * gauss()) + 0.02 * ns * gauss());
     m.deg15 = std::max(0.0, m.deg15 * (1 + 0.03 * ns * gauss()));
 

@@ -19,7 +19,7 @@ using Random = std::mt19937;
 struct Sample {
     const char* name;
     double energy, width, haze, decay, floor;
-    double specularSd, doiSd;   // repeatability of placing the head on this sample
+    double specularSd, doiSd;  // repeatability of placing the head on this sample
 };
 
 // A calibration standard: its name and how its assigned value sits against the primary black
@@ -34,15 +34,15 @@ struct OpticalSettings {
     int center = 110, refCenter = 146, intensity = 45, dutyCycle = 37, refDutyCycle = 85;
     int blackLevel = 32767;
     double deg2Distortion = 1.0, doiDistortion = 1.0;
-    bool constDC = false;   // constant duty cycle: no ranging to the sample
+    bool constDC = false;  // constant duty cycle: no ranging to the sample
 };
 
 // One measurement as the detector took it, before a calibration standard is applied.
 struct Measurement {
-    double specular = 0;        // pixel area average
-    double specularTotal = 0;   // total energy of the peak
+    double specular = 0;  // pixel area average
+    double specularTotal = 0;  // total energy of the peak
     double doi = 0, deg2 = 0, deg15 = 0;
-    QString error;              // why the reading is invalid; empty when it is good
+    QString error;  // why the reading is invalid; empty when it is good
 };
 
 // The four values of a reading.
@@ -51,7 +51,7 @@ struct Values {
 };
 
 inline constexpr int ProfilePoints = 301;
-inline constexpr int ProfileCentre = 150;   // index of the specular direction
+inline constexpr int ProfileCentre = 150;  // index of the specular direction
 using Profile = std::array<double, ProfilePoints>;
 
 // The samples on the bench and the instrument's four calibration standards.

@@ -9,7 +9,7 @@
 using simulator::Key;
 
 namespace {
-constexpr int kLowBattery = 15;   // percent below which the battery reads as low
+constexpr int kLowBattery = 15;  // percent below which the battery reads as low
 }  // namespace
 
 SimulatedMeter::SimulatedMeter(const SimulatedMeterOptions& options, QObject* parent)
@@ -168,7 +168,7 @@ void SimulatedMeter::finishHandshake()
     if (!m_linkWanted || !reachable()) {
         m_link = Link::Lost;
         emit PanelChanged();
-        emit MeterEvent(Event::LinkChanged);   // not found
+        emit MeterEvent(Event::LinkChanged);  // not found
         return;
     }
     m_link = Link::Linked;
@@ -205,7 +205,7 @@ void SimulatedMeter::SetCablePlugged(bool plugged)
     m_plugged = plugged;
     m_store.Set(Key::Plugged, plugged);
     if (!plugged) {
-        m_shown = Taken();   // a cable pulled out ends the session: its last reading leaves the display
+        m_shown = Taken();  // a cable pulled out ends the session: its last reading leaves the display
         if (m_link == Link::Linked) loseLink();
         else emit PanelChanged();
         return;
@@ -301,9 +301,9 @@ void SimulatedMeter::takeMeasurement()
     m_shown = m_last;
     ++m_readingsSinceCorrection;
     setBattery(m_battery - 0.02);
-    if (m_op != Operation::Reading) return;   // the battery gave out
+    if (m_op != Operation::Reading) return;  // the battery gave out
     report(Event::ReadingReady);
-    if (m_op != Operation::Reading) return;   // cancelled, switched off or unlinked meanwhile
+    if (m_op != Operation::Reading) return;  // cancelled, switched off or unlinked meanwhile
     finishToIdle();
 }
 
@@ -445,23 +445,21 @@ void SimulatedMeter::powerOff()
     m_autoOffTimer.stop();
     m_batteryTimer.stop();
     m_flash.clear();
-    m_shown = Taken();   // the display starts blank when the meter is switched on again
+    m_shown = Taken();  // the display starts blank when the meter is switched on again
     report(Event::SwitchedOff);
 }
 
 void SimulatedMeter::touch()
 {
     const int seconds = int(m_store.Int(Key::AutoOffSeconds));
-    if (m_poweredOn && !KeepAlive() && seconds > 0 && m_op == Operation::None)
-        m_autoOffTimer.start(seconds * 1000);
-    else
-        m_autoOffTimer.stop();
+    if (m_poweredOn && !KeepAlive() && seconds > 0 && m_op == Operation::None) m_autoOffTimer.start(seconds * 1000);
+    else m_autoOffTimer.stop();
 }
 
 void SimulatedMeter::autoOff()
 {
     if (!m_poweredOn || KeepAlive()) return;
-    if (m_op != Operation::None) return;   // restarted when the operation ends
+    if (m_op != Operation::None) return;  // restarted when the operation ends
     powerOff();
 }
 
@@ -587,7 +585,8 @@ void SimulatedMeter::GetReading(MeterReading& reading, int16_t calIndex)
         reading.SetMessage(QStringLiteral("No reading taken"));
         return;
     }
-    const simulator::Values v = simulator::Calibrated(m_last.values, simulator::Standards()[size_t(calIndex)], reading.PixelAvg);
+    const simulator::Values v =
+        simulator::Calibrated(m_last.values, simulator::Standards()[size_t(calIndex)], reading.PixelAvg);
     reading.SetValues(v.specular, v.doi, v.deg2, v.deg15);
     if (standard.cleared) {
         reading.Valid = false;
@@ -619,11 +618,17 @@ QString SimulatedMeter::DisplayText() const
     case Operation::Normalizing: status = QStringLiteral("NORMALIZING..."); break;
     case Operation::Parameters: status = QStringLiteral("STARTING..."); break;
     case Operation::None:
-        status = m_link == Link::Linked ? QStringLiteral("READY") : m_link == Link::Handshake ? QStringLiteral("LINKING...") : QStringLiteral("LOCAL");
+        status = m_link == Link::Linked ? QStringLiteral("READY")
+            : m_link == Link::Handshake ? QStringLiteral("LINKING...")
+                                        : QStringLiteral("LOCAL");
         break;
     }
-    const QString link = m_link == Link::Linked ? QStringLiteral("PC") : m_plugged ? QStringLiteral("--") : QStringLiteral("  ");
-    const QString battery = QStringLiteral("%1%2%").arg(BatteryPercent() < kLowBattery ? QStringLiteral("LOW ") : QString()).arg(BatteryPercent());
+    const QString link = m_link == Link::Linked ? QStringLiteral("PC")
+        : m_plugged                             ? QStringLiteral("--")
+                                                : QStringLiteral("  ");
+    const QString battery = QStringLiteral("%1%2%")
+                                .arg(BatteryPercent() < kLowBattery ? QStringLiteral("LOW ") : QString())
+                                .arg(BatteryPercent());
     QStringList lines;
     lines << QStringLiteral("%1 %2 %3").arg(status, -15).arg(link, 2).arg(battery, 8);
 
@@ -638,7 +643,8 @@ QString SimulatedMeter::DisplayText() const
     } else if (!m_shown.values.error.isEmpty() || standard.cleared) {
         lines << QStringLiteral("ERR") << (standard.cleared ? QStringLiteral("Not calibrated") : m_shown.values.error);
     } else {
-        const simulator::Values v = simulator::Calibrated(m_shown.values, simulator::Standards()[size_t(calIndex)], true);
+        const simulator::Values v =
+            simulator::Calibrated(m_shown.values, simulator::Standards()[size_t(calIndex)], true);
         lines << QStringLiteral("GLOSS%1 GU  DOI  %2").arg(v.specular, 7, 'f', 1).arg(v.doi, 5, 'f', 1);
         lines << QStringLiteral("HZ2  %1     HZ15 %2").arg(v.deg2, 7, 'f', 2).arg(v.deg15, 5, 'f', 2);
     }

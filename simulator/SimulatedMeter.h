@@ -29,9 +29,9 @@ class QWidget;
 class MeterFrontPanel;
 
 struct SimulatedMeterOptions {
-    QString storePath;       // its own INI file; default: InstrumentStore::DefaultPath()
-    bool zeroDelays = false; // every operation finishes on the next turn of the event loop
-    bool showPanel = true;   // create and show the front panel (visibility remembered in the store)
+    QString storePath;  // its own INI file; default: InstrumentStore::DefaultPath()
+    bool zeroDelays = false;  // every operation finishes on the next turn of the event loop
+    bool showPanel = true;  // create and show the front panel (visibility remembered in the store)
 };
 
 class SimulatedMeter : public VantrelCntl {
@@ -124,11 +124,11 @@ private:
         bool taken = false;
         QDateTime when;
         simulator::Measurement values;
-        QString notice;   // a message that goes with a valid reading
+        QString notice;  // a message that goes with a valid reading
     };
 
-    bool reachable() const;       // present, plugged, switched on
-    bool readyForCommand() const; // linked, on and idle
+    bool reachable() const;  // present, plugged, switched on
+    bool readyForCommand() const;  // linked, on and idle
     int delay(int ms) const;
     int measuringDelay();
     void report(int code);
@@ -170,9 +170,9 @@ private:
     bool m_lowWarned = false;
     int m_readingsSinceCorrection = 0;
     Taken m_last;
-    Taken m_shown;         // what the display shows (also readings taken without a link)
+    Taken m_shown;  // what the display shows (also readings taken without a link)
     ScanData m_scan;
-    QString m_flash;       // a short message on the display
+    QString m_flash;  // a short message on the display
 
     QTimer m_linkTimer, m_opTimer, m_autoOffTimer, m_batteryTimer, m_flashTimer;
     std::function<void()> m_opFinish;

@@ -97,7 +97,8 @@ int SideBeyond(double value, const ImrLimits& l, double zones)
 
 // Points i where at least `needed` of the `window` values ending at i lie beyond `zones` sigmas
 // on the side of x[i], and x[i] is one of them.
-std::vector<std::size_t> CountInWindow(std::span<const double> x, const ImrLimits& l, double zones, std::size_t window, std::size_t needed)
+std::vector<std::size_t> CountInWindow(std::span<const double> x, const ImrLimits& l, double zones, std::size_t window,
+                                       std::size_t needed)
 {
     std::vector<std::size_t> hits;
     for (std::size_t i = 0; i < x.size(); ++i) {
@@ -117,12 +118,9 @@ std::vector<std::size_t> WesternElectricRule(int rule, std::span<const double> x
 {
     if (!l.valid) return {};
     switch (rule) {
-    case 1:
-        return CountInWindow(x, l, 3, 1, 1);
-    case 2:
-        return CountInWindow(x, l, 2, 3, 2);
-    case 3:
-        return CountInWindow(x, l, 1, 5, 4);
+    case 1: return CountInWindow(x, l, 3, 1, 1);
+    case 2: return CountInWindow(x, l, 2, 3, 2);
+    case 3: return CountInWindow(x, l, 1, 5, 4);
     case 4: {
         std::vector<std::size_t> hits;
         std::size_t run = 0;
@@ -135,8 +133,7 @@ std::vector<std::size_t> WesternElectricRule(int rule, std::span<const double> x
         }
         return hits;
     }
-    default:
-        return {};
+    default: return {};
     }
 }
 

@@ -70,7 +70,7 @@ struct Capability {
 // The potential (spread) and actual (centring) ratio for one sigma.
 struct Ratio {
     double potential = 0;  // (USL - LSL) / 6 sigma
-    double actual = 0;     // min(USL - mean, mean - LSL) / 3 sigma
+    double actual = 0;  // min(USL - mean, mean - LSL) / 3 sigma
 };
 Ratio CapabilityRatio(double mean, double sigma, double lower, double upper);
 Capability CapabilityOf(std::span<const double> values, double lower, double upper);

@@ -15,7 +15,7 @@ namespace store {
 namespace {
 
 constexpr int kFirstBackoffMs = 2000, kLastBackoffMs = 60000;
-constexpr int kIdlePollMs = 10000;   // a look at the outbox now and then, beside the wake-ups
+constexpr int kIdlePollMs = 10000;  // a look at the outbox now and then, beside the wake-ups
 constexpr int kRowsPerStatement = 100;
 
 // INSERT INTO table (columns) VALUES (?, ...), (?, ...) ... ON CONFLICT (id) DO NOTHING for rows rows.
@@ -24,8 +24,8 @@ QString MultiInsert(const QString& table, const QString& columns, int perRow, in
     QStringList values;
     const QString one = QLatin1Char('(') + Placeholders(perRow) + QLatin1Char(')');
     for (int i = 0; i < rows; ++i) values << one;
-    return QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") + columns + QStringLiteral(") VALUES ") +
-           values.join(QStringLiteral(", ")) + QStringLiteral(" ON CONFLICT (id) DO NOTHING");
+    return QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") + columns + QStringLiteral(") VALUES ")
+        + values.join(QStringLiteral(", ")) + QStringLiteral(" ON CONFLICT (id) DO NOTHING");
 }
 
 // Reads the batch's records of one kind from the local table, in outbox order, with one query,
@@ -33,13 +33,17 @@ QString MultiInsert(const QString& table, const QString& columns, int perRow, in
 // once per server connection and kept in full; only a shorter last chunk is prepared on the spot.
 template <typename Record>
 bool Send(QSqlDatabase& local, QSqlDatabase& server, const QString& kind, const QString& table,
-          const std::vector<Column<Record>>& columns, qint64 firstSeq, qint64 lastSeq, QSqlQuery& full, QString& problem)
+          const std::vector<Column<Record>>& columns, qint64 firstSeq, qint64 lastSeq, QSqlQuery& full,
+          QString& problem)
 {
     const QString names = ColumnNames(columns);
     QSqlQuery read(local);
     read.setForwardOnly(true);
-    read.prepare(QStringLiteral("SELECT ") + names + QStringLiteral(" FROM outbox JOIN ") + table + QStringLiteral(" ON ") + table +
-                 QStringLiteral(".id = outbox.record_id WHERE outbox.kind = ? AND outbox.seq BETWEEN ? AND ? ORDER BY outbox.seq"));
+    read.prepare(
+        QStringLiteral("SELECT ") + names + QStringLiteral(" FROM outbox JOIN ") + table + QStringLiteral(" ON ")
+        + table
+        + QStringLiteral(
+            ".id = outbox.record_id WHERE outbox.kind = ? AND outbox.seq BETWEEN ? AND ? ORDER BY outbox.seq"));
     read.addBindValue(kind);
     read.addBindValue(firstSeq);
     read.addBindValue(lastSeq);
@@ -63,7 +67,8 @@ bool Send(QSqlDatabase& local, QSqlDatabase& server, const QString& kind, const 
             if (full.lastQuery().isEmpty()) {
                 full = QSqlQuery(server);
                 if (!full.prepare(MultiInsert(table, names, perRow, rows))) {
-                    problem = QStringLiteral("The lab database refused the records: ") + full.lastError().text().trimmed();
+                    problem =
+                        QStringLiteral("The lab database refused the records: ") + full.lastError().text().trimmed();
                     full = QSqlQuery();
                     return false;
                 }
@@ -95,8 +100,7 @@ Forwarder::Forwarder(const QString& localPath, const QString& connectionString, 
     : QObject(parent)
     , m_localPath(localPath)
     , m_connectionString(connectionString)
-{
-}
+{}
 
 Forwarder::~Forwarder()
 {
@@ -155,8 +159,9 @@ bool Forwarder::OpenServer(QString& problem)
     }
     if (migrated.ok) return true;
     problem = migrated.problem.contains(QLatin1String("newer"))
-                  ? QStringLiteral("The lab database is not used: ") + migrated.problem + QStringLiteral(". The history stays on this station.")
-                  : QStringLiteral("The lab database's schema cannot be set up: ") + migrated.problem;
+        ? QStringLiteral("The lab database is not used: ") + migrated.problem
+            + QStringLiteral(". The history stays on this station.")
+        : QStringLiteral("The lab database's schema cannot be set up: ") + migrated.problem;
     CloseServer();
     return false;
 }
@@ -189,8 +194,10 @@ int Forwarder::SendBatch(QString& problem)
         return -1;
     }
     const qint64 first = batch.front(), last = batch.back();
-    if (!Send(local, server, QStringLiteral("reading"), QStringLiteral("readings"), ReadingColumns(), first, last, m_insertReadings, problem) ||
-        !Send(local, server, QStringLiteral("scan"), QStringLiteral("scans"), ScanColumns(), first, last, m_insertScans, problem)) {
+    if (!Send(local, server, QStringLiteral("reading"), QStringLiteral("readings"), ReadingColumns(), first, last,
+              m_insertReadings, problem)
+        || !Send(local, server, QStringLiteral("scan"), QStringLiteral("scans"), ScanColumns(), first, last,
+                 m_insertScans, problem)) {
         server.rollback();
         return -1;
     }

@@ -16,7 +16,9 @@ constexpr int kExportPage = 2000;
 QString LikePattern(const QString& text)
 {
     QString escaped = text;
-    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('%'), QLatin1String("\\%")).replace(QLatin1Char('_'), QLatin1String("\\_"));
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+        .replace(QLatin1Char('%'), QLatin1String("\\%"))
+        .replace(QLatin1Char('_'), QLatin1String("\\_"));
     return QLatin1Char('%') + escaped + QLatin1Char('%');
 }
 
@@ -32,12 +34,13 @@ PageCursor CursorAfter(const ReadingRecord& last)
     return {last.takenAt, last.id};
 }
 
-bool ReadPage(QSqlDatabase db, const HistoryFilter& filter, const PageCursor& after, int limit, std::vector<ReadingRecord>& rows,
-              QString* problem)
+bool ReadPage(QSqlDatabase db, const HistoryFilter& filter, const PageCursor& after, int limit,
+              std::vector<ReadingRecord>& rows, QString* problem)
 {
     const bool server = db.driverName() == QLatin1String("QPSQL");
     // Only fixed fragments make the statement; every value is bound in the same order.
-    QString sql = QStringLiteral("SELECT ") + ColumnNames(ReadingColumns()) + QStringLiteral(" FROM readings WHERE true");
+    QString sql =
+        QStringLiteral("SELECT ") + ColumnNames(ReadingColumns()) + QStringLiteral(" FROM readings WHERE true");
     QVariantList values;
     if (filter.from.isValid()) {
         sql += QStringLiteral(" AND taken_at >= ?");
@@ -47,8 +50,9 @@ bool ReadPage(QSqlDatabase db, const HistoryFilter& filter, const PageCursor& af
         sql += QStringLiteral(" AND taken_at < ?");
         values << DayStart(filter.to.addDays(1));
     }
-    const std::pair<const QString*, const char*> exact[] = {
-        {&filter.station, " AND station = ?"}, {&filter.serialNumber, " AND serial_number = ?"}, {&filter.calStandard, " AND cal_standard = ?"}};
+    const std::pair<const QString*, const char*> exact[] = {{&filter.station, " AND station = ?"},
+                                                            {&filter.serialNumber, " AND serial_number = ?"},
+                                                            {&filter.calStandard, " AND cal_standard = ?"}};
     for (const auto& [value, fragment] : exact) {
         if (value->isEmpty()) continue;
         sql += QLatin1String(fragment);
@@ -57,7 +61,9 @@ bool ReadPage(QSqlDatabase db, const HistoryFilter& filter, const PageCursor& af
     if (!filter.commentText.isEmpty()) {
         QStringList any;
         for (int i = 1; i <= CommentColumns; ++i) {
-            any << QStringLiteral("comment_%1 %2 ? ESCAPE '\\'").arg(i).arg(server ? QStringLiteral("ILIKE") : QStringLiteral("LIKE"));
+            any << QStringLiteral("comment_%1 %2 ? ESCAPE '\\'")
+                       .arg(i)
+                       .arg(server ? QStringLiteral("ILIKE") : QStringLiteral("LIKE"));
             values << LikePattern(filter.commentText);
         }
         sql += QStringLiteral(" AND (") + any.join(QStringLiteral(" OR ")) + QLatin1Char(')');
@@ -89,14 +95,16 @@ bool ReadPage(QSqlDatabase db, const HistoryFilter& filter, const PageCursor& af
 
 QString CsvField(const QString& text)
 {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n'))
+        && !text.contains(QLatin1Char('\r')))
         return text;
     QString quoted = text;
     quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-qint64 ExportReadings(QSqlDatabase db, const HistoryFilter& filter, ExportFormat format, QIODevice& out, QString* problem)
+qint64 ExportReadings(QSqlDatabase db, const HistoryFilter& filter, ExportFormat format, QIODevice& out,
+                      QString* problem)
 {
     const auto& columns = ReadingColumns();
     auto text = [](const QVariant& v) {

@@ -43,7 +43,8 @@ public:
         Close();
         static std::atomic<int> counter{0};
         const QString name = QStringLiteral("store-history-%1").arg(++counter);
-        m_name = connection.isEmpty() ? LocalStore::OpenConnection(localPath, name, 2000, problem) : OpenLabConnection(connection, name, problem);
+        m_name = connection.isEmpty() ? LocalStore::OpenConnection(localPath, name, 2000, problem)
+                                      : OpenLabConnection(connection, name, problem);
         if (m_name.isEmpty() || connection.isEmpty()) return !m_name.isEmpty();
         // The lab database announces new readings; a stations's commit shows here at once.
         QSqlDriver* driver = QSqlDatabase::database(m_name, false).driver();
@@ -77,7 +78,10 @@ public:
         endResetModel();
     }
     int rowCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : int(rows.size()); }
-    int columnCount(const QModelIndex& parent = {}) const override { return parent.isValid() ? 0 : int(Headers().size()); }
+    int columnCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(Headers().size());
+    }
     QVariant headerData(int section, Qt::Orientation o, int role) const override
     {
         if (role != Qt::DisplayRole || o != Qt::Horizontal) return {};
@@ -96,7 +100,10 @@ public:
         case 2: return r.operatorName;
         case 3: return r.serialNumber;
         case 4: return r.calStandard;
-        case 5: case 6: case 7: case 8: return QString::number(values[index.column() - 5], 'f', r.digits);
+        case 5:
+        case 6:
+        case 7:
+        case 8: return QString::number(values[index.column() - 5], 'f', r.digits);
         case 9: {
             QStringList texts;
             for (const QString& t : r.commentTexts)
@@ -109,9 +116,10 @@ public:
     }
     static QStringList Headers()
     {
-        return {QStringLiteral("Time"), QStringLiteral("Station"), QStringLiteral("Operator"), QStringLiteral("Serial Number"),
-                QStringLiteral("Cal Standard"), QStringLiteral("Specular"), QStringLiteral("DOI"), QStringLiteral("2 Deg"),
-                QStringLiteral("15 Deg"), QStringLiteral("Comments"), QStringLiteral("Data File")};
+        return {QStringLiteral("Time"),          QStringLiteral("Station"),      QStringLiteral("Operator"),
+                QStringLiteral("Serial Number"), QStringLiteral("Cal Standard"), QStringLiteral("Specular"),
+                QStringLiteral("DOI"),           QStringLiteral("2 Deg"),        QStringLiteral("15 Deg"),
+                QStringLiteral("Comments"),      QStringLiteral("Data File")};
     }
 };
 
@@ -172,8 +180,10 @@ HistoryWindow::HistoryWindow(MeasurementHistory& history, QWidget* parent)
     top->addStretch(1);
     filters->addRow(top);
     auto* second = new QHBoxLayout;
-    for (auto [label, edit] : {std::pair<const char*, QWidget*>{"Station:", m_station}, {"Serial:", m_serial},
-                               {"Cal Standard:", m_calStandard}, {"Comment Text:", m_comment}}) {
+    for (auto [label, edit] : {std::pair<const char*, QWidget*>{"Station:", m_station},
+                               {"Serial:", m_serial},
+                               {"Cal Standard:", m_calStandard},
+                               {"Comment Text:", m_comment}}) {
         auto* l = new QLabel(QLatin1String(label), this);
         l->setBuddy(edit);
         second->addWidget(l);
@@ -191,14 +201,17 @@ HistoryWindow::HistoryWindow(MeasurementHistory& history, QWidget* parent)
     m_table->setAlternatingRowColors(true);
 
     m_trendValue = Named(new QComboBox(this), "HistoryTrendValue", QStringLiteral("Trend value"));
-    m_trendValue->addItems({QStringLiteral("Specular"), QStringLiteral("DOI"), QStringLiteral("2 Deg"), QStringLiteral("15 Deg")});
+    m_trendValue->addItems(
+        {QStringLiteral("Specular"), QStringLiteral("DOI"), QStringLiteral("2 Deg"), QStringLiteral("15 Deg")});
     m_chart = Named(new QChartView(new QChart, this), "HistoryTrend", QStringLiteral("Trend"));
     m_chart->setRenderHint(QPainter::Antialiasing);
     m_chart->chart()->legend()->hide();
     m_chart->setMinimumHeight(180);
 
-    m_newer = Named(new QPushButton(QStringLiteral("< &Newer"), this), "HistoryNewer", QStringLiteral("Newer readings"));
-    m_older = Named(new QPushButton(QStringLiteral("&Older >"), this), "HistoryOlder", QStringLiteral("Older readings"));
+    m_newer =
+        Named(new QPushButton(QStringLiteral("< &Newer"), this), "HistoryNewer", QStringLiteral("Newer readings"));
+    m_older =
+        Named(new QPushButton(QStringLiteral("&Older >"), this), "HistoryOlder", QStringLiteral("Older readings"));
     m_export = Named(new QPushButton(QStringLiteral("&Export..."), this), "HistoryExport", QStringLiteral("Export"));
     m_waiting = Named(new QLabel(this), "HistoryWaiting", QStringLiteral("Waiting for the lab database"));
     m_status = Named(new QLabel(this), "HistoryStatus", QStringLiteral("Status"));
@@ -248,7 +261,8 @@ HistoryWindow::HistoryWindow(MeasurementHistory& history, QWidget* parent)
         m_pages.assign(1, PageCursor{});
         Refresh();
     });
-    for (QLineEdit* e : {m_station, m_serial, m_calStandard, m_comment}) connect(e, &QLineEdit::textChanged, m_debounce, qOverload<>(&QTimer::start));
+    for (QLineEdit* e : {m_station, m_serial, m_calStandard, m_comment})
+        connect(e, &QLineEdit::textChanged, m_debounce, qOverload<>(&QTimer::start));
     for (QDateEdit* e : {m_from, m_to}) connect(e, &QDateEdit::dateChanged, m_debounce, qOverload<>(&QTimer::start));
     connect(m_source, &QComboBox::currentIndexChanged, this, &HistoryWindow::SourceChanged);
     connect(m_trendValue, &QComboBox::currentIndexChanged, this, &HistoryWindow::ShowTrend);
@@ -295,10 +309,15 @@ void HistoryWindow::SourceChanged()
     QMetaObject::invokeMethod(m_worker, [worker = m_worker, path, server, self] {
         QString problem;
         auto announced = [self] {
-            if (self) QMetaObject::invokeMethod(self, [self] { if (self) self->Announced(); });
+            if (self)
+                QMetaObject::invokeMethod(self, [self] {
+                    if (self) self->Announced();
+                });
         };
         if (!worker->Open(path, server, &problem, announced) && self)
-            QMetaObject::invokeMethod(self, [self, problem] { if (self) self->m_status->setText(problem); });
+            QMetaObject::invokeMethod(self, [self, problem] {
+                if (self) self->m_status->setText(problem);
+            });
     });
     m_pages.assign(1, PageCursor{});
     Refresh();
@@ -323,13 +342,15 @@ void HistoryWindow::Refresh()
         if (!worker->IsOpen()) problem = QStringLiteral("The history cannot be read.");
         else if (ReadPage(worker->Db(), filter, start, PageSize, rows, &problem) && trend)
             ReadPage(worker->Db(), filter, PageCursor{}, TrendPoints, trendRows, &problem);
-        QMetaObject::invokeMethod(self, [self, request, rows = std::move(rows), trendRows = std::move(trendRows), problem]() mutable {
-            if (self) self->ShowPage(request, std::move(rows), std::move(trendRows), problem);
-        });
+        QMetaObject::invokeMethod(
+            self, [self, request, rows = std::move(rows), trendRows = std::move(trendRows), problem]() mutable {
+                if (self) self->ShowPage(request, std::move(rows), std::move(trendRows), problem);
+            });
     });
 }
 
-void HistoryWindow::ShowPage(int request, std::vector<ReadingRecord> rows, std::vector<ReadingRecord> trend, const QString& problem)
+void HistoryWindow::ShowPage(int request, std::vector<ReadingRecord> rows, std::vector<ReadingRecord> trend,
+                             const QString& problem)
 {
     if (request != m_request) return;  // a later request is on its way
     m_status->setText(problem);
@@ -366,11 +387,16 @@ void HistoryWindow::ShowTrend()
         series->append(double(it->takenAt.toMSecsSinceEpoch()), v);
     }
     chart->addSeries(series);
-    chart->setTitle(m_trend.empty() ? QStringLiteral("No readings") : QStringLiteral("%1 of the last %2 readings").arg(m_trendValue->currentText()).arg(m_trend.size()));
+    chart->setTitle(
+        m_trend.empty()
+            ? QStringLiteral("No readings")
+            : QStringLiteral("%1 of the last %2 readings").arg(m_trendValue->currentText()).arg(m_trend.size()));
     auto* x = new QDateTimeAxis(chart);
     x->setFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
     x->setTickCount(5);
-    if (!m_trend.empty()) x->setRange(m_trend.back().takenAt.toLocalTime(), m_trend.front().takenAt.toLocalTime().addSecs(m_trend.size() == 1 ? 60 : 0));
+    if (!m_trend.empty())
+        x->setRange(m_trend.back().takenAt.toLocalTime(),
+                    m_trend.front().takenAt.toLocalTime().addSecs(m_trend.size() == 1 ? 60 : 0));
     auto* y = new QValueAxis(chart);
     const double margin = std::max((high - low) * 0.1, 0.5);
     y->setRange(low - margin, high + margin);
@@ -415,7 +441,9 @@ void HistoryWindow::ExportCommand()
         QSaveFile file(path);
         if (!worker->IsOpen()) problem = QStringLiteral("the history cannot be read");
         else if (!file.open(QIODevice::WriteOnly)) problem = file.errorString();
-        else if ((rows = ExportReadings(worker->Db(), filter, ExportFormat::Csv, file, &problem)) >= 0 && !file.commit()) problem = file.errorString();
+        else if ((rows = ExportReadings(worker->Db(), filter, ExportFormat::Csv, file, &problem)) >= 0
+                 && !file.commit())
+            problem = file.errorString();
         const QString text = problem.isEmpty() ? QStringLiteral("Exported %1 readings to %2.").arg(rows).arg(path)
                                                : QStringLiteral("The export to %1 failed: %2").arg(path, problem);
         QMetaObject::invokeMethod(self, [self, text] {
@@ -432,7 +460,8 @@ void HistoryWindow::ShowWaiting()
         m_waiting->setText(QStringLiteral("No lab database is set."));
     } else {
         const int unsent = m_history.Unsent();
-        QString text = QStringLiteral("Waiting for the lab database: %1").arg(unsent < 0 ? QStringLiteral("?") : QString::number(unsent));
+        QString text = QStringLiteral("Waiting for the lab database: %1")
+                           .arg(unsent < 0 ? QStringLiteral("?") : QString::number(unsent));
         // The first line of the forwarder's problem here, all of it in the tool tip.
         const QString problem = m_history.ServerProblem();
         if (!problem.isEmpty()) text += QStringLiteral(" - ") + problem.section(QLatin1Char('\n'), 0, 0).trimmed();

@@ -46,7 +46,8 @@ signals:
 private:
     void SourceChanged();
     void Refresh();
-    void ShowPage(int request, std::vector<ReadingRecord> rows, std::vector<ReadingRecord> trend, const QString& problem);
+    void ShowPage(int request, std::vector<ReadingRecord> rows, std::vector<ReadingRecord> trend,
+                  const QString& problem);
     void ShowTrend();
     void NewerPage();
     void OlderPage();

@@ -45,7 +45,8 @@ LabConnection LabConnection::Parse(const QString& text)
             while (i < n && !text.at(i).isSpace()) value += text.at(i++);
         }
         if (key == QLatin1String("password")) {
-            c.problem = QStringLiteral("it holds a password; keep passwords in ~/.pgpass or the service file, never in Glimora.ini");
+            c.problem = QStringLiteral(
+                "it holds a password; keep passwords in ~/.pgpass or the service file, never in Glimora.ini");
             return c;
         }
         // The driver hands its options on with ";" as the separator.
@@ -92,7 +93,8 @@ QString OpenLabConnection(const QString& connectionString, const QString& name, 
 {
     const LabConnection c = LabConnection::Parse(connectionString);
     if (!c.problem.isEmpty()) {
-        *problem = QStringLiteral("The lab database's connection string in [Store] Server cannot be used: ") + c.problem + QLatin1Char('.');
+        *problem = QStringLiteral("The lab database's connection string in [Store] Server cannot be used: ") + c.problem
+            + QLatin1Char('.');
         return {};
     }
     {

@@ -13,7 +13,7 @@ namespace store {
 
 struct LabConnection {
     QList<QPair<QString, QString>> options;  // key and value, in the order written
-    QString problem;                         // why the string cannot be used; empty when it can
+    QString problem;  // why the string cannot be used; empty when it can
 
     // Reads key=value pairs separated by blanks; a value may be 'single quoted', with \' and \\ inside.
     static LabConnection Parse(const QString& text);

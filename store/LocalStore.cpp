@@ -28,16 +28,17 @@ QString NextConnectionName()
 bool Damaged(const QSqlError& e)
 {
     const QString code = e.nativeErrorCode();
-    return code == QLatin1String("26") || code == QLatin1String("11") || e.text().contains(QLatin1String("not a database")) ||
-           e.text().contains(QLatin1String("malformed"));
+    return code == QLatin1String("26") || code == QLatin1String("11")
+        || e.text().contains(QLatin1String("not a database")) || e.text().contains(QLatin1String("malformed"));
 }
 
 template <typename Record>
-bool Insert(QSqlDatabase& db, const QString& table, const std::vector<Column<Record>>& columns, const Record& r, QSqlError& error)
+bool Insert(QSqlDatabase& db, const QString& table, const std::vector<Column<Record>>& columns, const Record& r,
+            QSqlError& error)
 {
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") + ColumnNames(columns) + QStringLiteral(") VALUES (") +
-              Placeholders(int(columns.size())) + QStringLiteral(")"));
+    q.prepare(QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") + ColumnNames(columns)
+              + QStringLiteral(") VALUES (") + Placeholders(int(columns.size())) + QStringLiteral(")"));
     for (const auto& c : columns) q.addBindValue(c.get(r));
     if (q.exec()) return true;
     error = q.lastError();
@@ -64,13 +65,16 @@ QString LocalStore::OpenConnection(const QString& path, const QString& name, int
     } else {
         QSqlQuery q(db);
         // Set once per connection; none of these takes a bound value.
-        for (const QString& pragma : {QStringLiteral("PRAGMA busy_timeout = %1").arg(busyTimeoutMs), QStringLiteral("PRAGMA journal_mode = WAL"),
-                                      QStringLiteral("PRAGMA synchronous = FULL"), QStringLiteral("PRAGMA foreign_keys = ON")}) {
+        for (const QString& pragma :
+             {QStringLiteral("PRAGMA busy_timeout = %1").arg(busyTimeoutMs),
+              QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("PRAGMA synchronous = FULL"),
+              QStringLiteral("PRAGMA foreign_keys = ON")}) {
             if (!q.exec(pragma)) {
                 why = q.lastError().text();
                 break;
             }
-            if (pragma.contains(QLatin1String("journal_mode")) && q.next() && q.value(0).toString() != QLatin1String("wal")) {
+            if (pragma.contains(QLatin1String("journal_mode")) && q.next()
+                && q.value(0).toString() != QLatin1String("wal")) {
                 why = QStringLiteral("the file cannot be switched to write-ahead logging");
                 break;
             }
@@ -117,7 +121,8 @@ bool LocalStore::Open()
 {
     if (m_open) return true;
     const QFileInfo info(m_path);
-    if (!QDir().mkpath(info.absolutePath())) return Failed(QStringLiteral("the folder %1 cannot be created").arg(info.absolutePath()));
+    if (!QDir().mkpath(info.absolutePath()))
+        return Failed(QStringLiteral("the folder %1 cannot be created").arg(info.absolutePath()));
     // A new file is made readable by its owner only before SQLite fills it (its -wal and -shm
     // files take the same mode).
     if (!info.exists()) {
@@ -127,14 +132,16 @@ bool LocalStore::Open()
     QString why;
     m_connection = OpenConnection(m_path, NextConnectionName(), kWriterBusyMs, &why);
     if (m_connection.isEmpty()) {
-        if (why.contains(QLatin1String("not a database")) || why.contains(QLatin1String("malformed"))) return SetAsideDamaged(why);
+        if (why.contains(QLatin1String("not a database")) || why.contains(QLatin1String("malformed")))
+            return SetAsideDamaged(why);
         return Failed(why);
     }
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     const MigrationResult migrated = MigrateLocal(db, LocalSteps());
     if (!migrated.ok) {
         Close();
-        if (migrated.problem.contains(QLatin1String("not a database")) || migrated.problem.contains(QLatin1String("malformed")))
+        if (migrated.problem.contains(QLatin1String("not a database"))
+            || migrated.problem.contains(QLatin1String("malformed")))
             return SetAsideDamaged(migrated.problem);
         return Failed(migrated.problem);
     }
@@ -150,8 +157,10 @@ bool LocalStore::SetAsideDamaged(const QString& cause)
     QString aside = m_path + QStringLiteral(".damaged");
     for (int n = 1; QFileInfo::exists(aside); ++n) aside = m_path + QStringLiteral(".damaged.%1").arg(n);
     if (!QFile::rename(m_path, aside)) return Failed(cause);
-    for (const char* suffix : {"-wal", "-shm"}) QFile::rename(m_path + QLatin1String(suffix), aside + QLatin1String(suffix));
-    m_notices << QStringLiteral("The measurement store %1 is damaged (%2). It was kept as %3 and a new store was begun.")
+    for (const char* suffix : {"-wal", "-shm"})
+        QFile::rename(m_path + QLatin1String(suffix), aside + QLatin1String(suffix));
+    m_notices << QStringLiteral(
+                     "The measurement store %1 is damaged (%2). It was kept as %3 and a new store was begun.")
                      .arg(QDir::toNativeSeparators(m_path), cause, QDir::toNativeSeparators(aside));
     return Open();
 }
@@ -159,8 +168,9 @@ bool LocalStore::SetAsideDamaged(const QString& cause)
 bool LocalStore::Failed(const QString& cause)
 {
     if (m_failure.isEmpty() && !m_told)
-        m_notices << QStringLiteral("The measurement store %1 cannot take readings: %2. The readings are kept in memory and "
-                                    "stored as soon as the file takes them again.")
+        m_notices << QStringLiteral(
+                         "The measurement store %1 cannot take readings: %2. The readings are kept in memory and "
+                         "stored as soon as the file takes them again.")
                          .arg(QDir::toNativeSeparators(m_path), cause);
     m_failure = cause;
     m_told = true;
@@ -185,8 +195,9 @@ bool LocalStore::Write(const Pending& record)
             error = q.lastError();
         } else {
             const bool reading = std::holds_alternative<ReadingRecord>(record);
-            const bool inserted = reading ? Insert(db, QStringLiteral("readings"), ReadingColumns(), std::get<ReadingRecord>(record), error)
-                                          : Insert(db, QStringLiteral("scans"), ScanColumns(), std::get<ScanRecord>(record), error);
+            const bool inserted = reading
+                ? Insert(db, QStringLiteral("readings"), ReadingColumns(), std::get<ReadingRecord>(record), error)
+                : Insert(db, QStringLiteral("scans"), ScanColumns(), std::get<ScanRecord>(record), error);
             QSqlQuery outbox(db);
             outbox.prepare(QStringLiteral("INSERT INTO outbox (kind, record_id) VALUES (?, ?)"));
             outbox.addBindValue(reading ? QStringLiteral("reading") : QStringLiteral("scan"));

@@ -49,7 +49,8 @@ public:
 
     // Opens a further connection to the file at path for the calling thread, with the store's
     // settings (WAL, synchronous=FULL, busy timeout); the caller removes it. Empty when not open.
-    static QString OpenConnection(const QString& path, const QString& name, int busyTimeoutMs, QString* problem = nullptr);
+    static QString OpenConnection(const QString& path, const QString& name, int busyTimeoutMs,
+                                  QString* problem = nullptr);
 
 signals:
     // A record was committed (the History window and the forwarder look again).

@@ -25,7 +25,8 @@ class MeasurementHistory : public QObject {
     Q_OBJECT
 public:
     // Opens the local store at path (the default one when empty) and starts forwarding.
-    explicit MeasurementHistory(const support::SettingsStore& settings, const QString& path = QString(), QObject* parent = nullptr);
+    explicit MeasurementHistory(const support::SettingsStore& settings, const QString& path = QString(),
+                                QObject* parent = nullptr);
     ~MeasurementHistory() override;
 
     QString Station() const { return m_station; }

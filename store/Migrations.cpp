@@ -24,13 +24,15 @@ QStringList StandardsDdl()
     for (const char* value : {"specular", "doi", "haze2", "haze15"}) {
         columns << QStringLiteral("%1_judged INTEGER NOT NULL DEFAULT 0").arg(QLatin1String(value));
         for (const char* field : {"target", "lower", "upper", "warn_percent"})
-            columns << QStringLiteral("%1_%2 DOUBLE PRECISION NOT NULL DEFAULT 0").arg(QLatin1String(value), QLatin1String(field));
+            columns << QStringLiteral("%1_%2 DOUBLE PRECISION NOT NULL DEFAULT 0")
+                           .arg(QLatin1String(value), QLatin1String(field));
     }
     return {QStringLiteral("CREATE TABLE standards (%1)").arg(columns.join(QStringLiteral(", "))),
-            QStringLiteral("CREATE TABLE standard_baselines (standard_id TEXT NOT NULL, parameter INTEGER NOT NULL, "
-                           "first_n INTEGER NOT NULL, from_time TEXT, to_time TEXT, count INTEGER NOT NULL, "
-                           "centre DOUBLE PRECISION NOT NULL, sigma DOUBLE PRECISION NOT NULL, "
-                           "mr_centre DOUBLE PRECISION NOT NULL, fixed_at TEXT NOT NULL, PRIMARY KEY (standard_id, parameter))"),
+            QStringLiteral(
+                "CREATE TABLE standard_baselines (standard_id TEXT NOT NULL, parameter INTEGER NOT NULL, "
+                "first_n INTEGER NOT NULL, from_time TEXT, to_time TEXT, count INTEGER NOT NULL, "
+                "centre DOUBLE PRECISION NOT NULL, sigma DOUBLE PRECISION NOT NULL, "
+                "mr_centre DOUBLE PRECISION NOT NULL, fixed_at TEXT NOT NULL, PRIMARY KEY (standard_id, parameter))"),
             QStringLiteral("CREATE INDEX readings_standard ON readings (standard, taken_at)")};
 }
 
@@ -38,13 +40,15 @@ std::vector<MigrationStep> MakeLocalSteps()
 {
     return {
         {QStringLiteral("readings, scans and the outbox towards the lab database"),
-         {QStringLiteral("CREATE TABLE readings (id TEXT PRIMARY KEY NOT NULL, taken_at TEXT NOT NULL, local_time TEXT, "
-                         "station TEXT NOT NULL, operator TEXT, serial_number TEXT, instrument_version TEXT, cal_standard TEXT, "
-                         "specular REAL NOT NULL, doi REAL NOT NULL, haze2 REAL NOT NULL, haze15 REAL NOT NULL, "
-                         "digits INTEGER NOT NULL, ") +
-              CommentColumnsDdl() + QStringLiteral(", data_file TEXT, standard TEXT, verdict TEXT)"),
-          QStringLiteral("CREATE TABLE scans (id TEXT PRIMARY KEY NOT NULL, taken_at TEXT NOT NULL, station TEXT NOT NULL, "
-                         "serial_number TEXT, instrument_version TEXT, points TEXT NOT NULL)"),
+         {QStringLiteral(
+              "CREATE TABLE readings (id TEXT PRIMARY KEY NOT NULL, taken_at TEXT NOT NULL, local_time TEXT, "
+              "station TEXT NOT NULL, operator TEXT, serial_number TEXT, instrument_version TEXT, cal_standard TEXT, "
+              "specular REAL NOT NULL, doi REAL NOT NULL, haze2 REAL NOT NULL, haze15 REAL NOT NULL, "
+              "digits INTEGER NOT NULL, ")
+              + CommentColumnsDdl() + QStringLiteral(", data_file TEXT, standard TEXT, verdict TEXT)"),
+          QStringLiteral(
+              "CREATE TABLE scans (id TEXT PRIMARY KEY NOT NULL, taken_at TEXT NOT NULL, station TEXT NOT NULL, "
+              "serial_number TEXT, instrument_version TEXT, points TEXT NOT NULL)"),
           QStringLiteral("CREATE TABLE outbox (seq INTEGER PRIMARY KEY AUTOINCREMENT, "
                          "kind TEXT NOT NULL CHECK (kind IN ('reading', 'scan')), record_id TEXT NOT NULL)")}},
         {QStringLiteral("indexes for the History window's filters"),
@@ -62,15 +66,19 @@ std::vector<MigrationStep> MakeServerSteps()
     comments.replace(QStringLiteral(" TEXT"), QStringLiteral(" text"));
     return {
         {QStringLiteral("readings and scans, announced to listeners on the channel glimora_readings"),
-         {QStringLiteral("CREATE TABLE readings (seq bigint GENERATED ALWAYS AS IDENTITY UNIQUE, id uuid PRIMARY KEY, "
-                         "taken_at timestamptz NOT NULL, local_time text, station text NOT NULL, operator text, "
-                         "serial_number text, instrument_version text, cal_standard text, "
-                         "specular double precision NOT NULL, doi double precision NOT NULL, haze2 double precision NOT NULL, "
-                         "haze15 double precision NOT NULL, digits integer NOT NULL, ") +
-              comments + QStringLiteral(", data_file text, standard text, verdict text, received_at timestamptz NOT NULL DEFAULT now())"),
-          QStringLiteral("CREATE TABLE scans (seq bigint GENERATED ALWAYS AS IDENTITY UNIQUE, id uuid PRIMARY KEY, "
-                         "taken_at timestamptz NOT NULL, station text NOT NULL, serial_number text, instrument_version text, "
-                         "points jsonb NOT NULL, received_at timestamptz NOT NULL DEFAULT now())"),
+         {QStringLiteral(
+              "CREATE TABLE readings (seq bigint GENERATED ALWAYS AS IDENTITY UNIQUE, id uuid PRIMARY KEY, "
+              "taken_at timestamptz NOT NULL, local_time text, station text NOT NULL, operator text, "
+              "serial_number text, instrument_version text, cal_standard text, "
+              "specular double precision NOT NULL, doi double precision NOT NULL, haze2 double precision NOT NULL, "
+              "haze15 double precision NOT NULL, digits integer NOT NULL, ")
+              + comments
+              + QStringLiteral(
+                  ", data_file text, standard text, verdict text, received_at timestamptz NOT NULL DEFAULT now())"),
+          QStringLiteral(
+              "CREATE TABLE scans (seq bigint GENERATED ALWAYS AS IDENTITY UNIQUE, id uuid PRIMARY KEY, "
+              "taken_at timestamptz NOT NULL, station text NOT NULL, serial_number text, instrument_version text, "
+              "points jsonb NOT NULL, received_at timestamptz NOT NULL DEFAULT now())"),
           QStringLiteral("CREATE INDEX readings_taken_at ON readings (taken_at, id)"),
           QStringLiteral("CREATE INDEX readings_station ON readings (station, taken_at)"),
           QStringLiteral("CREATE INDEX readings_serial ON readings (serial_number, taken_at)"),
@@ -79,7 +87,8 @@ std::vector<MigrationStep> MakeServerSteps()
                          "$$ BEGIN PERFORM pg_notify('glimora_readings', ''); RETURN NULL; END $$"),
           QStringLiteral("CREATE TRIGGER readings_announce AFTER INSERT ON readings "
                          "FOR EACH STATEMENT EXECUTE FUNCTION glimora_announce_readings()")}},
-        {QStringLiteral("standards shared by the stations, their control-chart baselines, readings by standard"), StandardsDdl()},
+        {QStringLiteral("standards shared by the stations, their control-chart baselines, readings by standard"),
+         StandardsDdl()},
     };
 }
 
@@ -99,7 +108,9 @@ bool Run(QSqlDatabase& db, const QString& statement, QSqlError& error)
 
 QString TooNew(int version, std::size_t known)
 {
-    return QStringLiteral("its schema is version %1, newer than the %2 this Glimora knows; use a newer Glimora").arg(version).arg(known);
+    return QStringLiteral("its schema is version %1, newer than the %2 this Glimora knows; use a newer Glimora")
+        .arg(version)
+        .arg(known);
 }
 
 }  // namespace
@@ -127,11 +138,13 @@ MigrationResult MigrateLocal(QSqlDatabase& db, const std::vector<MigrationStep>&
     for (; version < int(steps.size()); ++version) {
         const MigrationStep& step = steps[std::size_t(version)];
         QSqlError error;
-        if (!Run(db, QStringLiteral("BEGIN IMMEDIATE"), error)) return {false, version, QStringLiteral("starting a migration: ") + error.text()};
+        if (!Run(db, QStringLiteral("BEGIN IMMEDIATE"), error))
+            return {false, version, QStringLiteral("starting a migration: ") + error.text()};
         for (const QString& statement : step.statements)
             if (!Run(db, statement, error)) return Fail(db, version, step.what, error);
         // PRAGMA takes no bound values; the number is the step's own position.
-        if (!Run(db, QStringLiteral("PRAGMA user_version = %1").arg(version + 1), error) || !Run(db, QStringLiteral("COMMIT"), error))
+        if (!Run(db, QStringLiteral("PRAGMA user_version = %1").arg(version + 1), error)
+            || !Run(db, QStringLiteral("COMMIT"), error))
             return Fail(db, version, step.what, error);
     }
     return {true, version, {}};
@@ -144,12 +157,16 @@ MigrationResult MigrateServer(QSqlDatabase& db, const std::vector<MigrationStep>
     int version = 0;
     for (;;) {
         QSqlError error;
-        if (!db.transaction()) return {false, version, QStringLiteral("starting a migration: ") + db.lastError().text()};
-        if (!Run(db, lock, error) ||
-            !Run(db, QStringLiteral("CREATE TABLE IF NOT EXISTS glimora_schema (one boolean PRIMARY KEY DEFAULT true CHECK (one), "
-                                    "version integer NOT NULL)"),
-                 error) ||
-            !Run(db, QStringLiteral("INSERT INTO glimora_schema (version) VALUES (0) ON CONFLICT (one) DO NOTHING"), error))
+        if (!db.transaction())
+            return {false, version, QStringLiteral("starting a migration: ") + db.lastError().text()};
+        if (!Run(db, lock, error)
+            || !Run(db,
+                    QStringLiteral(
+                        "CREATE TABLE IF NOT EXISTS glimora_schema (one boolean PRIMARY KEY DEFAULT true CHECK (one), "
+                        "version integer NOT NULL)"),
+                    error)
+            || !Run(db, QStringLiteral("INSERT INTO glimora_schema (version) VALUES (0) ON CONFLICT (one) DO NOTHING"),
+                    error))
             return Fail(db, version, QStringLiteral("the schema version table"), error);
         QSqlQuery q(db);
         if (!q.exec(QStringLiteral("SELECT version FROM glimora_schema")) || !q.next())

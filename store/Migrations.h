@@ -13,8 +13,8 @@ class QSqlDatabase;
 namespace store {
 
 struct MigrationStep {
-    QString what;           // one line on what the step brings
-    QStringList statements; // fixed statements, run in order
+    QString what;  // one line on what the step brings
+    QStringList statements;  // fixed statements, run in order
 };
 
 // The local store's steps; its version is SQLite's PRAGMA user_version.

@@ -61,7 +61,8 @@ std::vector<Column<ReadingRecord>> MakeReadingColumns()
         NumberColumn("doi", &R::doi),
         NumberColumn("haze2", &R::haze2),
         NumberColumn("haze15", &R::haze15),
-        {QStringLiteral("digits"), [](const R& r) { return QVariant(r.digits); }, [](R& r, const QVariant& v) { r.digits = v.toInt(); }},
+        {QStringLiteral("digits"), [](const R& r) { return QVariant(r.digits); },
+         [](R& r, const QVariant& v) { r.digits = v.toInt(); }},
     };
     for (int i = 0; i < CommentColumns; ++i) {
         c.push_back({QStringLiteral("header_%1").arg(i + 1), [i](const R& r) { return Text(At(r.commentHeaders, i)); },

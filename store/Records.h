@@ -15,21 +15,21 @@ namespace store {
 constexpr int CommentColumns = 7;
 
 struct ReadingRecord {
-    QString id;                 // a UUID without braces; made when the record is taken
-    QDateTime takenAt;          // UTC
-    QString localTime;          // the date and time as the list shows it
+    QString id;  // a UUID without braces; made when the record is taken
+    QDateTime takenAt;  // UTC
+    QString localTime;  // the date and time as the list shows it
     QString station;
     QString operatorName;
     QString serialNumber;
     QString instrumentVersion;
     QString calStandard;
     double specular = 0, doi = 0, haze2 = 0, haze15 = 0;  // as the meter delivered them
-    int digits = 2;             // decimals shown in the list and the data file
-    QStringList commentHeaders; // up to seven, column 1 first
-    QStringList commentTexts;   // up to seven, column 1 first
-    QString dataFile;           // empty when the reading went to no data file
-    QString standard;           // the checked standard, empty when none was chosen
-    QString verdict;            // the verdict against that standard, empty when none
+    int digits = 2;  // decimals shown in the list and the data file
+    QStringList commentHeaders;  // up to seven, column 1 first
+    QStringList commentTexts;  // up to seven, column 1 first
+    QString dataFile;  // empty when the reading went to no data file
+    QString standard;  // the checked standard, empty when none was chosen
+    QString verdict;  // the verdict against that standard, empty when none
 };
 
 struct ScanRecord {

@@ -27,17 +27,31 @@ int main(int argc, char* argv[])
         "  glimora-history --server service=glimora --station \"Station 2\" --from 2026-12-06 --format json\n\n"
         "Exit status: 0 done, 1 the history could not be read, 2 wrong arguments."));
     parser.addHelpOption();
-    const QCommandLineOption server(QStringLiteral("server"), QStringLiteral("Read the lab database: a libpq connection string (passwords from ~/.pgpass)."),
-                                    QStringLiteral("connection"));
-    const QCommandLineOption storePath(QStringLiteral("store"), QStringLiteral("Read this local store file instead of the user's."), QStringLiteral("file"));
-    const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("First day (YYYY-MM-DD, local time)."), QStringLiteral("date"));
-    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Last day (YYYY-MM-DD, local time), included."), QStringLiteral("date"));
-    const QCommandLineOption station(QStringLiteral("station"), QStringLiteral("Only this station."), QStringLiteral("name"));
-    const QCommandLineOption serial(QStringLiteral("serial"), QStringLiteral("Only this instrument serial number."), QStringLiteral("number"));
-    const QCommandLineOption cal(QStringLiteral("cal-standard"), QStringLiteral("Only this calibration standard."), QStringLiteral("name"));
-    const QCommandLineOption comment(QStringLiteral("comment"), QStringLiteral("Only readings with this text in a comment (any case)."), QStringLiteral("text"));
-    const QCommandLineOption format(QStringLiteral("format"), QStringLiteral("csv (default) or json."), QStringLiteral("format"), QStringLiteral("csv"));
-    const QCommandLineOption setup(QStringLiteral("setup"), QStringLiteral("With --server: create or update the lab database's tables, then end."));
+    const QCommandLineOption server(
+        QStringLiteral("server"),
+        QStringLiteral("Read the lab database: a libpq connection string (passwords from ~/.pgpass)."),
+        QStringLiteral("connection"));
+    const QCommandLineOption storePath(QStringLiteral("store"),
+                                       QStringLiteral("Read this local store file instead of the user's."),
+                                       QStringLiteral("file"));
+    const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("First day (YYYY-MM-DD, local time)."),
+                                  QStringLiteral("date"));
+    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Last day (YYYY-MM-DD, local time), included."),
+                                QStringLiteral("date"));
+    const QCommandLineOption station(QStringLiteral("station"), QStringLiteral("Only this station."),
+                                     QStringLiteral("name"));
+    const QCommandLineOption serial(QStringLiteral("serial"), QStringLiteral("Only this instrument serial number."),
+                                    QStringLiteral("number"));
+    const QCommandLineOption cal(QStringLiteral("cal-standard"), QStringLiteral("Only this calibration standard."),
+                                 QStringLiteral("name"));
+    const QCommandLineOption comment(QStringLiteral("comment"),
+                                     QStringLiteral("Only readings with this text in a comment (any case)."),
+                                     QStringLiteral("text"));
+    const QCommandLineOption format(QStringLiteral("format"), QStringLiteral("csv (default) or json."),
+                                    QStringLiteral("format"), QStringLiteral("csv"));
+    const QCommandLineOption setup(
+        QStringLiteral("setup"),
+        QStringLiteral("With --server: create or update the lab database's tables, then end."));
     parser.addOptions({server, storePath, from, to, station, serial, cal, comment, format, setup});
     parser.process(app);
 
@@ -49,14 +63,16 @@ int main(int argc, char* argv[])
     for (auto [option, day] : {std::pair{&from, &filter.from}, {&to, &filter.to}}) {
         if (!parser.isSet(*option)) continue;
         *day = QDate::fromString(parser.value(*option), Qt::ISODate);
-        if (!day->isValid()) return fail(QStringLiteral("--%1 takes a date as YYYY-MM-DD").arg(option->names().first()), 2);
+        if (!day->isValid())
+            return fail(QStringLiteral("--%1 takes a date as YYYY-MM-DD").arg(option->names().first()), 2);
     }
     filter.station = parser.value(station);
     filter.serialNumber = parser.value(serial);
     filter.calStandard = parser.value(cal);
     filter.commentText = parser.value(comment);
     const QString formatName = parser.value(format).toLower();
-    if (formatName != QLatin1String("csv") && formatName != QLatin1String("json")) return fail(QStringLiteral("--format is csv or json"), 2);
+    if (formatName != QLatin1String("csv") && formatName != QLatin1String("json"))
+        return fail(QStringLiteral("--format is csv or json"), 2);
     if (parser.isSet(setup) && !parser.isSet(server)) return fail(QStringLiteral("--setup needs --server"), 2);
 
     QString problem;
@@ -79,7 +95,9 @@ int main(int argc, char* argv[])
         } else {
             QFile out;
             out.open(stdout, QIODevice::WriteOnly);
-            if (ExportReadings(db, filter, formatName == QLatin1String("json") ? ExportFormat::Json : ExportFormat::Csv, out, &problem) < 0)
+            if (ExportReadings(db, filter, formatName == QLatin1String("json") ? ExportFormat::Json : ExportFormat::Csv,
+                               out, &problem)
+                < 0)
                 status = fail(problem, 1);
         }
     }

@@ -39,7 +39,8 @@ std::optional<double> ParseDecimal(const std::string& text)
     }
     const auto [ptr, ec] = std::from_chars(first, last, v, std::chars_format::general);
     if (ec == std::errc::result_out_of_range && ptr == last)
-        return std::copysign(TooLarge(first, last) ? std::numeric_limits<double>::infinity() : 0.0, text.front() == '-' ? -1.0 : 1.0);
+        return std::copysign(TooLarge(first, last) ? std::numeric_limits<double>::infinity() : 0.0,
+                             text.front() == '-' ? -1.0 : 1.0);
     if (ec != std::errc() || ptr != last || !std::isfinite(v)) return std::nullopt;
     return v;
 }
@@ -55,10 +56,16 @@ double LeadingNumber(const QString& text)
     std::string num;
     if (s < end && (*s == '+' || *s == '-')) num.push_back(*s++);
     bool digits = false;
-    while (s < end && *s >= '0' && *s <= '9') { num.push_back(*s++); digits = true; }
+    while (s < end && *s >= '0' && *s <= '9') {
+        num.push_back(*s++);
+        digits = true;
+    }
     if (s < end && *s == '.') {
         num.push_back(*s++);
-        while (s < end && *s >= '0' && *s <= '9') { num.push_back(*s++); digits = true; }
+        while (s < end && *s >= '0' && *s <= '9') {
+            num.push_back(*s++);
+            digits = true;
+        }
     }
     if (!digits) return 0.0;
     if (s < end && (*s == 'e' || *s == 'E')) {
@@ -66,7 +73,10 @@ double LeadingNumber(const QString& text)
         std::string expo = "e";
         if (e < end && (*e == '+' || *e == '-')) expo.push_back(*e++);
         bool expDigits = false;
-        while (e < end && *e >= '0' && *e <= '9' && expo.size() < 8) { expo.push_back(*e++); expDigits = true; }
+        while (e < end && *e >= '0' && *e <= '9' && expo.size() < 8) {
+            expo.push_back(*e++);
+            expDigits = true;
+        }
         if (expDigits) {
             if (const auto withExponent = ParseDecimal(num + expo)) return *withExponent;
         }

@@ -29,9 +29,18 @@ void SyncFolder(const QString& path)
 // pair of double quotes, with its quotes and backslashes escaped. That is also how the builds that
 // kept the file through QSettings stored a value holding a separator (a scrambled password can
 // hold ";", "," or "="), so such a value reads back as it was.
-bool Blank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
-bool Enclosed(const QString& v) { return v.size() >= 2 && v.startsWith(QLatin1Char('"')) && v.endsWith(QLatin1Char('"')); }
-bool NeedsQuotes(const QString& v) { return (!v.isEmpty() && (Blank(v.front()) || Blank(v.back()))) || Enclosed(v); }
+bool Blank(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+bool Enclosed(const QString& v)
+{
+    return v.size() >= 2 && v.startsWith(QLatin1Char('"')) && v.endsWith(QLatin1Char('"'));
+}
+bool NeedsQuotes(const QString& v)
+{
+    return (!v.isEmpty() && (Blank(v.front()) || Blank(v.back()))) || Enclosed(v);
+}
 
 QByteArray Quoted(const QString& v)
 {
@@ -49,8 +58,8 @@ QString ReadValue(const QString& text)
     if (!Enclosed(v)) return v;
     QString inner;
     for (qsizetype i = 1; i < v.size() - 1; ++i) {
-        const bool escape = v.at(i) == QLatin1Char('\\') && i + 1 < v.size() - 1 &&
-                            (v.at(i + 1) == QLatin1Char('"') || v.at(i + 1) == QLatin1Char('\\'));
+        const bool escape = v.at(i) == QLatin1Char('\\') && i + 1 < v.size() - 1
+            && (v.at(i + 1) == QLatin1Char('"') || v.at(i + 1) == QLatin1Char('\\'));
         inner += v.at(escape ? ++i : i);
     }
     return inner;
@@ -72,7 +81,8 @@ QString NativePath(const QString& path)
 
 QString SettingsStore::DefaultPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Glimora/Glimora.ini");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/Glimora/Glimora.ini");
 }
 
 SettingsStore::SettingsStore(const QString& filePath)
@@ -101,9 +111,10 @@ void SettingsStore::Reload()
     }
     if (!why.isEmpty()) {
         m_unreadable = true;
-        m_problem = QStringLiteral("The settings file %1 could not be read (%2). The program works with its default settings "
-                                   "and leaves the file as it is; settings changed now are not saved.")
-                        .arg(NativePath(m_path), why);
+        m_problem =
+            QStringLiteral("The settings file %1 could not be read (%2). The program works with its default settings "
+                           "and leaves the file as it is; settings changed now are not saved.")
+                .arg(NativePath(m_path), why);
         return;
     }
 
@@ -148,9 +159,10 @@ void SettingsStore::Reload()
         if (skipped > 0) damage << QStringLiteral("%1 line(s) that could not be read were skipped").arg(skipped);
         if (latin1 > 0) damage << QStringLiteral("%1 line(s) not written as UTF-8 were read as Latin-1").arg(latin1);
         m_damagedUnsaved = true;
-        m_problem = QStringLiteral("The settings file %1 is damaged: %2; every other setting was kept. The damaged file will "
-                                   "be kept as %3 when the settings are saved.")
-                        .arg(NativePath(m_path), damage.join(QStringLiteral(", ")), NativePath(AsidePath()));
+        m_problem =
+            QStringLiteral("The settings file %1 is damaged: %2; every other setting was kept. The damaged file will "
+                           "be kept as %3 when the settings are saved.")
+                .arg(NativePath(m_path), damage.join(QStringLiteral(", ")), NativePath(AsidePath()));
     }
 }
 
@@ -232,7 +244,8 @@ bool SettingsStore::Sync()
 
     // What a run killed in the middle of a save may have left behind: a new file not yet renamed
     // (also under the names earlier builds used).
-    const QStringList leftovers = {info.fileName() + QStringLiteral(".new*"), info.fileName() + QStringLiteral(".check-*")};
+    const QStringList leftovers = {info.fileName() + QStringLiteral(".new*"),
+                                   info.fileName() + QStringLiteral(".check-*")};
     for (const QString& left : QDir(dir).entryList(leftovers, QDir::Files | QDir::Hidden | QDir::System))
         QFile::remove(dir + QLatin1Char('/') + left);
 
@@ -266,7 +279,8 @@ bool SettingsStore::Sync()
     // The damaged original goes aside, under a name not in use, before the new file replaces it.
     if (m_damagedUnsaved && QFileInfo::exists(m_path)) {
         const QString aside = AsidePath();
-        if (::link(QFile::encodeName(m_path).constData(), QFile::encodeName(aside).constData()) != 0 && !QFile::copy(m_path, aside)) {
+        if (::link(QFile::encodeName(m_path).constData(), QFile::encodeName(aside).constData()) != 0
+            && !QFile::copy(m_path, aside)) {
             QFile::remove(temp);
             return false;
         }

@@ -50,8 +50,8 @@ private:
     QMap<QString, QList<QPair<QString, QString>>> m_sections;
     bool m_dirty = false;
     QString m_problem;
-    bool m_unreadable = false;         // kept as it is: never overwritten
-    bool m_damagedUnsaved = false;     // to be copied aside before the first save replaces it
+    bool m_unreadable = false;  // kept as it is: never overwritten
+    bool m_damagedUnsaved = false;  // to be copied aside before the first save replaces it
 };
 
 }  // namespace support

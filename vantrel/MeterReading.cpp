@@ -78,8 +78,6 @@ void MeterReading::ClearMessage()
 
 void MeterReading::Recompute()
 {
-    if (m_count > 0)
-        SetValues(m_sum[0] / m_count, m_sum[1] / m_count, m_sum[2] / m_count, m_sum[3] / m_count);
-    else
-        SetValues(0, 0, 0, 0);
+    if (m_count > 0) SetValues(m_sum[0] / m_count, m_sum[1] / m_count, m_sum[2] / m_count, m_sum[3] / m_count);
+    else SetValues(0, 0, 0, 0);
 }

@@ -16,14 +16,14 @@ public:
     // display for most of them.
     struct Event {
         enum Code : int {
-            StateChanged = 1,   // MeterState changed (getting parameters, woke up)
-            LinkChanged = 2,    // linked, lost, not found; also raised when a handshake ends
-            SwitchedOff = 3,    // the meter switched itself off
-            Warning = 6,        // something the operator must hear about (a low battery)
-            Busy = 9,           // a measurement, scan, calibration or correction began
-            Idle = 10,          // ... and has ended
+            StateChanged = 1,  // MeterState changed (getting parameters, woke up)
+            LinkChanged = 2,  // linked, lost, not found; also raised when a handshake ends
+            SwitchedOff = 3,  // the meter switched itself off
+            Warning = 6,  // something the operator must hear about (a low battery)
+            Busy = 9,  // a measurement, scan, calibration or correction began
+            Idle = 10,  // ... and has ended
             ReadingReady = 12,  // GetReading has a reading
-            ScanReady = 21,     // GetScanData has a scan
+            ScanReady = 21,  // GetScanData has a scan
         };
     };
     // Values of MeterState.

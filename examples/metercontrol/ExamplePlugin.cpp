@@ -20,13 +20,14 @@ class ExampleMeter : public VantrelCntl {
     Q_OBJECT
 public:
     ExampleMeter(const QMap<QString, QString>& settings, QObject* parent)
-        : VantrelCntl(parent),
-          m_serial(settings.value(QStringLiteral("SerialNumber"))),
-          m_handshakeMs(settings.value(QStringLiteral("HandshakeMs")).toInt()),
-          m_mains(settings.value(QStringLiteral("MainsPowered")) == QLatin1String("True")),
-          m_tileName(settings.value(QStringLiteral("Tile")))
+        : VantrelCntl(parent)
+        , m_serial(settings.value(QStringLiteral("SerialNumber")))
+        , m_handshakeMs(settings.value(QStringLiteral("HandshakeMs")).toInt())
+        , m_mains(settings.value(QStringLiteral("MainsPowered")) == QLatin1String("True"))
+        , m_tileName(settings.value(QStringLiteral("Tile")))
     {
-        m_tile = m_tileName == QLatin1String("Matte tile") ? TileValues{12.4, 20.3, 45.0, 60.2} : TileValues{92.1, 98.5, 0.8, 0.3};
+        m_tile = m_tileName == QLatin1String("Matte tile") ? TileValues{12.4, 20.3, 45.0, 60.2}
+                                                           : TileValues{92.1, 98.5, 0.8, 0.3};
         m_handshake.setSingleShot(true);
         connect(&m_handshake, &QTimer::timeout, this, [this] {
             m_linked = true;

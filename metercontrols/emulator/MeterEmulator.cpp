@@ -55,7 +55,8 @@ bool MeterEmulator::Start()
     {
         QSettings preset(store, QSettings::IniFormat);
         if (m_options.seed != 0) preset.setValue(QStringLiteral("Instrument/Seed"), m_options.seed);
-        if (!m_options.serialNumber.isEmpty()) preset.setValue(QStringLiteral("Instrument/SerialNumber"), m_options.serialNumber);
+        if (!m_options.serialNumber.isEmpty())
+            preset.setValue(QStringLiteral("Instrument/SerialNumber"), m_options.serialNumber);
         preset.sync();
         if (preset.status() != QSettings::NoError) {
             m_error = QStringLiteral("cannot write the instrument's store %1").arg(store);
@@ -144,7 +145,7 @@ void MeterEmulator::readTerminal()
             m_input.remove(0, end + 1);
             answer(line);
         }
-        if (m_input.size() > kMaxInput) m_input.clear();   // no line end in sight: noise
+        if (m_input.size() > kMaxInput) m_input.clear();  // no line end in sight: noise
     }
 }
 
@@ -162,7 +163,8 @@ void MeterEmulator::answer(const QByteArray& line)
     const auto text = Unframe(line, m_options.protocol);
     if (!text) return;
     auto command = ParseCommand(*text);
-    if (command && command->command == Command::Protocol && m_options.protocol == 1) command.reset();   // unknown to version 1
+    if (command && command->command == Command::Protocol && m_options.protocol == 1)
+        command.reset();  // unknown to version 1
     if (command && !m_options.unplugOn.isEmpty() && m_options.unplugOn == WordOf(command->command).word) {
         m_options.unplugOn.clear();
         pull();
@@ -262,10 +264,11 @@ QByteArray MeterEmulator::reply(const CommandLine& c)
         m.GetReading(byArea, int16_t(*index));
         m.GetReading(byEnergy, int16_t(*index));
         const QByteArray number = m_options.protocol == 1 ? QByteArray() : QByteArray::number(m_readingNumber) + ',';
-        return number + Flag(byArea.Valid) + ',' + Stamp(byArea.TimeStamp, m_options.protocol) + ',' + Quote(byArea.CalStd()) + ',' +
-               Stamp(byArea.CalTimeStamp, m_options.protocol) + ',' + Number(byArea.Specular()) + ',' + Number(byEnergy.Specular()) + ',' +
-               Number(byArea.DOI()) + ',' + Number(byArea.Deg2()) + ',' + Number(byArea.Deg15()) + ',' +
-               Quote(byArea.SerialNo) + ',' + Quote(byArea.Message());
+        return number + Flag(byArea.Valid) + ',' + Stamp(byArea.TimeStamp, m_options.protocol) + ','
+            + Quote(byArea.CalStd()) + ',' + Stamp(byArea.CalTimeStamp, m_options.protocol) + ','
+            + Number(byArea.Specular()) + ',' + Number(byEnergy.Specular()) + ',' + Number(byArea.DOI()) + ','
+            + Number(byArea.Deg2()) + ',' + Number(byArea.Deg15()) + ',' + Quote(byArea.SerialNo) + ','
+            + Quote(byArea.Message());
     }
     case Command::Scan: return result(m.Scan(true));
     case Command::StopScan: return result(m.Scan(false));
@@ -297,7 +300,8 @@ QByteArray MeterEmulator::reply(const CommandLine& c)
     case Command::Intensity: return wholeSetting(&SimulatedMeter::Intensity, &SimulatedMeter::SetIntensity);
     case Command::BlackLevel: return wholeSetting(&SimulatedMeter::BlackLevel, &SimulatedMeter::SetBlackLevel);
     case Command::CalIndex: return wholeSetting(&SimulatedMeter::CalIndex, &SimulatedMeter::SetCalIndex);
-    case Command::Deg2Distortion: return realSetting(&SimulatedMeter::Deg2Distortion, &SimulatedMeter::SetDeg2Distortion);
+    case Command::Deg2Distortion:
+        return realSetting(&SimulatedMeter::Deg2Distortion, &SimulatedMeter::SetDeg2Distortion);
     case Command::DOIDistortion: return realSetting(&SimulatedMeter::DOIDistortion, &SimulatedMeter::SetDOIDistortion);
     case Command::KeepAlive:
         if (c.query) return Flag(m.KeepAlive());
@@ -348,14 +352,12 @@ void MeterEmulator::send(const QByteArray& text)
     if (m_options.dropEvery > 0 && m_linesSent % m_options.dropEvery == 0) return;
     QByteArray bytes = Frame(text, m_options.protocol);
     if (m_options.garbleEvery > 0 && m_linesSent % m_options.garbleEvery == 0) {
-        m_garbleState = m_garbleState * 1103515245u + 12345u;   // repeatable from run to run
+        m_garbleState = m_garbleState * 1103515245u + 12345u;  // repeatable from run to run
         const qsizetype at = qsizetype((m_garbleState >> 8) % quint32(bytes.size() - 1));
         bytes[at] = char(bytes.at(at) ^ 0x15);
     }
-    if (m_options.delayMs > 0)
-        QTimer::singleShot(m_options.delayMs, this, [this, bytes] { write(bytes); });
-    else
-        write(bytes);
+    if (m_options.delayMs > 0) QTimer::singleShot(m_options.delayMs, this, [this, bytes] { write(bytes); });
+    else write(bytes);
 }
 
 void MeterEmulator::write(const QByteArray& bytes)
@@ -367,7 +369,7 @@ void MeterEmulator::write(const QByteArray& bytes)
 
 void MeterEmulator::flushOutput()
 {
-    bool waitForLine = false;   // paced: the line takes more only later
+    bool waitForLine = false;  // paced: the line takes more only later
     while (m_master >= 0 && !m_output.isEmpty()) {
         qsizetype chunk = m_output.size();
         if (m_options.baudRate > 0) {

@@ -39,23 +39,58 @@ int main(int argc, char* argv[])
         "\"button\" (the measure button), \"power\", \"sample N\", \"battery N\" (percent)."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Fixed random seed: every run gives the same readings."), QStringLiteral("n"));
-    const QCommandLineOption serial(QStringLiteral("serial"), QStringLiteral("The instrument's serial number (at most 8 characters)."), QStringLiteral("text"));
-    const QCommandLineOption store(QStringLiteral("store"), QStringLiteral("The instrument's own settings file (default: a fresh one for this run)."), QStringLiteral("file"));
-    const QCommandLineOption instant(QStringLiteral("instant"), QStringLiteral("Readings, scans and calibrations finish at once."));
-    const QCommandLineOption link(QStringLiteral("link"), QStringLiteral("Also make this symbolic link to the terminal, and print it instead."), QStringLiteral("path"));
-    const QCommandLineOption delay(QStringLiteral("delay-replies"), QStringLiteral("Fault: send every line this many milliseconds late."), QStringLiteral("ms"));
-    const QCommandLineOption drop(QStringLiteral("drop-lines"), QStringLiteral("Fault: lose every Nth line sent."), QStringLiteral("n"));
-    const QCommandLineOption garble(QStringLiteral("garble"), QStringLiteral("Fault: change one byte of every Nth line sent."), QStringLiteral("n"));
-    const QCommandLineOption silent(QStringLiteral("silent-after"), QStringLiteral("Fault: go silent after N commands."), QStringLiteral("n"));
-    const QCommandLineOption unplug(QStringLiteral("unplug-after"), QStringLiteral("Fault: close the terminal (pull the cable) after N commands."), QStringLiteral("n"));
-    const QCommandLineOption replug(QStringLiteral("replug-after"), QStringLiteral("With --unplug-after: open a terminal again this many milliseconds later (use --link for a path that stays)."), QStringLiteral("ms"));
-    const QCommandLineOption baud(QStringLiteral("baud"), QStringLiteral("Send at this many bits a second, as a serial line at that baud rate would (default: as fast as possible)."), QStringLiteral("rate"));
-    const QCommandLineOption protocol(QStringLiteral("protocol"), QStringLiteral("Speak this version of the serial command set (1 or 2; default 2)."), QStringLiteral("version"));
-    const QCommandLineOption unplugOn(QStringLiteral("unplug-on"), QStringLiteral("Fault: close the terminal (pull the cable) when this command word comes, e.g. FETC:SCAN."), QStringLiteral("word"));
-    const QCommandLineOption refuse(QStringLiteral("refuse"), QStringLiteral("Fault: refuse this command word every time (ERR 3), e.g. MEAS:READ."), QStringLiteral("word"));
-    const QCommandLineOption stray(QStringLiteral("unknown-events"), QStringLiteral("Fault: send an event line of an unknown kind after every reply."));
-    parser.addOptions({seed, serial, store, instant, link, baud, protocol, delay, drop, garble, silent, unplug, unplugOn, replug, refuse, stray});
+    const QCommandLineOption seed(QStringLiteral("seed"),
+                                  QStringLiteral("Fixed random seed: every run gives the same readings."),
+                                  QStringLiteral("n"));
+    const QCommandLineOption serial(QStringLiteral("serial"),
+                                    QStringLiteral("The instrument's serial number (at most 8 characters)."),
+                                    QStringLiteral("text"));
+    const QCommandLineOption store(
+        QStringLiteral("store"),
+        QStringLiteral("The instrument's own settings file (default: a fresh one for this run)."),
+        QStringLiteral("file"));
+    const QCommandLineOption instant(QStringLiteral("instant"),
+                                     QStringLiteral("Readings, scans and calibrations finish at once."));
+    const QCommandLineOption link(QStringLiteral("link"),
+                                  QStringLiteral("Also make this symbolic link to the terminal, and print it instead."),
+                                  QStringLiteral("path"));
+    const QCommandLineOption delay(QStringLiteral("delay-replies"),
+                                   QStringLiteral("Fault: send every line this many milliseconds late."),
+                                   QStringLiteral("ms"));
+    const QCommandLineOption drop(QStringLiteral("drop-lines"), QStringLiteral("Fault: lose every Nth line sent."),
+                                  QStringLiteral("n"));
+    const QCommandLineOption garble(QStringLiteral("garble"),
+                                    QStringLiteral("Fault: change one byte of every Nth line sent."),
+                                    QStringLiteral("n"));
+    const QCommandLineOption silent(QStringLiteral("silent-after"),
+                                    QStringLiteral("Fault: go silent after N commands."), QStringLiteral("n"));
+    const QCommandLineOption unplug(QStringLiteral("unplug-after"),
+                                    QStringLiteral("Fault: close the terminal (pull the cable) after N commands."),
+                                    QStringLiteral("n"));
+    const QCommandLineOption replug(
+        QStringLiteral("replug-after"),
+        QStringLiteral(
+            "With --unplug-after: open a terminal again this many milliseconds later (use --link for a path that stays)."),
+        QStringLiteral("ms"));
+    const QCommandLineOption baud(
+        QStringLiteral("baud"),
+        QStringLiteral(
+            "Send at this many bits a second, as a serial line at that baud rate would (default: as fast as possible)."),
+        QStringLiteral("rate"));
+    const QCommandLineOption protocol(
+        QStringLiteral("protocol"), QStringLiteral("Speak this version of the serial command set (1 or 2; default 2)."),
+        QStringLiteral("version"));
+    const QCommandLineOption unplugOn(
+        QStringLiteral("unplug-on"),
+        QStringLiteral("Fault: close the terminal (pull the cable) when this command word comes, e.g. FETC:SCAN."),
+        QStringLiteral("word"));
+    const QCommandLineOption refuse(
+        QStringLiteral("refuse"), QStringLiteral("Fault: refuse this command word every time (ERR 3), e.g. MEAS:READ."),
+        QStringLiteral("word"));
+    const QCommandLineOption stray(QStringLiteral("unknown-events"),
+                                   QStringLiteral("Fault: send an event line of an unknown kind after every reply."));
+    parser.addOptions({seed, serial, store, instant, link, baud, protocol, delay, drop, garble, silent, unplug,
+                       unplugOn, replug, refuse, stray});
     parser.process(app);
 
     bool allOk = true;
@@ -64,7 +99,8 @@ int main(int argc, char* argv[])
         bool ok = false;
         const int value = parser.value(option).toInt(&ok);
         if (!ok || value < 0) {
-            std::fprintf(stderr, "glimora-meter-emulator: --%s needs a whole number >= 0\n", qPrintable(option.names().first()));
+            std::fprintf(stderr, "glimora-meter-emulator: --%s needs a whole number >= 0\n",
+                         qPrintable(option.names().first()));
             allOk = false;
         }
         return value;
@@ -120,7 +156,7 @@ int main(int argc, char* argv[])
         char buffer[256];
         const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
         if (n <= 0) {
-            input.setEnabled(false);   // no operator: the instrument keeps answering
+            input.setEnabled(false);  // no operator: the instrument keeps answering
             return;
         }
         typed.append(buffer, n);

@@ -14,7 +14,7 @@ public:
     VantrelCntl* Create(const QMap<QString, QString>&, QObject* parent) override
     {
         SimulatedMeterOptions options;
-        options.showPanel = false;   // shown once the main window stands, beside it
+        options.showPanel = false;  // shown once the main window stands, beside it
         return new SimulatedMeter(options, parent);
     }
     void ShowWindows(VantrelCntl* control, QWidget* beside) override

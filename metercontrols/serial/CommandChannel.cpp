@@ -27,7 +27,7 @@ void CommandChannel::Queue(Command command, bool query, const QByteArray& argume
     p.text = CommandText(command, query, arguments);
     p.command = command;
     p.query = query;
-    p.triesLeft = tries > 0 ? tries : query ? 2 : 1;   // an action is never sent twice
+    p.triesLeft = tries > 0 ? tries : query ? 2 : 1;  // an action is never sent twice
     p.onReply = std::move(onReply);
     p.onFail = std::move(onFail);
     if (first) m_queue.push_front(std::move(p));
@@ -66,7 +66,7 @@ void CommandChannel::onLine(const QByteArray& received)
         // Any answer in the old frame to the version query: a meter of version 1.
         line = MeterLine{MeterLine::Values, Command::Protocol, true, {}, 0, {QStringLiteral("1")}};
     }
-    if (!line) return;   // an event of an unknown kind, or an answer to no command of the set
+    if (!line) return;  // an event of an unknown kind, or an answer to no command of the set
     if (line->kind == MeterLine::Event) {
         emit EventReceived(*line);
         return;

@@ -30,7 +30,7 @@ bool LinePort::Open()
     m_port.setParity(QSerialPort::NoParity);
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
-    m_opening = true;   // a port that does not open is reported by the result, not as a loss
+    m_opening = true;  // a port that does not open is reported by the result, not as a loss
     const bool opened = m_port.open(QIODevice::ReadWrite);
     m_opening = false;
     if (!opened) {
@@ -62,12 +62,13 @@ void LinePort::onReadyRead()
         emit LineReceived(line);
         if (!m_port.isOpen()) return;
     }
-    if (m_received.size() > kMaxReceived) m_received.clear();   // noise without a line end
+    if (m_received.size() > kMaxReceived) m_received.clear();  // noise without a line end
 }
 
 void LinePort::onError(QSerialPort::SerialPortError error)
 {
-    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || error == QSerialPort::NotOpenError || m_opening)
+    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || error == QSerialPort::NotOpenError
+        || m_opening)
         return;
     emit Lost();
 }

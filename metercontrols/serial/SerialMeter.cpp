@@ -40,7 +40,8 @@ SerialMeter::SerialMeter(const SerialMeterOptions& options, QObject* parent)
     connect(&m_pollTimer, &QTimer::timeout, this, &SerialMeter::poll);
     connect(&m_port, &LinePort::RetryDue, this, &SerialMeter::retry);
     connect(&m_port, &LinePort::Lost, this, [this] {
-        if (m_link == Link::Handshake) handshakeFailed(QStringLiteral("The meter on %1 went away.").arg(m_options.port));
+        if (m_link == Link::Handshake)
+            handshakeFailed(QStringLiteral("The meter on %1 went away.").arg(m_options.port));
         else if (m_link == Link::Linked) loseLink();
     });
     connect(&m_channel, &CommandChannel::EventReceived, this, &SerialMeter::takeEvent);
@@ -104,53 +105,79 @@ void SerialMeter::startHandshake()
     }
     const auto noAnswer = [this] { handshakeFailed(QStringLiteral("No meter answers on %1.").arg(m_options.port)); };
     // First the version of the command set: a meter that speaks another is not linked.
-    m_channel.Queue(Command::Protocol, true, {}, [this](const MeterLine& line) {
-        const auto version = line.kind == MeterLine::Values ? WholeField(line.fields.value(0)) : std::nullopt;
-        if (!version) return false;
-        if (*version != kProtocolVersion)
-            handshakeFailed(QStringLiteral("The meter on %1 speaks version %2 of the serial command set; this program speaks version %3.")
-                                .arg(m_options.port).arg(*version).arg(kProtocolVersion));
-        return true;
-    }, noAnswer, kProtocolTries);
-    m_channel.Queue(Command::Identify, true, {}, [this](const MeterLine& line) {
-        if (line.kind != MeterLine::Values || line.fields.size() < 4) return false;
-        m_values.serialNumber = line.fields.at(2);
-        m_version = line.fields.at(3);
-        return true;
-    }, noAnswer);
-    m_channel.Queue(Command::Status, true, {}, [this](const MeterLine& line) {
-        const auto status = StatusOf(line);
-        if (status) m_status = *status;
-        return status.has_value();
-    }, noAnswer);
-    m_channel.Queue(Command::Authority, true, {}, [this](const MeterLine& line) {
-        return line.kind == MeterLine::Values && TakeWhole(line.fields.value(0), m_authority);
-    }, noAnswer);
+    m_channel.Queue(
+        Command::Protocol, true, {},
+        [this](const MeterLine& line) {
+            const auto version = line.kind == MeterLine::Values ? WholeField(line.fields.value(0)) : std::nullopt;
+            if (!version) return false;
+            if (*version != kProtocolVersion)
+                handshakeFailed(
+                    QStringLiteral(
+                        "The meter on %1 speaks version %2 of the serial command set; this program speaks version %3.")
+                        .arg(m_options.port)
+                        .arg(*version)
+                        .arg(kProtocolVersion));
+            return true;
+        },
+        noAnswer, kProtocolTries);
+    m_channel.Queue(
+        Command::Identify, true, {},
+        [this](const MeterLine& line) {
+            if (line.kind != MeterLine::Values || line.fields.size() < 4) return false;
+            m_values.serialNumber = line.fields.at(2);
+            m_version = line.fields.at(3);
+            return true;
+        },
+        noAnswer);
+    m_channel.Queue(
+        Command::Status, true, {},
+        [this](const MeterLine& line) {
+            const auto status = StatusOf(line);
+            if (status) m_status = *status;
+            return status.has_value();
+        },
+        noAnswer);
+    m_channel.Queue(
+        Command::Authority, true, {},
+        [this](const MeterLine& line) {
+            return line.kind == MeterLine::Values && TakeWhole(line.fields.value(0), m_authority);
+        },
+        noAnswer);
     for (const Setting& s : Settings()) {
         if (!s.readBack) continue;
-        m_channel.Queue(s.command, true, {}, [this, &s](const MeterLine& line) {
-            return line.kind == MeterLine::Values && line.fields.size() == 1 && TakeSetting(m_values, s, line.fields.first());
-        }, noAnswer);
+        m_channel.Queue(
+            s.command, true, {},
+            [this, &s](const MeterLine& line) {
+                return line.kind == MeterLine::Values && line.fields.size() == 1
+                    && TakeSetting(m_values, s, line.fields.first());
+            },
+            noAnswer);
     }
     // The number of the meter's latest reading: a reading taken before this link is not handed on.
-    m_channel.Queue(Command::FetchReading, true, "0", [this](const MeterLine& line) {
-        return line.kind == MeterLine::Values && TakeWhole(line.fields.value(0), m_lastReading);
-    }, noAnswer);
-    m_channel.Queue(Command::Status, true, {}, [this](const MeterLine& line) {
-        const auto status = StatusOf(line);
-        if (!status) return false;
-        m_status = *status;
-        m_lastEvent = status->event;
-        m_link = Link::Linked;
-        m_retrying = false;
-        m_problem.clear();
-        m_port.StopRetrying();
-        m_pollTimer.start();
-        raise(Event::LinkChanged);
-        // A meter found at work: whoever listens learns it, as from the start of the work.
-        if (m_status.busy) raise(Event::Busy);
-        return true;
-    }, noAnswer);
+    m_channel.Queue(
+        Command::FetchReading, true, "0",
+        [this](const MeterLine& line) {
+            return line.kind == MeterLine::Values && TakeWhole(line.fields.value(0), m_lastReading);
+        },
+        noAnswer);
+    m_channel.Queue(
+        Command::Status, true, {},
+        [this](const MeterLine& line) {
+            const auto status = StatusOf(line);
+            if (!status) return false;
+            m_status = *status;
+            m_lastEvent = status->event;
+            m_link = Link::Linked;
+            m_retrying = false;
+            m_problem.clear();
+            m_port.StopRetrying();
+            m_pollTimer.start();
+            raise(Event::LinkChanged);
+            // A meter found at work: whoever listens learns it, as from the start of the work.
+            if (m_status.busy) raise(Event::Busy);
+            return true;
+        },
+        noAnswer);
 }
 
 void SerialMeter::handshakeFailed(const QString& problem)
@@ -160,7 +187,7 @@ void SerialMeter::handshakeFailed(const QString& problem)
     m_link = Link::Lost;
     m_channel.Clear();
     m_port.Close();
-    if (!m_retrying) emit MeterEvent(Event::LinkChanged);   // not found
+    if (!m_retrying) emit MeterEvent(Event::LinkChanged);  // not found
     if (m_wanted) m_port.RetryLater();
 }
 
@@ -190,20 +217,23 @@ void SerialMeter::retry()
 void SerialMeter::poll()
 {
     if (m_link != Link::Linked || !m_channel.Idle() || !m_events.empty() || m_eventWaits) return;
-    m_channel.Queue(Command::Status, true, {}, [this](const MeterLine& line) {
-        const auto status = StatusOf(line);
-        if (!status) return false;
-        // Events that came meanwhile are newer than this answer.
-        if (!m_events.empty() || m_eventWaits) return true;
-        // Events lost on the line: a reading among them is looked for before the status counts.
-        if (status->event != m_lastEvent) {
-            m_lastEvent = status->event;
-            m_events.push_back({Pending::LookForReading, {}, {}});
-        }
-        m_events.push_back({Pending::PolledStatus, {}, *status});
-        runEvents();
-        return true;
-    }, {}, 1);
+    m_channel.Queue(
+        Command::Status, true, {},
+        [this](const MeterLine& line) {
+            const auto status = StatusOf(line);
+            if (!status) return false;
+            // Events that came meanwhile are newer than this answer.
+            if (!m_events.empty() || m_eventWaits) return true;
+            // Events lost on the line: a reading among them is looked for before the status counts.
+            if (status->event != m_lastEvent) {
+                m_lastEvent = status->event;
+                m_events.push_back({Pending::LookForReading, {}, {}});
+            }
+            m_events.push_back({Pending::PolledStatus, {}, *status});
+            runEvents();
+            return true;
+        },
+        {}, 1);
 }
 
 void SerialMeter::raise(int code)
@@ -240,8 +270,9 @@ void SerialMeter::runEvents()
         const Status before = m_status;
         m_status = item.status;
         if (item.kind == Pending::PolledStatus) {
-            if (before.busy && !m_status.busy) raise(Event::Idle);   // its idle event was lost on the line
-            else if (before.state != m_status.state || before.battery != m_status.battery || before.busy != m_status.busy)
+            if (before.busy && !m_status.busy) raise(Event::Idle);  // its idle event was lost on the line
+            else if (before.state != m_status.state || before.battery != m_status.battery
+                     || before.busy != m_status.busy)
                 raise(Event::StateChanged);
             continue;
         }
@@ -256,27 +287,29 @@ void SerialMeter::runEvents()
                 m_eventWaits = false;
                 runEvents();
             };
-            m_channel.Queue(Command::FetchScan, true, {}, [this](const MeterLine& line) {
-                if (line.kind != MeterLine::Values || line.fields.size() != 1 + ScanData::PointCount) return false;
-                ScanData scan;
-                const auto has = WholeField(line.fields.first());
-                if (!has || *has < 0 || *has > 1) return false;
-                scan.HasData = *has == 1;
-                for (int i = 0; i < ScanData::PointCount; ++i) {
-                    double v = 0;
-                    if (!TakeReal(line.fields.at(i + 1), v)) return false;
-                    scan.SetPoint(i, v);
-                }
-                m_scan = scan;
-                m_eventWaits = false;
-                raise(Event::ScanReady);
-                runEvents();
-                return true;
-            }, resume, 0, true);
+            m_channel.Queue(
+                Command::FetchScan, true, {},
+                [this](const MeterLine& line) {
+                    if (line.kind != MeterLine::Values || line.fields.size() != 1 + ScanData::PointCount) return false;
+                    ScanData scan;
+                    const auto has = WholeField(line.fields.first());
+                    if (!has || *has < 0 || *has > 1) return false;
+                    scan.HasData = *has == 1;
+                    for (int i = 0; i < ScanData::PointCount; ++i) {
+                        double v = 0;
+                        if (!TakeReal(line.fields.at(i + 1), v)) return false;
+                        scan.SetPoint(i, v);
+                    }
+                    m_scan = scan;
+                    m_eventWaits = false;
+                    raise(Event::ScanReady);
+                    runEvents();
+                    return true;
+                },
+                resume, 0, true);
             return;
         }
-        default:
-            raise(WordOf(item.line.event).code);
+        default: raise(WordOf(item.line.event).code);
         }
     }
 }
@@ -288,14 +321,18 @@ void SerialMeter::fetchReading(bool announced)
         m_eventWaits = false;
         runEvents();
     };
-    m_channel.Queue(Command::FetchReading, true, QByteArray::number(m_values.calIndex), [this, resume](const MeterLine& line) {
-        if (!takeReading(line)) return false;
-        resume();
-        return true;
-    }, [this, announced, resume] {
-        if (announced) readingLost();
-        resume();
-    }, 0, true);
+    m_channel.Queue(
+        Command::FetchReading, true, QByteArray::number(m_values.calIndex),
+        [this, resume](const MeterLine& line) {
+            if (!takeReading(line)) return false;
+            resume();
+            return true;
+        },
+        [this, announced, resume] {
+            if (announced) readingLost();
+            resume();
+        },
+        0, true);
 }
 
 bool SerialMeter::takeReading(const MeterLine& line)
@@ -307,9 +344,10 @@ bool SerialMeter::takeReading(const MeterLine& line)
     const auto valid = WholeField(f.value(1));
     const auto taken = StampField(f.value(2));
     const auto calibrated = StampField(f.value(4));
-    if (line.kind != MeterLine::Values || f.size() != 12 || !TakeWhole(f.at(0), number) || number < 0 || !valid || *valid < 0 ||
-        *valid > 1 || !taken || !calibrated || !TakeReal(f.at(5), r.specularByArea) || !TakeReal(f.at(6), r.specularByEnergy) ||
-        !TakeReal(f.at(7), r.doi) || !TakeReal(f.at(8), r.deg2) || !TakeReal(f.at(9), r.deg15))
+    if (line.kind != MeterLine::Values || f.size() != 12 || !TakeWhole(f.at(0), number) || number < 0 || !valid
+        || *valid < 0 || *valid > 1 || !taken || !calibrated || !TakeReal(f.at(5), r.specularByArea)
+        || !TakeReal(f.at(6), r.specularByEnergy) || !TakeReal(f.at(7), r.doi) || !TakeReal(f.at(8), r.deg2)
+        || !TakeReal(f.at(9), r.deg15))
         return false;
     // Already handed on, or nothing new behind the lost events.
     if (number == m_lastReading) return true;
@@ -346,8 +384,8 @@ void SerialMeter::readingLost()
 
 bool SerialMeter::readyForOperation() const
 {
-    return m_link == Link::Linked && m_status.state != VantrelCntl::State::Off && !m_status.busy && !m_operationSent &&
-           m_events.empty() && !m_eventWaits;
+    return m_link == Link::Linked && m_status.state != VantrelCntl::State::Off && !m_status.busy && !m_operationSent
+        && m_events.empty() && !m_eventWaits;
 }
 
 bool SerialMeter::startOperation(Command command)
@@ -355,18 +393,33 @@ bool SerialMeter::startOperation(Command command)
     if (!readyForOperation()) return false;
     m_operationSent = true;
     // A refusal sends no events; it sounds the warning, as a refusal at once would.
-    m_channel.Queue(command, false, {}, [this](const MeterLine& line) {
-        m_operationSent = false;
-        if (line.kind == MeterLine::Error) raise(Event::Warning);
-        return Answered(line);
-    }, [this] { m_operationSent = false; });
+    m_channel.Queue(
+        command, false, {},
+        [this](const MeterLine& line) {
+            m_operationSent = false;
+            if (line.kind == MeterLine::Error) raise(Event::Warning);
+            return Answered(line);
+        },
+        [this] { m_operationSent = false; });
     return true;
 }
 
-bool SerialMeter::TakeReading() { return startOperation(Command::Read); }
-bool SerialMeter::Calibrate() { return startOperation(Command::Calibrate); }
-bool SerialMeter::AdvancedCorrection() { return startOperation(Command::Correct); }
-bool SerialMeter::Normalize() { return startOperation(Command::Normalize); }
+bool SerialMeter::TakeReading()
+{
+    return startOperation(Command::Read);
+}
+bool SerialMeter::Calibrate()
+{
+    return startOperation(Command::Calibrate);
+}
+bool SerialMeter::AdvancedCorrection()
+{
+    return startOperation(Command::Correct);
+}
+bool SerialMeter::Normalize()
+{
+    return startOperation(Command::Normalize);
+}
 
 bool SerialMeter::Scan(bool start)
 {
@@ -388,7 +441,8 @@ void SerialMeter::Cancel()
 
 void SerialMeter::TurnOff()
 {
-    if (m_link == Link::Linked && m_status.state != VantrelCntl::State::Off) m_channel.Queue(Command::TurnOff, false, {}, Answered);
+    if (m_link == Link::Linked && m_status.state != VantrelCntl::State::Off)
+        m_channel.Queue(Command::TurnOff, false, {}, Answered);
 }
 
 void SerialMeter::UpdateInfo()
@@ -445,6 +499,7 @@ void SerialMeter::sendSetting(Command command)
     m_channel.Queue(command, false, SettingText(m_values, *s), Answered);
     if (!s->readBack) return;
     m_channel.Queue(command, true, {}, [this, s](const MeterLine& line) {
-        return line.kind == MeterLine::Values && line.fields.size() == 1 && TakeSetting(m_values, *s, line.fields.first());
+        return line.kind == MeterLine::Values && line.fields.size() == 1
+            && TakeSetting(m_values, *s, line.fields.first());
     });
 }

@@ -19,11 +19,11 @@
 #include "vantrel/VantrelCntl.h"
 
 struct SerialMeterOptions {
-    QString port;              // device path or name ("/dev/ttyUSB0", "ttyUSB0")
+    QString port;  // device path or name ("/dev/ttyUSB0", "ttyUSB0")
     qint32 baudRate = 115200;
-    int replyTimeoutMs = 1000; // what the meter may take to answer, besides the time on the line
-    int pollMs = 1000;         // status query while nothing else is in flight
-    int retryMs = 1000;        // reopening a lost port
+    int replyTimeoutMs = 1000;  // what the meter may take to answer, besides the time on the line
+    int pollMs = 1000;  // status query while nothing else is in flight
+    int retryMs = 1000;  // reopening a lost port
 };
 
 class SerialMeter : public VantrelCntl {
@@ -44,7 +44,10 @@ public:
     int32_t BatteryState() const override { return Connected() ? m_status.battery : 0; }
     QString Version() const override { return m_version; }
     QString SerialNumber() const override { return m_values.serialNumber; }
-    void SetSerialNumber(const QString& value) override { set(&serialmeter::SettingValues::serialNumber, serialmeter::Command::SerialNumber, value); }
+    void SetSerialNumber(const QString& value) override
+    {
+        set(&serialmeter::SettingValues::serialNumber, serialmeter::Command::SerialNumber, value);
+    }
     bool TakeReading() override;
     bool Scan(bool start) override;
     void GetReading(MeterReading& reading, int16_t calIndex) override;
@@ -58,27 +61,63 @@ public:
     bool Normalize() override;
     bool Unlock(double accessCode) override;
     int16_t CalIndex() const override { return m_values.calIndex; }
-    void SetCalIndex(int16_t value) override { set(&serialmeter::SettingValues::calIndex, serialmeter::Command::CalIndex, value); }
+    void SetCalIndex(int16_t value) override
+    {
+        set(&serialmeter::SettingValues::calIndex, serialmeter::Command::CalIndex, value);
+    }
     bool KeepAlive() const override { return m_values.keepAlive; }
-    void SetKeepAlive(bool value) override { set(&serialmeter::SettingValues::keepAlive, serialmeter::Command::KeepAlive, value); }
-    void SetEnableButton(bool value) override { set(&serialmeter::SettingValues::enableButton, serialmeter::Command::EnableButton, value); }
-    void SetConstDC(bool value) override { set(&serialmeter::SettingValues::constDC, serialmeter::Command::ConstDC, value); }
+    void SetKeepAlive(bool value) override
+    {
+        set(&serialmeter::SettingValues::keepAlive, serialmeter::Command::KeepAlive, value);
+    }
+    void SetEnableButton(bool value) override
+    {
+        set(&serialmeter::SettingValues::enableButton, serialmeter::Command::EnableButton, value);
+    }
+    void SetConstDC(bool value) override
+    {
+        set(&serialmeter::SettingValues::constDC, serialmeter::Command::ConstDC, value);
+    }
     int16_t Center() const override { return m_values.center; }
-    void SetCenter(int16_t value) override { set(&serialmeter::SettingValues::center, serialmeter::Command::Center, value); }
+    void SetCenter(int16_t value) override
+    {
+        set(&serialmeter::SettingValues::center, serialmeter::Command::Center, value);
+    }
     int16_t DutyCycle() const override { return m_values.dutyCycle; }
-    void SetDutyCycle(int16_t value) override { set(&serialmeter::SettingValues::dutyCycle, serialmeter::Command::DutyCycle, value); }
+    void SetDutyCycle(int16_t value) override
+    {
+        set(&serialmeter::SettingValues::dutyCycle, serialmeter::Command::DutyCycle, value);
+    }
     int16_t RefCenter() const override { return m_values.refCenter; }
-    void SetRefCenter(int16_t value) override { set(&serialmeter::SettingValues::refCenter, serialmeter::Command::RefCenter, value); }
+    void SetRefCenter(int16_t value) override
+    {
+        set(&serialmeter::SettingValues::refCenter, serialmeter::Command::RefCenter, value);
+    }
     int16_t RefDutyCycle() const override { return m_values.refDutyCycle; }
-    void SetRefDutyCycle(int16_t value) override { set(&serialmeter::SettingValues::refDutyCycle, serialmeter::Command::RefDutyCycle, value); }
+    void SetRefDutyCycle(int16_t value) override
+    {
+        set(&serialmeter::SettingValues::refDutyCycle, serialmeter::Command::RefDutyCycle, value);
+    }
     int16_t Intensity() const override { return m_values.intensity; }
-    void SetIntensity(int16_t value) override { set(&serialmeter::SettingValues::intensity, serialmeter::Command::Intensity, value); }
+    void SetIntensity(int16_t value) override
+    {
+        set(&serialmeter::SettingValues::intensity, serialmeter::Command::Intensity, value);
+    }
     int32_t BlackLevel() const override { return m_values.blackLevel; }
-    void SetBlackLevel(int32_t value) override { set(&serialmeter::SettingValues::blackLevel, serialmeter::Command::BlackLevel, value); }
+    void SetBlackLevel(int32_t value) override
+    {
+        set(&serialmeter::SettingValues::blackLevel, serialmeter::Command::BlackLevel, value);
+    }
     double Deg2Distortion() const override { return m_values.deg2Distortion; }
-    void SetDeg2Distortion(double value) override { set(&serialmeter::SettingValues::deg2Distortion, serialmeter::Command::Deg2Distortion, value); }
+    void SetDeg2Distortion(double value) override
+    {
+        set(&serialmeter::SettingValues::deg2Distortion, serialmeter::Command::Deg2Distortion, value);
+    }
     double DOIDistortion() const override { return m_values.doiDistortion; }
-    void SetDOIDistortion(double value) override { set(&serialmeter::SettingValues::doiDistortion, serialmeter::Command::DOIDistortion, value); }
+    void SetDOIDistortion(double value) override
+    {
+        set(&serialmeter::SettingValues::doiDistortion, serialmeter::Command::DOIDistortion, value);
+    }
     int16_t Authority() const override { return m_authority; }
 
 private:
@@ -131,14 +170,14 @@ private:
 
     Link m_link = Link::Closed;
     bool m_wanted = false;
-    bool m_retrying = false;        // reopening a lost link: only success is reported
-    bool m_operationSent = false;   // an operation command awaits its answer
+    bool m_retrying = false;  // reopening a lost link: only success is reported
+    bool m_operationSent = false;  // an operation command awaits its answer
     QString m_problem;
 
     std::deque<Pending> m_events;
-    bool m_eventWaits = false;      // the head event waits for its reading or scan
-    qint64 m_lastEvent = 0;         // number of the latest event the meter sent
-    qint64 m_lastReading = 0;       // number of the latest reading handed on (or the meter's at the link)
+    bool m_eventWaits = false;  // the head event waits for its reading or scan
+    qint64 m_lastEvent = 0;  // number of the latest event the meter sent
+    qint64 m_lastReading = 0;  // number of the latest reading handed on (or the meter's at the link)
 
     // What the meter last reported.
     serialmeter::Status m_status;

@@ -75,8 +75,14 @@ QByteArray CheckDigits(const QByteArray& text, int version)
 
 }  // namespace
 
-std::span<const CommandWord> Commands() { return kCommands; }
-std::span<const EventWord> Events() { return kEvents; }
+std::span<const CommandWord> Commands()
+{
+    return kCommands;
+}
+std::span<const EventWord> Events()
+{
+    return kEvents;
+}
 
 const CommandWord& WordOf(Command command)
 {
@@ -108,7 +114,8 @@ std::optional<QByteArray> Unframe(QByteArray line, int version)
     if (line.endsWith('\n')) line.chop(1);
     if (line.endsWith('\r')) line.chop(1);
     const qsizetype digits = version == 1 ? 2 : 4;
-    if (line.size() < digits + 1 || line.size() > kMaxLine || line.at(line.size() - digits - 1) != '#') return std::nullopt;
+    if (line.size() < digits + 1 || line.size() > kMaxLine || line.at(line.size() - digits - 1) != '#')
+        return std::nullopt;
     const QByteArray check = line.right(digits);
     line.chop(digits + 1);
     if (check != CheckDigits(line, version) || line.contains('\n')) return std::nullopt;
@@ -140,7 +147,8 @@ QByteArray Stamp(const QDateTime& when, int version)
 {
     if (!when.isValid()) return QByteArray();
     return (version == 1 ? when.toLocalTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"))
-                         : when.toUTC().toString(Qt::ISODateWithMs)).toLatin1();
+                         : when.toUTC().toString(Qt::ISODateWithMs))
+        .toLatin1();
 }
 
 std::optional<QStringList> SplitFields(const QByteArray& text)
@@ -153,7 +161,7 @@ std::optional<QStringList> SplitFields(const QByteArray& text)
         if (i < n && text.at(i) == '"') {
             ++i;
             while (true) {
-                if (i >= n) return std::nullopt;   // unterminated text
+                if (i >= n) return std::nullopt;  // unterminated text
                 if (text.at(i) == '"') {
                     if (i + 1 < n && text.at(i + 1) == '"') {
                         field += '"';
@@ -174,7 +182,7 @@ std::optional<QStringList> SplitFields(const QByteArray& text)
         }
         fields << QString::fromUtf8(field);
         if (i >= n) break;
-        ++i;   // the comma
+        ++i;  // the comma
     }
     return fields;
 }
@@ -268,7 +276,8 @@ std::optional<MeterLine> ParseMeterLine(const QByteArray& text)
 
 QByteArray StatusFields(const Status& status, int version)
 {
-    const QByteArray fields = QByteArray::number(status.state) + ',' + (status.busy ? '1' : '0') + ',' + QByteArray::number(status.battery);
+    const QByteArray fields =
+        QByteArray::number(status.state) + ',' + (status.busy ? '1' : '0') + ',' + QByteArray::number(status.battery);
     return version == 1 ? fields : QByteArray::number(status.event) + ',' + fields;
 }
 
@@ -279,8 +288,8 @@ std::optional<Status> ParseStatus(const QStringList& fields)
     const auto state = WholeField(fields.at(1));
     const auto busy = WholeField(fields.at(2));
     const auto battery = WholeField(fields.at(3));
-    if (!event || !state || !busy || !battery || *event < 0 || *busy < 0 || *busy > 1 || *state < 0 || *state > 99 ||
-        *battery < 0 || *battery > 2)
+    if (!event || !state || !busy || !battery || *event < 0 || *busy < 0 || *busy > 1 || *state < 0 || *state > 99
+        || *battery < 0 || *battery > 2)
         return std::nullopt;
     return Status{*event, int(*state), *busy == 1, int(*battery)};
 }
@@ -290,7 +299,8 @@ std::optional<qint64> WholeField(const QString& field)
     if (field.isEmpty() || field.size() > 19) return std::nullopt;
     for (qsizetype i = 0; i < field.size(); ++i) {
         const QChar c = field.at(i);
-        if (!(c.isDigit() && c.unicode() < 128) && !(i == 0 && c == QLatin1Char('-') && field.size() > 1)) return std::nullopt;
+        if (!(c.isDigit() && c.unicode() < 128) && !(i == 0 && c == QLatin1Char('-') && field.size() > 1))
+            return std::nullopt;
     }
     bool ok = false;
     const qint64 value = field.toLongLong(&ok);

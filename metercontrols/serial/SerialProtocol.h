@@ -23,21 +23,49 @@ namespace serialmeter {
 constexpr int kProtocolVersion = 2;
 
 enum class Command {
-    Protocol, Identify, Reset, Status, Version, SerialNumber, Authority, Unlock,
-    Read, FetchReading, Scan, StopScan, FetchScan, Standard,
-    Calibrate, Correct, ClearCalibration, Normalize, Cancel, TurnOff, UpdateInfo,
+    Protocol,
+    Identify,
+    Reset,
+    Status,
+    Version,
+    SerialNumber,
+    Authority,
+    Unlock,
+    Read,
+    FetchReading,
+    Scan,
+    StopScan,
+    FetchScan,
+    Standard,
+    Calibrate,
+    Correct,
+    ClearCalibration,
+    Normalize,
+    Cancel,
+    TurnOff,
+    UpdateInfo,
     // The settings: each one has a query form (WORD?) and a write form (WORD value).
-    Center, DutyCycle, RefCenter, RefDutyCycle, Intensity, BlackLevel, Deg2Distortion, DOIDistortion,
-    CalIndex, KeepAlive, EnableButton, ConstDC,
+    Center,
+    DutyCycle,
+    RefCenter,
+    RefDutyCycle,
+    Intensity,
+    BlackLevel,
+    Deg2Distortion,
+    DOIDistortion,
+    CalIndex,
+    KeepAlive,
+    EnableButton,
+    ConstDC,
 };
 
 enum class Form { Query, Action, Setting };
 
 struct CommandWord {
     Command command;
-    const char* word;   // without the '?' of a query
+    const char* word;  // without the '?' of a query
     Form form;
-    int longestReply;   // bytes of its longest answer, line end included: sets its time limit
+    int longestReply;  // bytes of its longest answer, line end included: sets its time limit
 };
 
 // Events the meter raises by itself, each with the meter control's event code.
@@ -45,8 +73,8 @@ enum class Event { State, SwitchedOff, Warning, Busy, Button, Idle, ReadingReady
 
 struct EventWord {
     Event event;
-    const char* word;   // sent as '!' followed by the word
-    int code;           // MeterEvent code raised for it
+    const char* word;  // sent as '!' followed by the word
+    int code;  // MeterEvent code raised for it
 };
 
 std::span<const CommandWord> Commands();
@@ -59,7 +87,7 @@ enum ErrorCode { ErrorUnknownCommand = 1, ErrorBadArgument = 2, ErrorRefused = 3
 
 // Framing. Frame adds the check digits and the line end; Unframe returns the text of a received
 // line (without its line end) or nothing when the line is damaged. version 1: the old XOR frame.
-quint16 Crc16(const QByteArray& text);   // CRC-16/CCITT-FALSE: polynomial 0x1021, start 0xFFFF
+quint16 Crc16(const QByteArray& text);  // CRC-16/CCITT-FALSE: polynomial 0x1021, start 0xFFFF
 QByteArray Frame(const QByteArray& text, int version = kProtocolVersion);
 std::optional<QByteArray> Unframe(QByteArray line, int version = kProtocolVersion);
 
@@ -69,7 +97,7 @@ int ReplyLimitMs(const QByteArray& sent, Command command, qint32 baudRate, int a
 
 // Fields.
 QByteArray Quote(const QString& text);
-QByteArray Number(double value);   // shortest text that reads back as the same double
+QByteArray Number(double value);  // shortest text that reads back as the same double
 // ISO 8601 in UTC with milliseconds and 'Z' (version 1: local time without offset); empty when invalid.
 QByteArray Stamp(const QDateTime& when, int version = kProtocolVersion);
 std::optional<QStringList> SplitFields(const QByteArray& text);
@@ -94,21 +122,21 @@ QByteArray EventText(Event event, const QByteArray& fields);
 // One line from the meter.
 struct MeterLine {
     enum Kind { Ok, Error, Values, Event } kind = Ok;
-    Command command = Command::Identify;                    // a reply: the command it answers
+    Command command = Command::Identify;  // a reply: the command it answers
     bool query = false;
-    serialmeter::Event event = serialmeter::Event::State;   // Kind Event
-    int error = 0;                                          // Kind Error
-    QStringList fields;   // Values: the values; Error: the text; Event: its fields
+    serialmeter::Event event = serialmeter::Event::State;  // Kind Event
+    int error = 0;  // Kind Error
+    QStringList fields;  // Values: the values; Error: the text; Event: its fields
 };
 std::optional<MeterLine> ParseMeterLine(const QByteArray& text);
 
 // The meter's status as it is sent with every event and in answer to the status query:
 // "<event>,<state>,<busy>,<battery>" (version 1: without the event number).
 struct Status {
-    qint64 event = 0;   // number of the latest event the meter sent (in an event: its own)
-    int state = 1;      // MeterState
+    qint64 event = 0;  // number of the latest event the meter sent (in an event: its own)
+    int state = 1;  // MeterState
     bool busy = false;  // an operation is in progress
-    int battery = 0;    // BatteryState
+    int battery = 0;  // BatteryState
 };
 QByteArray StatusFields(const Status& status, int version = kProtocolVersion);
 std::optional<Status> ParseStatus(const QStringList& fields);

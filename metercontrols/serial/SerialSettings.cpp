@@ -25,7 +25,10 @@ const std::array<Setting, 13> kSettings{{
 
 }  // namespace
 
-std::span<const Setting> Settings() { return kSettings; }
+std::span<const Setting> Settings()
+{
+    return kSettings;
+}
 
 const Setting* SettingOf(Command command)
 {
@@ -36,36 +39,40 @@ const Setting* SettingOf(Command command)
 
 QByteArray SettingText(const SettingValues& values, const Setting& setting)
 {
-    return std::visit([&](auto member) -> QByteArray {
-        const auto& v = values.*member;
-        using T = std::decay_t<decltype(v)>;
-        if constexpr (std::is_same_v<T, QString>) return Quote(v);
-        else if constexpr (std::is_same_v<T, bool>) return v ? "1" : "0";
-        else if constexpr (std::is_same_v<T, double>) return Number(v);
-        else return QByteArray::number(v);
-    }, setting.member);
+    return std::visit(
+        [&](auto member) -> QByteArray {
+            const auto& v = values.*member;
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, QString>) return Quote(v);
+            else if constexpr (std::is_same_v<T, bool>) return v ? "1" : "0";
+            else if constexpr (std::is_same_v<T, double>) return Number(v);
+            else return QByteArray::number(v);
+        },
+        setting.member);
 }
 
 bool TakeSetting(SettingValues& values, const Setting& setting, const QString& field)
 {
-    return std::visit([&](auto member) -> bool {
-        auto& v = values.*member;
-        using T = std::decay_t<decltype(v)>;
-        if constexpr (std::is_same_v<T, QString>) {
-            v = field;
-            return true;
-        } else if constexpr (std::is_same_v<T, bool>) {
-            if (field != QLatin1String("0") && field != QLatin1String("1")) return false;
-            v = field == QLatin1String("1");
-            return true;
-        } else if constexpr (std::is_same_v<T, double>) {
-            const auto r = RealField(field);
-            if (r) v = *r;
-            return r.has_value();
-        } else {
-            return TakeWhole(field, v);
-        }
-    }, setting.member);
+    return std::visit(
+        [&](auto member) -> bool {
+            auto& v = values.*member;
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, QString>) {
+                v = field;
+                return true;
+            } else if constexpr (std::is_same_v<T, bool>) {
+                if (field != QLatin1String("0") && field != QLatin1String("1")) return false;
+                v = field == QLatin1String("1");
+                return true;
+            } else if constexpr (std::is_same_v<T, double>) {
+                const auto r = RealField(field);
+                if (r) v = *r;
+                return r.has_value();
+            } else {
+                return TakeWhole(field, v);
+            }
+        },
+        setting.member);
 }
 
 }  // namespace serialmeter

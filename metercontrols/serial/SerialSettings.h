@@ -26,7 +26,7 @@ struct Setting {
     std::variant<int16_t SettingValues::*, int32_t SettingValues::*, double SettingValues::*, bool SettingValues::*,
                  QString SettingValues::*>
         member;
-    bool readBack;   // the meter answers its query (false: written only)
+    bool readBack;  // the meter answers its query (false: written only)
 };
 
 std::span<const Setting> Settings();

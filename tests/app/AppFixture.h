@@ -48,7 +48,8 @@ struct AppFixture {
     {
         app = std::make_unique<GlimoraApp>(meter, std::make_unique<support::SettingsStore>(iniPath));
         if (expectWarning)
-            testing::WhenModal([](QWidget* w) { static_cast<QMessageBox*>(w)->accept(); }, QStringLiteral("Password Protection Warning"));
+            testing::WhenModal([](QWidget* w) { static_cast<QMessageBox*>(w)->accept(); },
+                               QStringLiteral("Password Protection Warning"));
         app->Load();
         app->show();
         sounds.sounds.clear();

@@ -32,7 +32,11 @@ namespace {
 // Every dialog of the program, fresh, with the control it opens on: the first of its tab order
 // that can take the focus.
 using DialogMaker = QDialog* (*)(Preferences&);
-struct DialogRow { const char* name; DialogMaker make; const char* firstFocus; };
+struct DialogRow {
+    const char* name;
+    DialogMaker make;
+    const char* firstFocus;
+};
 const DialogRow kDialogs[] = {
     {"dlgOldDataToNew", [](Preferences&) -> QDialog* { return new dlgOldDataToNew; }, "Cancel"},
     {"dlgHeaderText", [](Preferences&) -> QDialog* { return new dlgHeaderText; }, "HdrTxt1TxtBx"},
@@ -40,15 +44,19 @@ const DialogRow kDialogs[] = {
     {"dlgAppProperties", [](Preferences&) -> QDialog* { return new dlgAppProperties; }, "btnOK"},
     {"dlgPassword", [](Preferences&) -> QDialog* { return new dlgPassword; }, "edPassword"},
     {"dlgPasswordSetup", [](Preferences& prefs) -> QDialog* { return new dlgPasswordSetup(prefs); }, "Ok"},
-    {"dlgPasswordSetup with a password", [](Preferences& prefs) -> QDialog* {   // Ok is disabled until it is typed
+    {"dlgPasswordSetup with a password",
+     [](Preferences& prefs) -> QDialog* {  // Ok is disabled until it is typed
          prefs.Password = QStringLiteral("abc");
          return new dlgPasswordSetup(prefs);
-     }, "txtCurrentPW"},
-    {"dlgMeterProperties", [](Preferences&) -> QDialog* {
+     },
+     "txtCurrentPW"},
+    {"dlgMeterProperties",
+     [](Preferences&) -> QDialog* {
          auto* d = new dlgMeterProperties;
          d->mAuthority = 2;  // "Defaults" is offered
          return d;
-     }, "btnOK"},
+     },
+     "btnOK"},
     {"dlgSettings", [](Preferences&) -> QDialog* { return new dlgSettings; }, "btnOK"},
     {"dlgYesNo", [](Preferences&) -> QDialog* { return new dlgYesNo; }, "YesButton"},
     {"dlgError", [](Preferences&) -> QDialog* { return new dlgError; }, "OKButton"},
@@ -193,7 +201,8 @@ void TestApp::busyDisablesTheMeterCommands()
     f.meter->Emit(VantrelCntl::Event::Busy);
     QVERIFY(f.Button(QStringLiteral("Cancel"))->isEnabled());
     ExpectEnabled(f, {"mnuMeterCancel"}, true);
-    ExpectEnabled(f, {"mnuDataTakeReading", "mnuDataScanData", "mnuFileNew", "mnuFileOpen", "mnuCalibrationCalibrate"}, false);
+    ExpectEnabled(f, {"mnuDataTakeReading", "mnuDataScanData", "mnuFileNew", "mnuFileOpen", "mnuCalibrationCalibrate"},
+                  false);
     f.meter->Emit(VantrelCntl::Event::Idle);
     ExpectEnabled(f, {"mnuDataTakeReading"}, true);
 
@@ -215,7 +224,9 @@ void TestApp::busyDisablesTheMeterCommands()
 
     // A right click on the toolbar offers nothing.
     QWidget* offered = nullptr;
-    QTimer::singleShot(0, [&offered] { if ((offered = QApplication::activePopupWidget())) offered->close(); });
+    QTimer::singleShot(0, [&offered] {
+        if ((offered = QApplication::activePopupWidget())) offered->close();
+    });
     QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(1, 1), QPoint(1, 1));
     QApplication::sendEvent(f.Find<QToolBar>(QStringLiteral("Toolbar1")), &click);
     QCoreApplication::processEvents();
@@ -239,13 +250,15 @@ void TestApp::meterAwayAndBack()
     AppFixture f;
     f.Start();
     auto meterCommands = [&](bool enabled) {
-        ExpectEnabled(f, {"mnuDataTakeReading", "mnuMeterTurnOff", "mnuDataScanData", "mnuFileNew", "mnuCalibrationCalibrate"}, enabled);
+        ExpectEnabled(
+            f, {"mnuDataTakeReading", "mnuMeterTurnOff", "mnuDataScanData", "mnuFileNew", "mnuCalibrationCalibrate"},
+            enabled);
         QCOMPARE(f.Button(QStringLiteral("Read"))->isEnabled(), enabled);
     };
     f.meter->SetNextReading(80, 90, 1, 2);
     f.meter->Emit(VantrelCntl::Event::ReadingReady);
     if (unplugged) {
-        f.meter->Emit(VantrelCntl::Event::Busy);   // pulled at work: its idle event never comes
+        f.meter->Emit(VantrelCntl::Event::Busy);  // pulled at work: its idle event never comes
         f.meter->connected = false;
         f.meter->Emit(VantrelCntl::Event::LinkChanged);
     } else {
@@ -258,7 +271,7 @@ void TestApp::meterAwayAndBack()
     QCOMPARE(f.Panel(4), awayText);
     QCOMPARE(f.Panel(3), QStringLiteral("Battery: ---"));
     QCOMPARE(f.Find(QStringLiteral("mnuMeterCancel"))->isEnabled(), !unplugged);
-    ExpectEnabled(f, {"mnuMeterConnection"}, true);   // the moment another meter may be wanted
+    ExpectEnabled(f, {"mnuMeterConnection"}, true);  // the moment another meter may be wanted
     // Ctrl+C in the comment box is Cancel Operation while it is enabled, else it copies.
     auto* box = f.Find<QLineEdit>(QStringLiteral("UserCommentBox"));
     box->setText(QStringLiteral("x"));
@@ -282,7 +295,8 @@ void TestApp::meterAwayAndBack()
         f.meter->connected = true;
         f.meter->Emit(VantrelCntl::Event::LinkChanged);
         f.meter->Emit(VantrelCntl::Event::LinkChanged);
-        QCOMPARE(f.meter->Writes(), (QStringList{"CalIndex=0", "KeepAlive=true", "EnableButton=true", "ConstDC=false"}));
+        QCOMPARE(f.meter->Writes(),
+                 (QStringList{"CalIndex=0", "KeepAlive=true", "EnableButton=true", "ConstDC=false"}));
     } else {
         // Woken, the meter reads its parameters before it takes commands.
         f.meter->meterState = VantrelCntl::State::GettingParameters;
@@ -335,12 +349,14 @@ void TestApp::readingTravelsTheWholeRoad()
     QVERIFY(f.meter->lastPixelAvgAsked);
     QStringList cells;
     for (int c = 0; c < ReadingsModel::ColumnCount; ++c) cells << f.Rows()->Text(0, c);
-    QCOMPARE(cells.join(QLatin1Char('|')), QStringLiteral("07/04/2002 14:05:09|85.35|92.11|1.26|3.40|Black Glass|panel 7"));
+    QCOMPARE(cells.join(QLatin1Char('|')),
+             QStringLiteral("07/04/2002 14:05:09|85.35|92.11|1.26|3.40|Black Glass|panel 7"));
     QCOMPARE(f.Label("SumSpecular"), QStringLiteral("85.35"));
     QCOMPARE(f.Panel(5), QStringLiteral("512, 37"));
     QCOMPARE(f.sounds.sounds, QList<int>{RecordingSoundSink::Accepted});
     // The window stands inside the (800 pixels wide) screen; Tab takes the focus out of the list.
-    QVERIFY(f.app->screen()->availableGeometry().contains(f.app->frameGeometry()) && QTest::qWaitForWindowActive(f.app.get()));
+    QVERIFY(f.app->screen()->availableGeometry().contains(f.app->frameGeometry())
+            && QTest::qWaitForWindowActive(f.app.get()));
     f.List()->setCurrentIndex(f.Rows()->index(0, 0));
     f.List()->setFocus(Qt::TabFocusReason);
     QTest::keyClick(f.List(), Qt::Key_Tab);
@@ -351,7 +367,8 @@ void TestApp::readingTravelsTheWholeRoad()
     QCOMPARE(f.Panel(5), QString());
 
     // An invalid reading is not listed: its message shows, with a warning.
-    f.meter->SetNextReading(1, 2, 3, 4, QStringLiteral("Std"), QDateTime::currentDateTime(), false, QStringLiteral("Sample gloss too low"));
+    f.meter->SetNextReading(1, 2, 3, 4, QStringLiteral("Std"), QDateTime::currentDateTime(), false,
+                            QStringLiteral("Sample gloss too low"));
     f.meter->Emit(VantrelCntl::Event::ReadingReady);
     QCOMPARE(f.Rows()->RowCount(), 1);
     QCOMPARE(f.Panel(5), QStringLiteral("Sample gloss too low"));
@@ -384,11 +401,13 @@ void TestApp::preferencesReachTheNextReading()
     f.Start();
     f.meter->SetNextReading(85.346, 90, 1, 2);
     f.meter->Emit(VantrelCntl::Event::ReadingReady);
-    testing::WhenModal([](QWidget* d) {
-        d->findChild<QAbstractButton*>(QStringLiteral("rad0Digit"))->click();
-        d->findChild<QAbstractButton*>(QStringLiteral("chkSounds"))->click();
-        testing::Click(d, QStringLiteral("btnOK"));
-    }, QStringLiteral("Properties"));
+    testing::WhenModal(
+        [](QWidget* d) {
+            d->findChild<QAbstractButton*>(QStringLiteral("rad0Digit"))->click();
+            d->findChild<QAbstractButton*>(QStringLiteral("chkSounds"))->click();
+            testing::Click(d, QStringLiteral("btnOK"));
+        },
+        QStringLiteral("Properties"));
     f.Find(QStringLiteral("mnuFilePropProperties"))->trigger();
     f.sounds.sounds.clear();
     f.meter->SetNextReading(12.5, 90, 1, 2, QStringLiteral("Std A"), QDateTime(QDate(2002, 7, 4), QTime(14, 6, 0)));
@@ -402,7 +421,8 @@ void TestApp::preferencesReachTheNextReading()
     f.Find(QStringLiteral("mnuDataTakeReading"))->trigger();
     f.Find(QStringLiteral("mnuDataScanData"))->trigger();
     f.Find(QStringLiteral("mnuDataNormalize"))->trigger();
-    QCOMPARE(f.sounds.sounds, (QList<int>{RecordingSoundSink::Warning, RecordingSoundSink::Warning, RecordingSoundSink::Warning}));
+    QCOMPARE(f.sounds.sounds,
+             (QList<int>{RecordingSoundSink::Warning, RecordingSoundSink::Warning, RecordingSoundSink::Warning}));
 }
 
 // A scan that ends without data asks nothing (the scan profile suite follows a saved scan).
@@ -442,11 +462,14 @@ void TestApp::everyControlHasAnAccessibleName()
     f.meter->Emit(VantrelCntl::Event::ReadingReady);
     QStringList unnamed;
     for (QWidget* w : f.app->findChildren<QWidget*>()) {
-        if (!w->isVisible() || !(qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) || qobject_cast<QLabel*>(w))) continue;
+        if (!w->isVisible()
+            || !(qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) || qobject_cast<QLabel*>(w)))
+            continue;
         QAccessibleInterface* ai = QAccessible::queryAccessibleInterface(w);
         if (ai && !ai->text(QAccessible::Name).isEmpty()) continue;
         // A label that shows an empty status panel has nothing to say yet.
-        if (auto* label = qobject_cast<QLabel*>(w); label && label->text().isEmpty() && label->pixmap().isNull()) continue;
+        if (auto* label = qobject_cast<QLabel*>(w); label && label->text().isEmpty() && label->pixmap().isNull())
+            continue;
         unnamed << w->objectName() + QLatin1Char('/') + QString::fromLatin1(w->metaObject()->className());
     }
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
@@ -494,14 +517,17 @@ void TestApp::enterPressesTheFocusedButtonElseTheDefault()
         d->show();
         if (!button->isEnabled()) continue;
         QPushButton* pressed = PressEnterOn(d.get(), button);
-        QVERIFY2(pressed == button, qPrintable(name + QStringLiteral(" focused, pressed: ") + (pressed ? pressed->objectName() : QStringLiteral("none"))));
+        QVERIFY2(pressed == button,
+                 qPrintable(name + QStringLiteral(" focused, pressed: ")
+                            + (pressed ? pressed->objectName() : QStringLiteral("none"))));
     }
     // A text box or a check box with the focus: the default button.
     const std::unique_ptr<QDialog> d = make();
     QWidget* other = nullptr;
     for (QWidget* w : d->findChildren<QWidget*>()) {
         auto* edit = qobject_cast<QLineEdit*>(w);
-        if (((edit && !edit->isReadOnly()) || qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w)) && w->isEnabled()) {
+        if (((edit && !edit->isReadOnly()) || qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w))
+            && w->isEnabled()) {
             other = w;
             break;
         }
@@ -573,8 +599,12 @@ void TestApp::damagedSettingsFileIsReported()
     QVERIFY(file.open(QIODevice::Append) && file.write("[Tabs\n") > 0);
     file.close();
     QString told;
-    testing::WhenModal([&told](QWidget* w) { told = static_cast<QMessageBox*>(w)->text(); static_cast<QMessageBox*>(w)->accept(); },
-                       QStringLiteral("Settings File Error"));
+    testing::WhenModal(
+        [&told](QWidget* w) {
+            told = static_cast<QMessageBox*>(w)->text();
+            static_cast<QMessageBox*>(w)->accept();
+        },
+        QStringLiteral("Settings File Error"));
     f.Start(false);
     QVERIFY2(told.contains(f.iniPath), qPrintable(told));
     QCOMPARE(testing::AnsweredTitles(), QStringList{QStringLiteral("Settings File Error")});

@@ -69,7 +69,8 @@ private slots:
 
     void init()
     {
-        QTest::failOnWarning(QRegularExpression(QStringLiteral("modal dialog titled|no button named|no line edit named")));
+        QTest::failOnWarning(
+            QRegularExpression(QStringLiteral("modal dialog titled|no button named|no line edit named")));
         m_sounds.sounds.clear();
         testing::ClearModals();
     }
@@ -86,7 +87,8 @@ private slots:
         QTest::addColumn<bool>("result");
         QTest::addColumn<QString>("answer");  // to the question asked first, if any
         QTest::addColumn<QStringList>("log");
-        const auto row = [](const char* name, auto command, bool unlock, bool result, const char* answer, const QStringList& log) {
+        const auto row = [](const char* name, auto command, bool unlock, bool result, const char* answer,
+                            const QStringList& log) {
             QTest::newRow(name) << reinterpret_cast<void*>(command) << unlock << result << QString(answer) << log;
         };
         row("calibrate accepted", &CalibrateCommand, true, true, "", {"Unlock", "Calibrate"});
@@ -95,7 +97,8 @@ private slots:
         row("correction refused", &CorrectionCommand, true, false, "", {"Unlock", "AdvancedCorrection"});
         row("update information", &UpdateInformationCommand, true, true, "", {"Unlock", "UpdateInfo"});
         row("clear configurations, No", &ClearConfigurationsCommand, true, true, "No", {"Unlock"});
-        row("clear configurations, Yes", &ClearConfigurationsCommand, true, true, "Yes", {"Unlock", "ClearCalibration"});
+        row("clear configurations, Yes", &ClearConfigurationsCommand, true, true, "Yes",
+            {"Unlock", "ClearCalibration"});
         row("calibrate locked", &CalibrateCommand, false, false, "", {"Unlock"});
         row("correction locked", &CorrectionCommand, false, false, "", {"Unlock"});
         row("clear configurations locked", &ClearConfigurationsCommand, false, false, "", {"Unlock"});
@@ -115,9 +118,11 @@ private slots:
         meter.unlockResult = unlock;
         meter.calibrateResult = meter.correctionResult = result;
         if (!unlock)
-            testing::WhenModal([](QWidget* w) { testing::ClickLater(w, QStringLiteral("OKButton")); }, QStringLiteral("Password Failure"));
+            testing::WhenModal([](QWidget* w) { testing::ClickLater(w, QStringLiteral("OKButton")); },
+                               QStringLiteral("Password Failure"));
         QString question;
-        if (!answer.isEmpty()) AnswerQuestion(QStringLiteral("Delete Calibration Standards"), answer == QLatin1String("Yes"), &question);
+        if (!answer.isEmpty())
+            AnswerQuestion(QStringLiteral("Delete Calibration Standards"), answer == QLatin1String("Yes"), &question);
         Preferences p;
         p.SoundOn = false;  // the refusal beep does not depend on it
         reinterpret_cast<Command>(command)(meter, p, nullptr);
@@ -125,8 +130,9 @@ private slots:
         QCOMPARE(m_sounds.sounds, result ? QList<int>{} : QList<int>{RecordingSoundSink::Warning});
         QCOMPARE(testing::AnsweredTitles().size(), answer.isEmpty() && unlock ? 0 : 1);
         if (!answer.isEmpty())
-            QCOMPARE(question, QStringLiteral("Warning! This operation will delete all the calibration data stored in the Haze "
-                                              "Meter. Do you wish to continue?"));
+            QCOMPARE(question,
+                     QStringLiteral("Warning! This operation will delete all the calibration data stored in the Haze "
+                                    "Meter. Do you wish to continue?"));
     }
 
     // A value outside its field's range is ignored (the old value stays); whole-number fields
@@ -158,7 +164,8 @@ private slots:
         QTest::newRow("duty cycle 0") << MeterField::DutyCycle << "0" << 0.0;
         QTest::newRow("duty cycle 300.4 ignored") << MeterField::DutyCycle << "300.4" << -1.0;
         QTest::newRow("duty cycle text counts 0") << MeterField::DutyCycle << "abc" << 0.0;
-        QTest::newRow("duty cycle too large to hold ignored") << MeterField::DutyCycle << QString(400, QLatin1Char('9')) << -1.0;
+        QTest::newRow("duty cycle too large to hold ignored")
+            << MeterField::DutyCycle << QString(400, QLatin1Char('9')) << -1.0;
         QTest::newRow("intensity 1e999 ignored") << MeterField::Intensity << "1e999" << -1.0;
     }
 
@@ -183,13 +190,14 @@ private slots:
         QTest::addColumn<int>("authority");  // above 1: Defaults is enabled, and pressed
         QTest::addColumn<QStringList>("writes");
         // The 2 degree box is left as shown, the black level typed out of range keeps its value.
-        const QStringList typed{"SerialNumber=SN 77", "RefDutyCycle=90", "RefCenter=140", "Intensity=50",
-                                "Center=100", "Deg2Distortion=0.988", "DOIDistortion=0.9", "BlackLevel=32767"};
+        const QStringList typed{"SerialNumber=SN 77", "RefDutyCycle=90",      "RefCenter=140",     "Intensity=50",
+                                "Center=100",         "Deg2Distortion=0.988", "DOIDistortion=0.9", "BlackLevel=32767"};
         QTest::newRow("keep-alive preference off") << false << 1 << typed + QStringList{"KeepAlive=false"};
         QTest::newRow("keep-alive preference on") << true << 1 << typed + QStringList{"KeepAlive=true"};
         QTest::newRow("defaults") << false << 2
-                                  << QStringList{"SerialNumber=001xx", "RefDutyCycle=85", "RefCenter=146", "Intensity=45", "Center=110",
-                                                 "Deg2Distortion=1", "DOIDistortion=1", "BlackLevel=32767", "KeepAlive=false"};
+                                  << QStringList{"SerialNumber=001xx", "RefDutyCycle=85",  "RefCenter=146",
+                                                 "Intensity=45",       "Center=110",       "Deg2Distortion=1",
+                                                 "DOIDistortion=1",    "BlackLevel=32767", "KeepAlive=false"};
     }
 
     void changeMeterSettingsReadsAndWritesInOrder()
@@ -214,15 +222,21 @@ private slots:
                 QCOMPARE(defaults->isEnabled(), authority > 1);
                 if (defaults->isEnabled()) defaults->click();
                 else
-                    for (const auto& [box, text] : QList<QPair<const char*, const char*>>{
-                             {"edCenter", "100"}, {"edRefCenter", "140"}, {"edIntensity", "50"}, {"edRefDutyCycle", "90"},
-                             {"edDOIDistortion", "0.9"}, {"edSerialNumber", "  SN 77 "}, {"edBlackLevel", "70000"}})
+                    for (const auto& [box, text] :
+                         QList<QPair<const char*, const char*>>{{"edCenter", "100"},
+                                                                {"edRefCenter", "140"},
+                                                                {"edIntensity", "50"},
+                                                                {"edRefDutyCycle", "90"},
+                                                                {"edDOIDistortion", "0.9"},
+                                                                {"edSerialNumber", "  SN 77 "},
+                                                                {"edBlackLevel", "70000"}})
                         testing::TypeInto(w, QLatin1String(box), QLatin1String(text));
                 testing::ClickLater(w, QStringLiteral("btnOK"));
             },
             QStringLiteral("Haze Meter Properties"));
         ChangeMeterSettingsCommand(meter, WithKeepAlive(keepAlive), nullptr);
-        QCOMPARE(question, QStringLiteral("Warning! This operation can result in loss of calibration. Do you wish to continue?"));
+        QCOMPARE(question,
+                 QStringLiteral("Warning! This operation can result in loss of calibration. Do you wish to continue?"));
         QVERIFY(keptAliveWhileOpen);
         QCOMPARE(shown, QStringList({"0.988", "ABCDEFGH"}));
         QCOMPARE(meter.Writes(), QStringList({"Unlock", "KeepAlive=true"}) + writes);
@@ -242,10 +256,12 @@ private slots:
         SetParametersCommand(meter, WithKeepAlive(false), nullptr);
         QVERIFY(keptAliveWhileOpen);
         QCOMPARE(shown, QStringList({"110", "37"}));
-        QCOMPARE(meter.Writes(), QStringList({"Unlock", "KeepAlive=true", "Center=120", "DutyCycle=0", "KeepAlive=false"}));
+        QCOMPARE(meter.Writes(),
+                 QStringList({"Unlock", "KeepAlive=true", "Center=120", "DutyCycle=0", "KeepAlive=false"}));
 
         meter.log.clear();
-        FillAndPress(QStringLiteral("Settings"), {{"edCenter", "90"}, {"edDutyCycle", "50"}}, QStringLiteral("btnCancel"));
+        FillAndPress(QStringLiteral("Settings"), {{"edCenter", "90"}, {"edDutyCycle", "50"}},
+                     QStringLiteral("btnCancel"));
         SetParametersCommand(meter, WithKeepAlive(true), nullptr);
         QCOMPARE(meter.Writes(), QStringList({"Unlock", "KeepAlive=true", "KeepAlive=true"}));
     }

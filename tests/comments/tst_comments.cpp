@@ -22,7 +22,11 @@ class TestComments : public QObject {
     int m_storeNumber = 0;
 
 private slots:
-    void init() { m_store = std::make_unique<support::SettingsStore>(m_dir.filePath(QStringLiteral("settings%1.ini").arg(++m_storeNumber))); }
+    void init()
+    {
+        m_store = std::make_unique<support::SettingsStore>(
+            m_dir.filePath(QStringLiteral("settings%1.ini").arg(++m_storeNumber)));
+    }
     void cleanup() { testing::VerifyAllAnswered(); }
 
     // Column 1 is "Comment" while the store holds no headers; a header stored empty stays empty.
@@ -61,48 +65,61 @@ private slots:
         c.ClearCommentTexts();
         c.SetCommentText(3, QStringLiteral("old three"));
         // OK takes the trimmed texts of columns 2 to 7; the dialog shows what it was given.
-        testing::WhenModal([](QWidget* w) {
-            auto* d = qobject_cast<dlgAdditionalComments*>(w);
-            QVERIFY(d);
-            QCOMPARE(d->Data3Txt->text(), QStringLiteral("old three"));
-            for (auto* box : d->findChildren<QLineEdit*>()) QVERIFY2(!box->accessibleName().isEmpty(), qPrintable(box->objectName()));
-            testing::TypeInto(w, QStringLiteral("Data3Txt"), QString());
-            testing::TypeInto(w, QStringLiteral("Data5Txt"), QStringLiteral("  five, \"5\"  "));
-            testing::Click(w, QStringLiteral("OKButton"));
-        }, QStringLiteral("Additional Comment Fields"));
+        testing::WhenModal(
+            [](QWidget* w) {
+                auto* d = qobject_cast<dlgAdditionalComments*>(w);
+                QVERIFY(d);
+                QCOMPARE(d->Data3Txt->text(), QStringLiteral("old three"));
+                for (auto* box : d->findChildren<QLineEdit*>())
+                    QVERIFY2(!box->accessibleName().isEmpty(), qPrintable(box->objectName()));
+                testing::TypeInto(w, QStringLiteral("Data3Txt"), QString());
+                testing::TypeInto(w, QStringLiteral("Data5Txt"), QStringLiteral("  five, \"5\"  "));
+                testing::Click(w, QStringLiteral("OKButton"));
+            },
+            QStringLiteral("Additional Comment Fields"));
         QFile::remove(m_store->FilePath());
         c.CommentBtnCommand(nullptr);
-        QCOMPARE(c.TextsInUse(), QStringList({QString(), QString(), QString(), QString(), QStringLiteral("five, \"5\"")}));
+        QCOMPARE(c.TextsInUse(),
+                 QStringList({QString(), QString(), QString(), QString(), QStringLiteral("five, \"5\"")}));
         QVERIFY(!QFileInfo::exists(m_store->FilePath()));  // the headers were not touched, so nothing was saved
 
         // Cancel keeps the texts, but headers changed through the header dialog stand. No to the
         // warning shows no header dialog; the next click in the same showing is not warned again.
-        testing::WhenModal([](QWidget* w) {
-            testing::TypeInto(w, QStringLiteral("Data2Txt"), QStringLiteral("dropped"));
-            QTimer::singleShot(0, w, [w] { testing::Click(w, QStringLiteral("HeaderBtn")); });
-        }, QStringLiteral("Additional Comment Fields"));
-        testing::WhenModal([](QWidget* w) {
-            QVERIFY(!qobject_cast<dlgYesNo*>(w)->CancelButton->isVisible());
-            testing::Click(w, QStringLiteral("NoButton"));
-            QTimer::singleShot(0, [] { testing::Click(QApplication::activeModalWidget(), QStringLiteral("HeaderBtn")); });
-        }, QStringLiteral("Change Column Header Text"));
-        testing::WhenModal([](QWidget* w) {
-            QCOMPARE(qobject_cast<dlgHeaderText*>(w)->HdrTxt1TxtBx->text(), QStringLiteral("Comment"));
-            testing::TypeInto(w, QStringLiteral("HdrTxt1TxtBx"), QStringLiteral(" Sample "));
-            testing::TypeInto(w, QStringLiteral("HdrTxt4TxtBx"), QStringLiteral("Batch, lot"));
-            testing::Click(w, QStringLiteral("OKButton"));
-            QTimer::singleShot(0, [] {
-                auto* outer = qobject_cast<dlgAdditionalComments*>(QApplication::activeModalWidget());
-                QVERIFY(outer);
-                outer->CancelButton->click();
-            });
-        }, QStringLiteral("Data Header Text"));
+        testing::WhenModal(
+            [](QWidget* w) {
+                testing::TypeInto(w, QStringLiteral("Data2Txt"), QStringLiteral("dropped"));
+                QTimer::singleShot(0, w, [w] { testing::Click(w, QStringLiteral("HeaderBtn")); });
+            },
+            QStringLiteral("Additional Comment Fields"));
+        testing::WhenModal(
+            [](QWidget* w) {
+                QVERIFY(!qobject_cast<dlgYesNo*>(w)->CancelButton->isVisible());
+                testing::Click(w, QStringLiteral("NoButton"));
+                QTimer::singleShot(
+                    0, [] { testing::Click(QApplication::activeModalWidget(), QStringLiteral("HeaderBtn")); });
+            },
+            QStringLiteral("Change Column Header Text"));
+        testing::WhenModal(
+            [](QWidget* w) {
+                QCOMPARE(qobject_cast<dlgHeaderText*>(w)->HdrTxt1TxtBx->text(), QStringLiteral("Comment"));
+                testing::TypeInto(w, QStringLiteral("HdrTxt1TxtBx"), QStringLiteral(" Sample "));
+                testing::TypeInto(w, QStringLiteral("HdrTxt4TxtBx"), QStringLiteral("Batch, lot"));
+                testing::Click(w, QStringLiteral("OKButton"));
+                QTimer::singleShot(0, [] {
+                    auto* outer = qobject_cast<dlgAdditionalComments*>(QApplication::activeModalWidget());
+                    QVERIFY(outer);
+                    outer->CancelButton->click();
+                });
+            },
+            QStringLiteral("Data Header Text"));
         c.CommentBtnCommand(nullptr);
         QCOMPARE(c.CommentText(2), QString());
-        QCOMPARE(c.HeadersInUse(), QStringList({QStringLiteral("Sample"), QString(), QString(), QStringLiteral("Batch, lot")}));
+        QCOMPARE(c.HeadersInUse(),
+                 QStringList({QStringLiteral("Sample"), QString(), QString(), QStringLiteral("Batch, lot")}));
         support::SettingsStore reread(m_store->FilePath());
         QCOMPARE(reread.Keys(QStringLiteral("UserComments")).size(), 7);
-        QCOMPARE(reread.GetSetting(QStringLiteral("UserComments"), QStringLiteral("UserComment1")), QStringLiteral("Sample"));
+        QCOMPARE(reread.GetSetting(QStringLiteral("UserComments"), QStringLiteral("UserComment1")),
+                 QStringLiteral("Sample"));
     }
 };
 

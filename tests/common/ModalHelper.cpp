@@ -36,9 +36,9 @@ void Poll()
     g_answered.append(modal);
     g_titles.append(modal->windowTitle());
     if (!next.title.isNull() && modal->windowTitle() != next.title)
-        Fail(modal, "modal dialog titled '" + modal->windowTitle().toUtf8() + "', expected '" + next.title.toUtf8() + "'");
-    else
-        next.action(modal);
+        Fail(modal,
+             "modal dialog titled '" + modal->windowTitle().toUtf8() + "', expected '" + next.title.toUtf8() + "'");
+    else next.action(modal);
 }
 }  // namespace
 
@@ -83,7 +83,9 @@ void VerifyAllAnswered()
 {
     const int pending = PendingModals();
     ClearModals();
-    if (pending > 0) QTest::qFail(qPrintable(QStringLiteral("%1 queued dialog answer(s) found no dialog").arg(pending)), __FILE__, __LINE__);
+    if (pending > 0)
+        QTest::qFail(qPrintable(QStringLiteral("%1 queued dialog answer(s) found no dialog").arg(pending)), __FILE__,
+                     __LINE__);
 }
 
 void ClickLater(QWidget* parent, const QString& objectName)

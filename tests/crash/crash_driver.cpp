@@ -65,7 +65,8 @@ int Readings(int argc, char* argv[])
         if (QWidget* modal = QApplication::activeModalWidget()) {
             if (auto* save = modal->findChild<QPushButton*>(QStringLiteral("btnSaveToFile"))) return save->click();
             // The history's store shares the full disk; the crash test reads the store itself.
-            if (modal->windowTitle() == QLatin1String("Measurement Store Error")) return static_cast<QDialog*>(modal)->accept();
+            if (modal->windowTitle() == QLatin1String("Measurement Store Error"))
+                return static_cast<QDialog*>(modal)->accept();
             QStringList texts;
             for (auto* label : modal->findChildren<QLabel*>())
                 if (!label->text().isEmpty()) texts << label->text();
@@ -77,7 +78,8 @@ int Readings(int argc, char* argv[])
 
     auto* meter = new TestMeter;
     meter->logReads = false;
-    auto window = std::make_unique<GlimoraApp>(meter, std::make_unique<support::SettingsStore>(QString::fromLocal8Bit(argv[3])));
+    auto window =
+        std::make_unique<GlimoraApp>(meter, std::make_unique<support::SettingsStore>(QString::fromLocal8Bit(argv[3])));
     support::SettingsStore& store = window->Settings();
     window->Load();
     for (int n = 0; round == QLatin1String("listed") && n < 40; ++n) {
@@ -94,7 +96,8 @@ int Readings(int argc, char* argv[])
         // A failed write closes the file, and the title no longer names it.
         if (window->windowTitle() != QStringLiteral("DOI/Haze Meter - ") + dataPath) return 5;
         Say("accepted " + QByteArray::number(n));
-        store.SaveSetting(QStringLiteral("UserComments"), QStringLiteral("UserComment2"), QStringLiteral("Batch %1-%2").arg(round).arg(n));
+        store.SaveSetting(QStringLiteral("UserComments"), QStringLiteral("UserComment2"),
+                          QStringLiteral("Batch %1-%2").arg(round).arg(n));
         if (!store.Sync()) return 6;
         meter->log.clear();
         sounds.sounds.clear();
@@ -111,6 +114,7 @@ int main(int argc, char* argv[])
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
     if (mode == "readings" && (argc == 5 || argc == 6)) return Readings(argc, argv);
     if (mode == "save-settings" && argc == 4) return SaveSettings(argv);
-    std::fputs("usage: crash_driver readings <data> <settings> <round> [<max>] | save-settings <settings> <extra>\n", stderr);
+    std::fputs("usage: crash_driver readings <data> <settings> <round> [<max>] | save-settings <settings> <extra>\n",
+               stderr);
     return 2;
 }

@@ -51,17 +51,25 @@ QByteArray ReadAll(const QString& path)
 void WriteStartStore(const QString& path)
 {
     support::SettingsStore store(path);
-    for (const char* kv : {"CalIndex=1", "KeepAlive=True", "NoFile=True", "SoundOn=True", "Digits=2", "PixelAvg=True", "Password=Mx;gefk"})
-        store.SaveSetting(kSections[0], QString::fromLatin1(kv).section('=', 0, 0), QString::fromLatin1(kv).section('=', 1));
+    for (const char* kv : {"CalIndex=1", "KeepAlive=True", "NoFile=True", "SoundOn=True", "Digits=2", "PixelAvg=True",
+                           "Password=Mx;gefk"})
+        store.SaveSetting(kSections[0], QString::fromLatin1(kv).section('=', 0, 0),
+                          QString::fromLatin1(kv).section('=', 1));
     for (int i = 1; i <= 7; ++i) {
-        store.SaveSetting(kSections[1], QStringLiteral("RecentFile%1").arg(i), QStringLiteral("/data/plant %1/day.csv").arg(i));
-        store.SaveSetting(kSections[2], QStringLiteral("UserComment%1").arg(i), i == 1 ? QStringLiteral("Comment") : i == 2 ? QStringLiteral("Batch") : QString());
+        store.SaveSetting(kSections[1], QStringLiteral("RecentFile%1").arg(i),
+                          QStringLiteral("/data/plant %1/day.csv").arg(i));
+        store.SaveSetting(kSections[2], QStringLiteral("UserComment%1").arg(i),
+                          i == 1       ? QStringLiteral("Comment")
+                              : i == 2 ? QStringLiteral("Batch")
+                                       : QString());
     }
     for (const QString& font : kSections.mid(3, 2))
         for (const char* kv : {"FontName=Arial", "FontSize=10", "FontBold=False", "FontColor=0"})
-            store.SaveSetting(font, QString::fromLatin1(kv).section('=', 0, 0), QString::fromLatin1(kv).section('=', 1));
+            store.SaveSetting(font, QString::fromLatin1(kv).section('=', 0, 0),
+                              QString::fromLatin1(kv).section('=', 1));
     store.SaveSetting(kSections[5], QStringLiteral("TabCount"), QStringLiteral("40"));
-    for (int i = 1; i <= 40; ++i) store.SaveSetting(kSections[5], QStringLiteral("Tab%1").arg(i), QString::number(i * 720));
+    for (int i = 1; i <= 40; ++i)
+        store.SaveSetting(kSections[5], QStringLiteral("Tab%1").arg(i), QString::number(i * 720));
     QVERIFY(store.Sync());
 }
 
@@ -76,7 +84,8 @@ QString Damage(const QString& path, const QString& startPath)
     for (const QString& section : kSections)
         for (const QString& key : start.Keys(section))
             if (!now.Contains(section, key)) return QStringLiteral("key %1/%2 lost").arg(section, key);
-    return now.GetSetting(kSections[0], QStringLiteral("Password")) == kPassword ? QString() : QStringLiteral("password changed");
+    return now.GetSetting(kSections[0], QStringLiteral("Password")) == kPassword ? QString()
+                                                                                 : QStringLiteral("password changed");
 }
 
 // Runs the driver to its end, under a file size limit (a full disk) when limit >= 0, with SIGXFSZ
@@ -93,7 +102,8 @@ std::pair<int, QList<QByteArray>> RunDriver(const QStringList& arguments, qint64
         });
     child.start(QStringLiteral(GLIMORA_CRASH_DRIVER), arguments);
     child.waitForFinished(60000);
-    return {child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1, child.readAllStandardOutput().trimmed().split('\n')};
+    return {child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1,
+            child.readAllStandardOutput().trimmed().split('\n')};
 }
 
 }  // namespace
@@ -123,15 +133,19 @@ private slots:
         const QString ini = m_dir.filePath(QStringLiteral("config/Glimora/Glimora.ini"));
         QVERIFY(QDir().mkpath(QFileInfo(ini).path()) && QFile::copy(m_start, ini));
         const QByteArray seedText = qgetenv("GLIMORA_CRASH_SEED");
-        const quint32 seed = seedText == "random" ? QRandomGenerator::system()->generate() : seedText.isEmpty() ? 20261206u : seedText.toUInt();
+        const quint32 seed = seedText == "random" ? QRandomGenerator::system()->generate()
+            : seedText.isEmpty()                  ? 20261206u
+                                                  : seedText.toUInt();
         qInfo("seed %u (GLIMORA_CRASH_SEED=%u repeats this run)", seed, seed);
         QRandomGenerator random(seed);
-        static const QRegularExpression line(
-            QStringLiteral(R"re(^\d\d/\d\d/\d{4} \d\d:\d\d:\d\d(,\d+\.\d\d){4},"Std A",\d\d/\d\d/\d{4} \d\d:\d\d:\d\d,"HZ001234","r(\d+)-(\d+)"\r$)re"));
+        static const QRegularExpression line(QStringLiteral(
+            R"re(^\d\d/\d\d/\d{4} \d\d:\d\d:\d\d(,\d+\.\d\d){4},"Std A",\d\d/\d\d/\d{4} \d\d:\d\d:\d\d,"HZ001234","r(\d+)-(\d+)"\r$)re"));
 
         QByteArray previous;
         int killedStreaming = 0;
-        const int rounds = qEnvironmentVariableIsSet("GLIMORA_CRASH_ROUNDS") ? qEnvironmentVariableIntValue("GLIMORA_CRASH_ROUNDS") : 5;
+        const int rounds = qEnvironmentVariableIsSet("GLIMORA_CRASH_ROUNDS")
+            ? qEnvironmentVariableIntValue("GLIMORA_CRASH_ROUNDS")
+            : 5;
         for (int round = 1; round <= rounds; ++round) {
             // Mostly while readings stream in, now and then during start-up or opening.
             const bool early = round % 5 == 0;
@@ -143,12 +157,15 @@ private slots:
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("data")));
             driver.setProcessEnvironment(env);
-            driver.start(QStringLiteral(GLIMORA_CRASH_DRIVER), {QStringLiteral("readings"), data, ini, QString::number(round)});
+            driver.start(QStringLiteral(GLIMORA_CRASH_DRIVER),
+                         {QStringLiteral("readings"), data, ini, QString::number(round)});
             QVERIFY2(driver.waitForStarted(10000), qPrintable(driver.errorString()));
             if (!early)
-                QTRY_VERIFY_WITH_TIMEOUT(ReadAll(report).contains("opened") || driver.state() == QProcess::NotRunning, 20000);
+                QTRY_VERIFY_WITH_TIMEOUT(ReadAll(report).contains("opened") || driver.state() == QProcess::NotRunning,
+                                         20000);
             QTest::qWait(delayMs);  // the random moment of the kill
-            QVERIFY2(driver.state() == QProcess::Running, qPrintable(QStringLiteral("round %1: the driver ended by itself: ").arg(round) + ReadAll(report)));
+            QVERIFY2(driver.state() == QProcess::Running,
+                     qPrintable(QStringLiteral("round %1: the driver ended by itself: ").arg(round) + ReadAll(report)));
             driver.kill();  // SIGKILL
             QVERIFY(driver.waitForFinished(10000));
 
@@ -157,19 +174,25 @@ private slots:
             const int accepted = at < 0 ? 0 : out.mid(at + 9).split('\n').first().toInt();
             killedStreaming += accepted > 0;
             const QByteArray now = ReadAll(data);
-            const QString where = QStringLiteral("round %1 (killed after %2 ms, %3 accepted)").arg(round).arg(delayMs).arg(accepted);
+            const QString where =
+                QStringLiteral("round %1 (killed after %2 ms, %3 accepted)").arg(round).arg(delayMs).arg(accepted);
             if (!out.contains("opened") && now.isEmpty()) {
                 // Killed before the file had its header: it was never reported open.
                 QVERIFY2(previous.isEmpty(), qPrintable(where + QStringLiteral(": the file was emptied")));
                 QFile::remove(data);
             } else {
                 QVERIFY2(now.startsWith(previous), qPrintable(where + QStringLiteral(": earlier lines changed")));
-                QVERIFY2(now.startsWith(kHeader + "\r\n"), qPrintable(where + QStringLiteral(": header ") + now.left(90)));
-                QVERIFY2(now.endsWith("\r\n"), qPrintable(where + QStringLiteral(": torn last line: ") + now.right(60)));
-                const QList<QByteArray> added = now.mid(previous.isEmpty() ? kHeader.size() + 2 : previous.size()).split('\n');
+                QVERIFY2(now.startsWith(kHeader + "\r\n"),
+                         qPrintable(where + QStringLiteral(": header ") + now.left(90)));
+                QVERIFY2(now.endsWith("\r\n"),
+                         qPrintable(where + QStringLiteral(": torn last line: ") + now.right(60)));
+                const QList<QByteArray> added =
+                    now.mid(previous.isEmpty() ? kHeader.size() + 2 : previous.size()).split('\n');
                 const qsizetype count = added.size() - 1;  // split() leaves an empty piece after the last line end
-                QVERIFY2(count >= accepted && count <= accepted + 1, qPrintable(where + QStringLiteral(": %1 lines added").arg(count)));
-                const QSet<QString> stored = StoredComments(m_dir.filePath(QStringLiteral("data/Glimora/measurements.sqlite")));
+                QVERIFY2(count >= accepted && count <= accepted + 1,
+                         qPrintable(where + QStringLiteral(": %1 lines added").arg(count)));
+                const QSet<QString> stored =
+                    StoredComments(m_dir.filePath(QStringLiteral("data/Glimora/measurements.sqlite")));
                 for (qsizetype i = 0; i < count; ++i) {
                     const QRegularExpressionMatch m = line.match(QString::fromUtf8(added.at(i)));
                     QVERIFY2(m.hasMatch() && m.captured(2).toInt() == round && m.captured(3).toLongLong() == i + 1,
@@ -183,13 +206,16 @@ private slots:
             QVERIFY2(damage.isEmpty(), qPrintable(where + QStringLiteral(": settings file: ") + damage));
         }
         // The kills must really have landed in the stream for the test to mean anything.
-        QVERIFY2(killedStreaming >= rounds / 2, qPrintable(QStringLiteral("only %1 rounds were killed while streaming").arg(killedStreaming)));
+        QVERIFY2(killedStreaming >= rounds / 2,
+                 qPrintable(QStringLiteral("only %1 rounds were killed while streaming").arg(killedStreaming)));
 
         // A last run that ends normally appends its readings and leaves no half-written store behind.
-        QCOMPARE(RunDriver({QStringLiteral("readings"), data, ini, QStringLiteral("99"), QStringLiteral("3")}, -1).first, 0);
+        QCOMPARE(
+            RunDriver({QStringLiteral("readings"), data, ini, QStringLiteral("99"), QStringLiteral("3")}, -1).first, 0);
         QVERIFY(ReadAll(data).startsWith(previous));
         QCOMPARE(ReadAll(data).mid(previous.size()).count("\r\n"), 3);
-        QCOMPARE(QDir(QFileInfo(ini).path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Glimora.ini")});
+        QCOMPARE(QDir(QFileInfo(ini).path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("Glimora.ini")});
         QCOMPARE(Damage(ini, m_start), QString());
     }
 
@@ -201,16 +227,19 @@ private slots:
         QTemporaryDir dir;
         const QString ini = dir.filePath(QStringLiteral("Glimora.ini"));
         QVERIFY(QFile::copy(m_start, ini));
-        for (const char* name : {"Glimora.ini.new", "Glimora.ini.new.lock", "Glimora.ini.new.Xq3rTz", "Glimora.ini.check-999999-4"}) {
+        for (const char* name :
+             {"Glimora.ini.new", "Glimora.ini.new.lock", "Glimora.ini.new.Xq3rTz", "Glimora.ini.check-999999-4"}) {
             QFile f(dir.filePath(QLatin1String(name)));
             QVERIFY(f.open(QIODevice::WriteOnly));
-            if (!QByteArray(name).endsWith(".lock")) f.write("[Preferences]\nCalIndex=");  // the lock stays empty: the worst case
+            if (!QByteArray(name).endsWith(".lock"))
+                f.write("[Preferences]\nCalIndex=");  // the lock stays empty: the worst case
         }
         support::SettingsStore store(ini);
         store.SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Digits"), QStringLiteral("3"));
         QVERIFY(store.Sync());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("Glimora.ini")});
-        QCOMPARE(support::SettingsStore(ini).GetSetting(QStringLiteral("Preferences"), QStringLiteral("Digits")), QStringLiteral("3"));
+        QCOMPARE(support::SettingsStore(ini).GetSetting(QStringLiteral("Preferences"), QStringLiteral("Digits")),
+                 QStringLiteral("3"));
         QCOMPARE(Damage(ini, m_start), QString());
     }
 
@@ -220,10 +249,13 @@ private slots:
     void dataFileOnAFullDisk()
     {
         QTemporaryDir dir;
-        const QString ini = dir.filePath(QStringLiteral("Glimora.ini")), data = dir.filePath(QStringLiteral("full.csv"));
+        const QString ini = dir.filePath(QStringLiteral("Glimora.ini")),
+                      data = dir.filePath(QStringLiteral("full.csv"));
         QVERIFY(QFile::copy(m_start, ini));
         const auto run = [&](const QString& path, qint64 limit) {
-            return RunDriver({QStringLiteral("readings"), path, ini, path.endsWith(QLatin1String("old.csv")) ? QStringLiteral("listed") : QStringLiteral("1")}, limit);
+            return RunDriver({QStringLiteral("readings"), path, ini,
+                              path.endsWith(QLatin1String("old.csv")) ? QStringLiteral("listed") : QStringLiteral("1")},
+                             limit);
         };
         const qint64 limit = 4096 + 37;  // room for the settings file, then a few dozen lines
         const auto [code, said] = run(data, limit);
@@ -254,7 +286,8 @@ private slots:
     void settingsOnAFullDisk()
     {
         QTemporaryDir dir;
-        const QString ini = dir.filePath(QStringLiteral("Glimora.ini")), roomy = dir.filePath(QStringLiteral("roomy.ini"));
+        const QString ini = dir.filePath(QStringLiteral("Glimora.ini")),
+                      roomy = dir.filePath(QStringLiteral("roomy.ini"));
         QVERIFY(QFile::copy(m_start, ini) && QFile::copy(m_start, roomy));
         const QByteArray before = ReadAll(ini);
         const int extra = 120;
@@ -273,11 +306,13 @@ private slots:
         // to the last few bytes.
         const qsizetype password = larger.indexOf("Password=");
         QVERIFY(password > 0);
-        for (qint64 limit : {qint64(0), qint64(64), qint64(before.size()), qint64(password + 10), qint64(larger.size() - 2)}) {
+        for (qint64 limit :
+             {qint64(0), qint64(64), qint64(before.size()), qint64(password + 10), qint64(larger.size() - 2)}) {
             const QString where = QStringLiteral("limit %1 of %2 bytes").arg(limit).arg(larger.size());
             QVERIFY2(save(ini, limit) == "refused", qPrintable(where));
             QVERIFY2(ReadAll(ini) == before, qPrintable(where + QStringLiteral(": the old file changed")));
-            QVERIFY2(QDir(dir.path()).entryList(QDir::Files).size() == 2, qPrintable(where + QStringLiteral(": files left behind")));
+            QVERIFY2(QDir(dir.path()).entryList(QDir::Files).size() == 2,
+                     qPrintable(where + QStringLiteral(": files left behind")));
         }
         // The same save with just enough room succeeds.
         QCOMPARE(save(ini, larger.size()), QByteArray("saved"));

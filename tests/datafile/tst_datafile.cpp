@@ -106,8 +106,13 @@ MeterReading MakeReading(double specular = 85.3, const QString& calStd = QString
 
 QStringList Row(const QString& specular, const QString& comment = QStringLiteral("c"))
 {
-    return {QStringLiteral("03/14/2026 09:05:07"), specular, QStringLiteral("92.11"), QStringLiteral("1.25"),
-            QStringLiteral("3.40"), QStringLiteral("Gloss 90"), comment};
+    return {QStringLiteral("03/14/2026 09:05:07"),
+            specular,
+            QStringLiteral("92.11"),
+            QStringLiteral("1.25"),
+            QStringLiteral("3.40"),
+            QStringLiteral("Gloss 90"),
+            comment};
 }
 
 QByteArray ReadAll(const QString& path)
@@ -169,7 +174,8 @@ private slots:
     }
     void init()
     {
-        m_store = std::make_unique<support::SettingsStore>(PathOf(QStringLiteral("settings%1.ini").arg(++m_storeNumber)));
+        m_store =
+            std::make_unique<support::SettingsStore>(PathOf(QStringLiteral("settings%1.ini").arg(++m_storeNumber)));
         m_sounds.sounds.clear();
     }
     void cleanup() { testing::VerifyAllAnswered(); }
@@ -182,18 +188,23 @@ private slots:
                  kCommaHeader + QStringLiteral(",Batch, lot,,Who\r\n"));
         QCOMPARE(HeaderLine(false, {}), kTabHeader + QStringLiteral("\r\n"));
         const MeterReading r = MakeReading();
-        QCOMPARE(ReadingLine(r, 2, true, {QStringLiteral("Panel 7")}),
-                 QStringLiteral("03/14/2026 09:05:07,85.30,92.11,1.25,3.40,\"Gloss 90\",02/01/2026 16:20:00,\"HZ001234\",\"Panel 7\"\r\n"));
+        QCOMPARE(
+            ReadingLine(r, 2, true, {QStringLiteral("Panel 7")}),
+            QStringLiteral(
+                "03/14/2026 09:05:07,85.30,92.11,1.25,3.40,\"Gloss 90\",02/01/2026 16:20:00,\"HZ001234\",\"Panel 7\"\r\n"));
         // Tabs, no decimals (trailing point), blanks trimmed off the quoted name and serial number.
         MeterReading padded = MakeReading(85.346, QStringLiteral("  Gloss 90 "));
         padded.SerialNo = QStringLiteral(" HZ9 ");
-        QCOMPARE(ReadingLine(padded, 0, false, {QString(), QStringLiteral("x")}),
-                 QStringLiteral("03/14/2026 09:05:07\t85.\t92.\t1.\t3.\t\"Gloss 90\"\t02/01/2026 16:20:00\t\"HZ9\"\t\"\"\t\"x\"\r\n"));
+        QCOMPARE(
+            ReadingLine(padded, 0, false, {QString(), QStringLiteral("x")}),
+            QStringLiteral(
+                "03/14/2026 09:05:07\t85.\t92.\t1.\t3.\t\"Gloss 90\"\t02/01/2026 16:20:00\t\"HZ9\"\t\"\"\t\"x\"\r\n"));
         // Comment texts are written exactly as typed: commas, quotes, tabs, letters beyond ASCII.
         const QString odd = QStringLiteral("a,b \"q\"\tc ü ß 漢");
         QVERIFY(ReadingLine(r, 3, true, {odd}).endsWith(QStringLiteral(",\"") + odd + QStringLiteral("\"\r\n")));
         // A pasted line break never splits a record.
-        const QString broken = ReadingLine(MakeReading(1, QStringLiteral("Gloss\n90")), 2, true, {QStringLiteral("two\r\nlines")});
+        const QString broken =
+            ReadingLine(MakeReading(1, QStringLiteral("Gloss\n90")), 2, true, {QStringLiteral("two\r\nlines")});
         QCOMPARE(broken.count(QLatin1Char('\n')), 1);
         QVERIFY(broken.endsWith(QStringLiteral("\"two lines\"\r\n")));
         QCOMPARE(HeaderLine(true, {QStringLiteral("a\nb")}).count(QLatin1Char('\n')), 1);
@@ -202,8 +213,11 @@ private slots:
         const QStringList row = Row(QStringLiteral("85.30"), QStringLiteral("Panel, 7"));
         QCOMPARE(OldDataLine(row, QStringLiteral(" HZ5 "), false),
                  QStringLiteral("03/14/2026 09:05:07\t85.30\t92.11\t1.25\t3.40\tGloss 90\t\t\"HZ5\"\tPanel, 7\r\n"));
-        QCOMPARE(OldDataLine({QStringLiteral("d")}, QString(), true).count(QLatin1Char(',')), 8);  // a short row: nine fields
-        QCOMPARE(OldDataLine(Row(QStringLiteral("1.00"), QStringLiteral("x\ny")), QString(), true).count(QLatin1Char('\n')), 1);
+        QCOMPARE(OldDataLine({QStringLiteral("d")}, QString(), true).count(QLatin1Char(',')),
+                 8);  // a short row: nine fields
+        QCOMPARE(
+            OldDataLine(Row(QStringLiteral("1.00"), QStringLiteral("x\ny")), QString(), true).count(QLatin1Char('\n')),
+            1);
     }
 
     void headerRecognition_data()
@@ -218,7 +232,8 @@ private slots:
         QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF" + kCommaHeader.toLatin1()) << comma;
         QTest::newRow("cut short") << kCommaHeader.left(40).toLatin1() << none;
         QTest::newRow("leading blank") << QByteArray(" " + kCommaHeader.toLatin1()) << none;
-        QTest::newRow("mixed separators") << QByteArray("DateTime,Specular\tDOI,Deg2,Deg15,CalName,CalDtTm,SerNum") << none;
+        QTest::newRow("mixed separators")
+            << QByteArray("DateTime,Specular\tDOI,Deg2,Deg15,CalName,CalDtTm,SerNum") << none;
         QTest::newRow("binary") << QByteArray(64, '\0') << none;
     }
     void headerRecognition()
@@ -235,9 +250,11 @@ private slots:
         QTest::addColumn<bool>("comma");
         QTest::newRow("new .csv") << "sep.csv" << QByteArray() << true;
         QTest::newRow("new .CSV") << "CAPS.CSV" << QByteArray() << false;
-        QTest::newRow("tab header in .csv") << "tabbed.csv" << (kTabHeader.toUpper() + "\tComment\r\nrow\r\n").toUtf8() << false;
+        QTest::newRow("tab header in .csv")
+            << "tabbed.csv" << (kTabHeader.toUpper() + "\tComment\r\nrow\r\n").toUtf8() << false;
         QTest::newRow("unrecognised .txt, Yes") << "foreign.txt" << QByteArray("Name;Value\r\nalpha;1\r\n") << false;
-        QTest::newRow("comma header in .txt") << "comma.txt" << (kCommaHeader.toLower() + ",Comment,Batch\r\n").toUtf8() << true;
+        QTest::newRow("comma header in .txt")
+            << "comma.txt" << (kCommaHeader.toLower() + ",Comment,Batch\r\n").toUtf8() << true;
     }
     // Each line is in the file as soon as AppendLine returns.
     void separatorFollowsHeaderElseExtension()
@@ -253,7 +270,8 @@ private slots:
         QVERIFY(w.Open(path, !content.isEmpty()));
         QCOMPARE(w.file.CommaSeparated(), comma);
         // A new file gets its header; nothing is written on opening an existing one.
-        QCOMPARE(ReadAll(path), content.isEmpty() ? datafile::HeaderLine(comma, {QStringLiteral("Comment")}).toUtf8() : content);
+        QCOMPARE(ReadAll(path),
+                 content.isEmpty() ? datafile::HeaderLine(comma, {QStringLiteral("Comment")}).toUtf8() : content);
         const qsizetype before = ReadAll(path).size();
         g_syncedSize = -1;
         w.Write(MakeReading(), QStringLiteral("x"));
@@ -277,12 +295,15 @@ private slots:
         QTest::addColumn<bool>("exists");
         QTest::addColumn<QByteArray>("content");  // "dir": a folder; "none": nothing there
         QTest::addColumn<QString>("message");
-        QTest::newRow("unrecognised, No") << "foreign.txt" << true << QByteArray("Name;Value\r\nalpha;1\r\n") << "Error Opening File";
-        QTest::newRow("new names an existing file") << "kept.csv" << false << QByteArray("precious\r\n") << "File Already Exists!";
+        QTest::newRow("unrecognised, No")
+            << "foreign.txt" << true << QByteArray("Name;Value\r\nalpha;1\r\n") << "Error Opening File";
+        QTest::newRow("new names an existing file")
+            << "kept.csv" << false << QByteArray("precious\r\n") << "File Already Exists!";
         QTest::newRow("missing file") << "missing.csv" << true << QByteArray("none") << "Error Opening File";
         QTest::newRow("empty file") << "empty.csv" << true << QByteArray() << "Error Opening File";
         QTest::newRow("folder") << "folder.csv" << true << QByteArray("dir") << "Error Opening File";
-        QTest::newRow("new file in a missing folder") << "no/such/x.csv" << false << QByteArray("none") << "Error Opening File";
+        QTest::newRow("new file in a missing folder")
+            << "no/such/x.csv" << false << QByteArray("none") << "Error Opening File";
     }
     // A failed open closes the earlier file all the same, touches nothing, warns with the sound,
     // and never reaches the recent files.
@@ -300,11 +321,13 @@ private slots:
         QVERIFY(w.Open(PathOf(QStringLiteral("%1/first.csv").arg(QTest::currentDataTag())), false));
         QString asked;
         if (name == QLatin1String("foreign.txt"))
-            testing::WhenModal([&asked](QWidget* w) {
-                auto* d = qobject_cast<dlgYesNo*>(w);
-                asked = d && d->CancelButton->isVisible() ? d->MsgLbl->text() : QStringLiteral("<no Cancel>");
-                testing::Click(w, QStringLiteral("NoButton"));
-            }, QStringLiteral("File Error"));
+            testing::WhenModal(
+                [&asked](QWidget* w) {
+                    auto* d = qobject_cast<dlgYesNo*>(w);
+                    asked = d && d->CancelButton->isVisible() ? d->MsgLbl->text() : QStringLiteral("<no Cancel>");
+                    testing::Click(w, QStringLiteral("NoButton"));
+                },
+                QStringLiteral("File Error"));
         ErrorCatcher errors;
         errors.Expect();
         qsizetype noticesBeforeLastChange = -1;  // the window updates its commands once the notice is closed
@@ -312,7 +335,8 @@ private slots:
         QVERIFY(!w.Open(path, exists));
         QCOMPARE(errors.messages, QStringList{message});
         QCOMPARE(noticesBeforeLastChange, 1);
-        if (!asked.isEmpty()) QCOMPARE(asked, QStringLiteral("Unrecognized file structure.  Continue writing to file?"));
+        if (!asked.isEmpty())
+            QCOMPARE(asked, QStringLiteral("Unrecognized file structure.  Continue writing to file?"));
         QVERIFY(!w.file.FileOpen());
         QCOMPARE(w.file.FileName(), QString());
         QCOMPARE(w.title, kBaseTitle);
@@ -325,7 +349,8 @@ private slots:
     void listedReadingsOnOpen()
     {
         Window w;
-        const QList<QStringList> rows = {Row(QStringLiteral("10.00"), QStringLiteral("first")), Row(QStringLiteral("20.00"), QString())};
+        const QList<QStringList> rows = {Row(QStringLiteral("10.00"), QStringLiteral("first")),
+                                         Row(QStringLiteral("20.00"), QString())};
         w.last.SerialNo = QStringLiteral(" HZ777 ");
         const auto lines = [](const QString& path) { return ReadAll(path).count("\r\n"); };
 
@@ -335,12 +360,15 @@ private slots:
         const QString saved = PathOf(QStringLiteral("saved.csv"));
         QVERIFY(w.Open(saved, false));
         QCOMPARE(w.Rows(), 2);
-        QCOMPARE(ReadAll(saved), (kCommaHeader + QStringLiteral(",Comment\r\n") +
-                                  QStringLiteral("03/14/2026 09:05:07,10.00,92.11,1.25,3.40,Gloss 90,,\"HZ777\",first\r\n"
-                                                 "03/14/2026 09:05:07,20.00,92.11,1.25,3.40,Gloss 90,,\"HZ777\",\r\n")).toUtf8());
+        QCOMPARE(ReadAll(saved),
+                 (kCommaHeader + QStringLiteral(",Comment\r\n")
+                  + QStringLiteral("03/14/2026 09:05:07,10.00,92.11,1.25,3.40,Gloss 90,,\"HZ777\",first\r\n"
+                                   "03/14/2026 09:05:07,20.00,92.11,1.25,3.40,Gloss 90,,\"HZ777\",\r\n"))
+                     .toUtf8());
 
         // Save New Only (also Escape, the safe choice): the rows stay listed and are not written.
-        testing::WhenModal([](QWidget* d) { QTest::keyClick(d, Qt::Key_Escape); }, QStringLiteral("Save Old Data To New File"));
+        testing::WhenModal([](QWidget* d) { QTest::keyClick(d, Qt::Key_Escape); },
+                           QStringLiteral("Save Old Data To New File"));
         const QString newOnly = PathOf(QStringLiteral("newonly.csv"));
         QVERIFY(w.Open(newOnly, false));
         QCOMPARE(w.Rows(), 2);
@@ -361,13 +389,15 @@ private slots:
         QVERIFY(!w.Open(newOnly, false));
         QCOMPARE(lines(newOnly), 1);
         QCOMPARE(w.Rows(), 2);
-        QCOMPARE(errors.messages, QStringList({QStringLiteral("Error Opening File"), QStringLiteral("File Already Exists!")}));
+        QCOMPARE(errors.messages,
+                 QStringList({QStringLiteral("Error Opening File"), QStringLiteral("File Already Exists!")}));
     }
 
     void fileDialogs()
     {
         using namespace datafile;
-        QCOMPARE(NameFiltersFromText(QStringLiteral("Scans|*.scn;*.txt|All (*.*)|*.*")), QStringList({"Scans (*.scn *.txt)", "All (*.*)"}));
+        QCOMPARE(NameFiltersFromText(QStringLiteral("Scans|*.scn;*.txt|All (*.*)|*.*")),
+                 QStringList({"Scans (*.scn *.txt)", "All (*.*)"}));
 
         // "All Files (*.*)" lists names without a point too. A name typed without extension gets
         // ".csv"; the next Open dialog offers the filter chosen.
@@ -375,30 +405,35 @@ private slots:
         QVERIFY(QDir().mkpath(folder));
         for (const char* name : {"README", "a.csv"}) WriteFile(folder + QLatin1Char('/') + QLatin1String(name), "x");
         DataFileDialogs dialogs(nullptr);
-        testing::WhenModal([&](QWidget* w) {
-            auto* d = qobject_cast<QFileDialog*>(w);
-            QVERIFY(d);
-            d->setDirectory(folder);
-            auto* model = d->findChild<QFileSystemModel*>();
-            const auto listed = [&](const QString& name) {
-                for (int r = 0; r < model->rowCount(model->index(folder)); ++r)
-                    if (model->index(r, 0, model->index(folder)).data().toString() == name) return true;
-                return false;
-            };
-            QTRY_VERIFY(listed(QStringLiteral("a.csv")));
-            QVERIFY(!listed(QStringLiteral("README")));
-            QTest::keyClick(d->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")), Qt::Key_End);  // the operator picks it
-            QTRY_VERIFY(listed(QStringLiteral("README")));
-            d->selectNameFilter(QStringLiteral("Text (*.txt)"));
-            d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(PathOf(QStringLiteral("typed")));
-            QTimer::singleShot(0, d, [d] { static_cast<QDialog*>(d)->accept(); });
-        }, QStringLiteral("New"));
+        testing::WhenModal(
+            [&](QWidget* w) {
+                auto* d = qobject_cast<QFileDialog*>(w);
+                QVERIFY(d);
+                d->setDirectory(folder);
+                auto* model = d->findChild<QFileSystemModel*>();
+                const auto listed = [&](const QString& name) {
+                    for (int r = 0; r < model->rowCount(model->index(folder)); ++r)
+                        if (model->index(r, 0, model->index(folder)).data().toString() == name) return true;
+                    return false;
+                };
+                QTRY_VERIFY(listed(QStringLiteral("a.csv")));
+                QVERIFY(!listed(QStringLiteral("README")));
+                QTest::keyClick(d->findChild<QComboBox*>(QStringLiteral("fileTypeCombo")),
+                                Qt::Key_End);  // the operator picks it
+                QTRY_VERIFY(listed(QStringLiteral("README")));
+                d->selectNameFilter(QStringLiteral("Text (*.txt)"));
+                d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(PathOf(QStringLiteral("typed")));
+                QTimer::singleShot(0, d, [d] { static_cast<QDialog*>(d)->accept(); });
+            },
+            QStringLiteral("New"));
         QCOMPARE(dialogs.ChooseFile(true), PathOf(QStringLiteral("typed.csv")));
         QString offered;
-        testing::WhenModal([&offered](QWidget* w) {
-            offered = static_cast<QFileDialog*>(w)->selectedNameFilter();
-            static_cast<QDialog*>(w)->reject();
-        }, QStringLiteral("Open"));
+        testing::WhenModal(
+            [&offered](QWidget* w) {
+                offered = static_cast<QFileDialog*>(w)->selectedNameFilter();
+                static_cast<QDialog*>(w)->reject();
+            },
+            QStringLiteral("Open"));
         QCOMPARE(dialogs.ChooseFile(false), QString());
         QCOMPARE(offered, QStringLiteral("Text (*.txt)"));
 
@@ -411,20 +446,26 @@ private slots:
         const testing::Unwritable closedFolder(PathOf(QStringLiteral("closed"))), lockedFile(locked);
         QVERIFY(closedFolder.Holds() && lockedFile.Holds());
         QVERIFY(WriteRefusal(locked).startsWith(QStringLiteral("locked.csv\nThis file is set to read-only.")));
-        QVERIFY(WriteRefusal(PathOf(QStringLiteral("closed/x.csv"))).contains(QStringLiteral("You do not have permission to create a file")));
+        QVERIFY(WriteRefusal(PathOf(QStringLiteral("closed/x.csv")))
+                    .contains(QStringLiteral("You do not have permission to create a file")));
         QCOMPARE(WriteRefusal(PathOf(QStringLiteral("fine.csv"))), QString());
         QPointer<QFileDialog> chooser;
-        testing::WhenModal([&chooser, this](QWidget* w) {
-            chooser = qobject_cast<QFileDialog*>(w);
-            chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(PathOf(QStringLiteral("nowhere/x.csv")));
-            QTimer::singleShot(0, chooser, [&chooser] { static_cast<QDialog*>(chooser.data())->accept(); });
-        }, QStringLiteral("New"));
+        testing::WhenModal(
+            [&chooser, this](QWidget* w) {
+                chooser = qobject_cast<QFileDialog*>(w);
+                chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+                    ->setText(PathOf(QStringLiteral("nowhere/x.csv")));
+                QTimer::singleShot(0, chooser, [&chooser] { static_cast<QDialog*>(chooser.data())->accept(); });
+            },
+            QStringLiteral("New"));
         QString refused;
-        testing::WhenModal([&refused, &chooser](QWidget* w) {
-            refused = static_cast<QMessageBox*>(w)->text();
-            w->close();
-            if (chooser) QTimer::singleShot(0, chooser, [&chooser] { chooser->reject(); });
-        }, QStringLiteral("New"));
+        testing::WhenModal(
+            [&refused, &chooser](QWidget* w) {
+                refused = static_cast<QMessageBox*>(w)->text();
+                w->close();
+                if (chooser) QTimer::singleShot(0, chooser, [&chooser] { chooser->reject(); });
+            },
+            QStringLiteral("New"));
         QCOMPARE(dialogs.ChooseFile(true), QString());
         QVERIFY2(refused.contains(QStringLiteral("Path does not exist.")), qPrintable(refused));
     }
@@ -444,7 +485,8 @@ private slots:
         QVERIFY(shown().isEmpty());
         QVERIFY(!recent.mnuFileRecent[0]->isVisible());  // the separator goes with the entries
 
-        for (const char* p : {"/d/A.csv", "/d/B.csv", "/d/C.csv", "/d/D.csv", "/d/E.csv"}) recent.AddRecentFile(QString::fromLatin1(p));
+        for (const char* p : {"/d/A.csv", "/d/B.csv", "/d/C.csv", "/d/D.csv", "/d/E.csv"})
+            recent.AddRecentFile(QString::fromLatin1(p));
         QCOMPARE(shown(), QStringList({"/d/E.csv", "/d/D.csv", "/d/C.csv", "/d/B.csv"}));
         QVERIFY(recent.mnuFileRecent[0]->isVisible());
         QCOMPARE(recent.FindRecentFile(QStringLiteral("/d/C.csv")), int16_t(2));
@@ -453,7 +495,8 @@ private slots:
         recent.AddRecentFile(QStringLiteral("/D/C.CSV"));
         QCOMPARE(shown(), QStringList({"/D/C.CSV", "/d/C.csv", "/d/E.csv", "/d/D.csv"}));
         // The store is on disk after every change.
-        QCOMPARE(support::SettingsStore(m_store->FilePath()).GetSetting(section, QStringLiteral("RecentFile2")), QStringLiteral("/d/C.csv"));
+        QCOMPARE(support::SettingsStore(m_store->FilePath()).GetSetting(section, QStringLiteral("RecentFile2")),
+                 QStringLiteral("/d/C.csv"));
 
         // A hand-edited store: gaps close up, extra keys are ignored.
         m_store->DeleteSetting(section, QStringLiteral("RecentFile2"));

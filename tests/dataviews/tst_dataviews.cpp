@@ -57,17 +57,20 @@ void PointAt(QWidget* window, double angle, double value)
     auto* view = window->findChild<QChartView*>(QStringLiteral("chtScanProfile"));
     QChart* chart = view->chart();
     const QPoint over = view->mapFromScene(chart->mapToScene(chart->mapToPosition(QPointF(angle, value))));
-    QMouseEvent move(QEvent::MouseMove, over, view->viewport()->mapToGlobal(over), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, over, view->viewport()->mapToGlobal(over), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(view->viewport(), &move);  // the offscreen screen moves no pointer for QTest::mouseMove
 }
 
 // The Digits preference, chosen as the operator does in File > Properties.
 void SetDigits(AppFixture& f, int digits)
 {
-    testing::WhenModal([digits](QWidget* w) {
-        testing::Click(w, QStringLiteral("rad%1Digit").arg(digits));
-        testing::Click(w, QStringLiteral("btnOK"));
-    }, QStringLiteral("Properties"));
+    testing::WhenModal(
+        [digits](QWidget* w) {
+            testing::Click(w, QStringLiteral("rad%1Digit").arg(digits));
+            testing::Click(w, QStringLiteral("btnOK"));
+        },
+        QStringLiteral("Properties"));
     f.Find(QStringLiteral("mnuFilePropProperties"))->trigger();
     QCOMPARE(testing::PendingModals(), 0);
 }
@@ -82,15 +85,18 @@ private slots:
         QTest::addColumn<double>("stdDev");  // sample standard deviation; -1 where there is none
         QTest::addColumn<QStringList>("texts");  // count, mean, std dev, min, max, range at two decimals
         QTest::newRow("none") << QList<double>{} << -1.0 << QStringList{"0", "---", "---", "---", "---", "---"};
-        QTest::newRow("one reading") << QList<double>{85.346} << -1.0 << QStringList{"1", "85.35", "---", "85.35", "85.35", "0.00"};
+        QTest::newRow("one reading") << QList<double>{85.346} << -1.0
+                                     << QStringList{"1", "85.35", "---", "85.35", "85.35", "0.00"};
         QTest::newRow("small list") << QList<double>{2, 4, 4, 4, 5, 5, 7, 9} << std::sqrt(32.0 / 7.0)
                                     << QStringList{"8", "5.00", "2.14", "2.00", "9.00", "7.00"};
-        QTest::newRow("signs") << QList<double>{-1.5, 0.5} << std::sqrt(2.0) << QStringList{"2", "-0.50", "1.41", "-1.50", "0.50", "2.00"};
+        QTest::newRow("signs") << QList<double>{-1.5, 0.5} << std::sqrt(2.0)
+                               << QStringList{"2", "-0.50", "1.41", "-1.50", "0.50", "2.00"};
         // A large common offset: the sum of squares would lose the whole spread.
         QList<double> offset;
         for (int i = 0; i < 100000; ++i) offset << 1e9 + (i % 10) * 0.1;
-        QTest::newRow("100000 readings at 1e9") << offset << std::sqrt(0.0825 * 100000.0 / 99999.0)
-                                                << QStringList{"100000", "1000000000.45", "0.29", "1000000000.00", "1000000000.90", "0.90"};
+        QTest::newRow("100000 readings at 1e9")
+            << offset << std::sqrt(0.0825 * 100000.0 / 99999.0)
+            << QStringList{"100000", "1000000000.45", "0.29", "1000000000.00", "1000000000.90", "0.90"};
     }
 
     void statisticsAgreeWithIndependentValues()
@@ -100,7 +106,8 @@ private slots:
         QFETCH(QStringList, texts);
         RunningStatistics s;
         for (double v : values) s.Add(v);
-        if (stdDev >= 0) QVERIFY2(std::abs(s.StdDev() - stdDev) <= 1e-6, qPrintable(QString::number(s.StdDev(), 'g', 17)));
+        if (stdDev >= 0)
+            QVERIFY2(std::abs(s.StdDev() - stdDev) <= 1e-6, qPrintable(QString::number(s.StdDev(), 'g', 17)));
         const auto shown = StatisticsTexts(s, 2);
         QCOMPARE(QStringList(shown.begin(), shown.end()), texts);
     }
@@ -115,24 +122,40 @@ private slots:
         QVERIFY(points.size() <= 2 * TrendEnvelope::MaxBuckets);
         double top = 0, bottom = 0, topAt = 0;
         for (const QPointF& p : points) {
-            if (p.y() > top) { top = p.y(); topAt = p.x(); }
+            if (p.y() > top) {
+                top = p.y();
+                topAt = p.x();
+            }
             bottom = std::min(bottom, p.y());
         }
         QCOMPARE(QList<double>({top, bottom}), QList<double>({500.0, -7.0}));
-        QVERIFY2(std::abs(topAt - 73001) < 100000.0 / TrendEnvelope::MaxBuckets * 2, qPrintable(QString::number(topAt)));
+        QVERIFY2(std::abs(topAt - 73001) < 100000.0 / TrendEnvelope::MaxBuckets * 2,
+                 qPrintable(QString::number(topAt)));
     }
 
     void scanFileReadsBackOnlyItsOwnFormat_data()
     {
-        QTest::addColumn<QString>("from");   // replaced once in the written csv text ...
-        QTest::addColumn<QString>("to");     // ... by this; both empty: the file as written
+        QTest::addColumn<QString>("from");  // replaced once in the written csv text ...
+        QTest::addColumn<QString>("to");  // ... by this; both empty: the file as written
         QTest::addColumn<QString>("error");  // part of the reason given; empty: the file is read
-        QTest::newRow("as written") << "" << "" << "";
-        QTest::newRow("line missing") << "\r\n300,-2.25 \r\n" << "\r\n" << "301 lines";
-        QTest::newRow("LF alone") << "\r\n005," << "\n005," << "Line 6 does not end";
-        QTest::newRow("index out of turn") << "\r\n005," << "\r\n006," << "Line 7 does not start with the index 005";
-        QTest::newRow("value not as written") << "\r\n300,-2.25 " << "\r\n300,-2.250 " << "Line 302";
-        QTest::newRow("date") << "07/04/2002" << "13/04/2002" << "Line 1";
+        QTest::newRow("as written") << ""
+                                    << ""
+                                    << "";
+        QTest::newRow("line missing") << "\r\n300,-2.25 \r\n"
+                                      << "\r\n"
+                                      << "301 lines";
+        QTest::newRow("LF alone") << "\r\n005,"
+                                  << "\n005,"
+                                  << "Line 6 does not end";
+        QTest::newRow("index out of turn") << "\r\n005,"
+                                           << "\r\n006,"
+                                           << "Line 7 does not start with the index 005";
+        QTest::newRow("value not as written") << "\r\n300,-2.25 "
+                                              << "\r\n300,-2.250 "
+                                              << "Line 302";
+        QTest::newRow("date") << "07/04/2002"
+                              << "13/04/2002"
+                              << "Line 1";
     }
 
     void scanFileReadsBackOnlyItsOwnFormat()
@@ -185,7 +208,8 @@ private slots:
         QVERIFY(window && window->isVisible());
         // Fewer than two readings: the chart says so, with no axes.
         const auto saysWhy = [&](const char* why) {
-            return ChartIn(window, "chtTrend")->title().contains(QLatin1String(why)) && !ChartIn(window, "chtTrend")->axes().first()->isVisible();
+            return ChartIn(window, "chtTrend")->title().contains(QLatin1String(why))
+                && !ChartIn(window, "chtTrend")->axes().first()->isVisible();
         };
         QVERIFY(saysWhy("one reading"));
         auto* table = window->findChild<QTableWidget*>(QStringLiteral("tblStatistics"));
@@ -200,7 +224,8 @@ private slots:
         f.Rows()->HeaderClicked(3);
         f.Rows()->HeaderClicked(3);
         table->setCurrentCell(1, 0);
-        QCOMPARE(SeriesIn(ChartIn(window, "chtTrend"), QStringLiteral("trendSeries"))->points(), (QList<QPointF>{{1, 90}, {2, 91}, {3, 95}}));
+        QCOMPARE(SeriesIn(ChartIn(window, "chtTrend"), QStringLiteral("trendSeries"))->points(),
+                 (QList<QPointF>{{1, 90}, {2, 91}, {3, 95}}));
 
         // Deleting the first reading: the summary takes its shown 1.00 out, not 1.004, and moves to
         // 1.01 where the two remaining readings average 1.0048; the statistics follow the summary.
@@ -209,12 +234,14 @@ private slots:
         f.Find(QStringLiteral("mnuDataDelete"))->trigger();
         QCOMPARE(QStringList({cell(0, StatCount), cell(0, StatMean)}), QStringList({"2", "1.01"}));
         QCOMPARE(f.Label("SumSpecular"), QStringLiteral("1.01"));
-        QTRY_COMPARE(SeriesIn(ChartIn(window, "chtTrend"), QStringLiteral("trendSeries"))->points(), (QList<QPointF>{{1, 91}, {2, 95}}));
+        QTRY_COMPARE(SeriesIn(ChartIn(window, "chtTrend"), QStringLiteral("trendSeries"))->points(),
+                     (QList<QPointF>{{1, 91}, {2, 95}}));
 
         SetDigits(f, 3);
         QAccessibleInterface* access = QAccessible::queryAccessibleInterface(table);
         QVERIFY(access && access->tableInterface() && access->tableInterface()->cellAt(1, StatMean));
-        QCOMPARE(access->tableInterface()->cellAt(1, StatMean)->text(QAccessible::Name), QStringLiteral("DOI Mean: 93.000"));
+        QCOMPARE(access->tableInterface()->cellAt(1, StatMean)->text(QAccessible::Name),
+                 QStringLiteral("DOI Mean: 93.000"));
         f.Button(QStringLiteral("Clear"))->trigger();
         QVERIFY(saysWhy("no readings"));
         window->activateWindow();
@@ -233,7 +260,7 @@ private slots:
         f.Find(QStringLiteral("mnuDataScanProfile"))->trigger();
         auto* window = f.app->findChild<ScanProfileWindow*>();
         QVERIFY(window && window->isVisible() && window->findChild<QLabel*>(QStringLiteral("lblNoScan"))->isVisible());
-        QVERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));   // 820 wide on 800
+        QVERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));  // 820 wide on 800
         auto* save = window->findChild<QPushButton*>(QStringLiteral("cmdSaveImage"));
         auto* open = window->findChild<QPushButton*>(QStringLiteral("cmdOpenScanFile"));
         QVERIFY(!save->isEnabled());
@@ -241,12 +268,14 @@ private slots:
         const ScanData scan = SampleScan();
         f.meter->nextScan = scan;
         qint64 answered = 0;  // the operator takes a moment to choose the name: the file carries the time of saving
-        testing::WhenModal([&](QWidget* w) {
-            const qint64 shown = QDateTime::currentSecsSinceEpoch();
-            QVERIFY(QTest::qWaitFor([&] { return (answered = QDateTime::currentSecsSinceEpoch()) > shown; }));
-            w->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(saved);
-            static_cast<QDialog*>(w)->accept();
-        }, QStringLiteral("Save As"));
+        testing::WhenModal(
+            [&](QWidget* w) {
+                const qint64 shown = QDateTime::currentSecsSinceEpoch();
+                QVERIFY(QTest::qWaitFor([&] { return (answered = QDateTime::currentSecsSinceEpoch()) > shown; }));
+                w->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(saved);
+                static_cast<QDialog*>(w)->accept();
+            },
+            QStringLiteral("Save As"));
         f.meter->Emit(VantrelCntl::Event::ScanReady);
         QXYSeries* profile = SeriesIn(ChartIn(window, "chtScanProfile"), QStringLiteral("Profile"));
         QVERIFY(profile);
@@ -261,9 +290,11 @@ private slots:
         auto* readout = window->findChild<QLabel*>(QStringLiteral("lblReadout"));
         view->setFocus();
         QTest::keyClick(view, Qt::Key_Right);
-        QCOMPARE(readout->text(), QStringLiteral("Angle: 0.1°  Value: %1").arg(support::FormatValue(scan.Point(151), 2)));
+        QCOMPARE(readout->text(),
+                 QStringLiteral("Angle: 0.1°  Value: %1").arg(support::FormatValue(scan.Point(151), 2)));
         PointAt(window, -5.0, scan.Point(100));
-        QCOMPARE(readout->text(), QStringLiteral("Angle: -5.0°  Value: %1").arg(support::FormatValue(scan.Point(100), 2)));
+        QCOMPARE(readout->text(),
+                 QStringLiteral("Angle: -5.0°  Value: %1").arg(support::FormatValue(scan.Point(100), 2)));
         SetDigits(f, 0);
         PointAt(window, 0.04, scan.Point(150));
         QCOMPARE(readout->text(), QStringLiteral("Angle: 0.0°  Value: 1000."));
@@ -274,7 +305,8 @@ private slots:
         const auto everyDecadeShown = [&] {
             QSet<QString> shown;
             for (QGraphicsItem* item : ChartIn(window, "chtScanProfile")->scene()->items())
-                if (auto* text = dynamic_cast<QGraphicsTextItem*>(item); text && text->isVisible()) shown << text->toPlainText();
+                if (auto* text = dynamic_cast<QGraphicsTextItem*>(item); text && text->isVisible())
+                    shown << text->toPlainText();
             return shown.contains(QSet<QString>{"0.01", "0.10", "1.00", "10.00", "100.00", "1000.00", "10000.00"});
         };
         QTRY_VERIFY(everyDecadeShown());
@@ -282,25 +314,33 @@ private slots:
         ScanData other = scan;
         other.SetPoint(150, 1.0);
         window->ShowScan(other, QDateTime::currentDateTime());
-        QString startedIn;   // where the scan was saved
-        testing::WhenModal([&](QWidget* w) {
-            startedIn = static_cast<QFileDialog*>(w)->directory().path();
-            static_cast<QFileDialog*>(w)->selectFile(saved);
-            static_cast<QDialog*>(w)->accept();
-        }, QStringLiteral("Open Scan File"));
+        QString startedIn;  // where the scan was saved
+        testing::WhenModal(
+            [&](QWidget* w) {
+                startedIn = static_cast<QFileDialog*>(w)->directory().path();
+                static_cast<QFileDialog*>(w)->selectFile(saved);
+                static_cast<QDialog*>(w)->accept();
+            },
+            QStringLiteral("Open Scan File"));
         open->click();
         QTRY_COMPARE(testing::PendingModals(), 0);
         const QList<QPointF> opened = SeriesIn(ChartIn(window, "chtScanProfile"), QStringLiteral("Profile"))->points();
-        const auto centre = std::find_if(opened.begin(), opened.end(), [](QPointF p) { return std::abs(p.x()) < 1e-9; });
-        QVERIFY(centre != opened.end() && qFuzzyCompare(centre->y(), scan.Point(150)));  // the logarithmic plot leaves out points <= 0
+        const auto centre =
+            std::find_if(opened.begin(), opened.end(), [](QPointF p) { return std::abs(p.x()) < 1e-9; });
+        QVERIFY(centre != opened.end()
+                && qFuzzyCompare(centre->y(), scan.Point(150)));  // the logarithmic plot leaves out points <= 0
         QVERIFY(ChartIn(window, "chtScanProfile")->title().endsWith(QStringLiteral("from profile.csv")));
         QCOMPARE(startedIn, f.dir.path());
-        QVERIFY(QDateTime::fromString(ChartIn(window, "chtScanProfile")->title().section(QLatin1Char(' '), 2, 3), QStringLiteral("MM/dd/yyyy HH:mm:ss")).toSecsSinceEpoch() >= answered);
+        QVERIFY(QDateTime::fromString(ChartIn(window, "chtScanProfile")->title().section(QLatin1Char(' '), 2, 3),
+                                      QStringLiteral("MM/dd/yyyy HH:mm:ss"))
+                    .toSecsSinceEpoch()
+                >= answered);
 
         // The marker under the pointer stays out of the saved image: saved with the marker at two
         // places, the image is the same. Escape closes the window.
         QList<QImage> images;
-        for (const QString& name : {f.dir.filePath(QStringLiteral("profile")), f.dir.filePath(QStringLiteral("again"))}) {
+        for (const QString& name :
+             {f.dir.filePath(QStringLiteral("profile")), f.dir.filePath(QStringLiteral("again"))}) {
             QTest::keyClick(view, Qt::Key_Right);
             testing::AnswerFileDialog(name, QStringLiteral("Save Image"));
             save->click();

@@ -89,7 +89,8 @@ private slots:
         ChmFile file;
         QVERIFY(file.Open(kHelpFile));
         const QString cut = WriteFile(dir, QStringLiteral("Glimora_Help.chm"), HelpBytes().left(20000));
-        for (const QString& path : {dir.filePath(QStringLiteral("absent.chm")), dir.path(), WriteFile(dir, "empty.chm", {}), cut})
+        for (const QString& path :
+             {dir.filePath(QStringLiteral("absent.chm")), dir.path(), WriteFile(dir, "empty.chm", {}), cut})
             QVERIFY2(!file.Open(path), qPrintable(path));
         QVERIFY(!file.IsOpen());
         QVERIFY(!file.Contains(QStringLiteral("/welcome.htm")));
@@ -136,9 +137,12 @@ private slots:
         QCOMPARE(Viewers(owner), QList<HelpViewer*>{viewer});
         QCOMPARE(page->source().path(), QStringLiteral("/KALDEX/Contact_KALDEX.htm"));
         // The page's picture comes from the file, relative to the page; nothing from outside it.
-        QCOMPARE(page->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("../images/glimora.png"))).value<QImage>().size(),
+        QCOMPARE(page->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("../images/glimora.png")))
+                     .value<QImage>()
+                     .size(),
                  QSize(64, 64));
-        QVERIFY(page->loadResource(QTextDocument::ImageResource, QUrl::fromLocalFile(kHelpFile)).value<QImage>().isNull());
+        QVERIFY(
+            page->loadResource(QTextDocument::ImageResource, QUrl::fromLocalFile(kHelpFile)).value<QImage>().isNull());
 
         // Links (relative, anchors, into the help file), Back, Home and the contents tree.
         emit page->anchorClicked(QUrl(QStringLiteral("../messages.htm")));

@@ -39,13 +39,20 @@ private slots:
         QTest::addColumn<int>("battery");
         QTest::addColumn<QString>("activity");
         QTest::addColumn<QString>("batteryText");
-        QTest::newRow("no meter") << false << 1 << 2 << "No haze meter found" << "Battery: ---";
-        QTest::newRow("getting parameters") << true << 0 << 2 << "Getting parameters" << "Battery: Ok";
-        QTest::newRow("waiting while busy") << true << 1 << 1 << "Busy gathering data" << "Battery: Low";
-        QTest::newRow("off") << true << 2 << 1 << "Haze meter is off" << "Battery: ---";
-        QTest::newRow("scanning") << true << 3 << 2 << "Actively scanning" << "Battery: Ok";
-        QTest::newRow("correcting") << true << 4 << 2 << "Running correction algorithms" << "Battery: Ok";
-        QTest::newRow("unknown state, battery") << true << 7 << 5 << "Unknown" << "Battery: ---";
+        QTest::newRow("no meter") << false << 1 << 2 << "No haze meter found"
+                                  << "Battery: ---";
+        QTest::newRow("getting parameters") << true << 0 << 2 << "Getting parameters"
+                                            << "Battery: Ok";
+        QTest::newRow("waiting while busy") << true << 1 << 1 << "Busy gathering data"
+                                            << "Battery: Low";
+        QTest::newRow("off") << true << 2 << 1 << "Haze meter is off"
+                             << "Battery: ---";
+        QTest::newRow("scanning") << true << 3 << 2 << "Actively scanning"
+                                  << "Battery: Ok";
+        QTest::newRow("correcting") << true << 4 << 2 << "Running correction algorithms"
+                                    << "Battery: Ok";
+        QTest::newRow("unknown state, battery") << true << 7 << 5 << "Unknown"
+                                                << "Battery: ---";
     }
     void statusPanels()
     {
@@ -94,11 +101,13 @@ private slots:
         QTemporaryDir dir;
         ScanData scan;
         scan.HasData = true;
-        for (int i = 0; i <= 300; ++i) scan.SetPoint(i, i == 7 ? 1.5 : i == 8 ? -2.25 : i == 9 ? 123456789012345678.0 : i * 0.1);
+        for (int i = 0; i <= 300; ++i)
+            scan.SetPoint(i, i == 7 ? 1.5 : i == 8 ? -2.25 : i == 9 ? 123456789012345678.0 : i * 0.1);
         const QDateTime when(QDate(2002, 7, 4), QTime(14, 5, 9));
         const auto lines = [&](const QString& name) {
             QFile f(dir.filePath(name));
-            return WriteScanFile(f.fileName(), scan, when) && f.open(QIODevice::ReadOnly) ? f.readAll().split('\n') : QList<QByteArray>();
+            return WriteScanFile(f.fileName(), scan, when) && f.open(QIODevice::ReadOnly) ? f.readAll().split('\n')
+                                                                                          : QList<QByteArray>();
         };
         const QList<QByteArray> csv = lines(QStringLiteral("scan.csv"));
         QCOMPARE(csv.size(), 303);  // 302 lines and the empty text after the last CR LF

@@ -7,7 +7,7 @@
 #include "metercontrols/MeterControlPlugin.h"
 
 #ifdef BROKEN_LOAD
-extern int glimora_driver_table;   // defined nowhere: the library does not load
+extern int glimora_driver_table;  // defined nowhere: the library does not load
 #endif
 
 class BrokenPlugin : public QObject, public MeterControlPlugin {

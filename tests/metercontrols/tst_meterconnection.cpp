@@ -37,8 +37,10 @@ struct SerialWindow {
     QString Path(const char* name) const { return dir.filePath(QLatin1String(name)); }
     bool StartEmulator(const QStringList& options)
     {
-        QSettings(Path("meter.ini"), QSettings::IniFormat).setValue(QStringLiteral("Instrument/OccasionalInvalidReadings"), false);
-        emulator.start(QStringLiteral(GLIMORA_EMULATOR), QStringList{"--instant", "--store", Path("meter.ini"), "--link", Path("port")} + options);
+        QSettings(Path("meter.ini"), QSettings::IniFormat)
+            .setValue(QStringLiteral("Instrument/OccasionalInvalidReadings"), false);
+        emulator.start(QStringLiteral(GLIMORA_EMULATOR),
+                       QStringList{"--instant", "--store", Path("meter.ini"), "--link", Path("port")} + options);
         return emulator.waitForReadyRead(10000);
     }
     void StartWindow()
@@ -46,7 +48,8 @@ struct SerialWindow {
         auto store = std::make_unique<support::SettingsStore>(Path("Glimora.ini"));
         store->SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
         store->SaveSetting(QStringLiteral("Preferences"), QStringLiteral("KeepAlive"), QStringLiteral("True"));
-        slot = new MeterSlot(MeterControlLoader().Create(QStringLiteral("Serial"), {{QStringLiteral("Port"), Path("port")}}, nullptr));
+        slot = new MeterSlot(
+            MeterControlLoader().Create(QStringLiteral("Serial"), {{QStringLiteral("Port"), Path("port")}}, nullptr));
         app = std::make_unique<GlimoraApp>(slot, std::move(store));
         app->Load();
     }
@@ -74,9 +77,10 @@ private slots:
         QTRY_COMPARE(w.Panel(4), QStringLiteral("No haze meter found"));
         QVERIFY(w.StartEmulator({}));
         QTRY_COMPARE_WITH_TIMEOUT(w.Panel(4), QStringLiteral("Waiting for commands"), 15000);
-        QVERIFY(w.slot->KeepAlive());   // the meter's own value was False
+        QVERIFY(w.slot->KeepAlive());  // the meter's own value was False
         w.app->close();
-        QCOMPARE(support::SettingsStore(w.Path("Glimora.ini")).GetSetting(QStringLiteral("Preferences"), QStringLiteral("KeepAlive")),
+        QCOMPARE(support::SettingsStore(w.Path("Glimora.ini"))
+                     .GetSetting(QStringLiteral("Preferences"), QStringLiteral("KeepAlive")),
                  QStringLiteral("True"));
     }
 
@@ -103,10 +107,12 @@ private slots:
         w.StartWindow();
         QTRY_COMPARE_WITH_TIMEOUT(w.Panel(4), QStringLiteral("No haze meter found"), 10000);
         QString told;
-        testing::WhenModal([&](QWidget* d) {
-            told = d->findChild<QLabel*>(QStringLiteral("lblLinkProblem"))->text();
-            testing::Click(d, QStringLiteral("btnCancel"));
-        }, QStringLiteral("Meter Connection"));
+        testing::WhenModal(
+            [&](QWidget* d) {
+                told = d->findChild<QLabel*>(QStringLiteral("lblLinkProblem"))->text();
+                testing::Click(d, QStringLiteral("btnCancel"));
+            },
+            QStringLiteral("Meter Connection"));
         w.Command("mnuMeterConnection")->trigger();
         QVERIFY2(told.contains(QStringLiteral("speaks version 1")), qPrintable(told));
     }
@@ -121,12 +127,37 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("kept");
-        QTest::newRow("text") << R"({"Key": "K", "Type": "text", "Default": "d"})" << "txtK" << "s" << "s" << "t" << "t";
-        QTest::newRow("integer") << R"({"Key": "K", "Type": "integer", "Default": 3, "Minimum": 1, "Maximum": 9})" << "spnK" << "10" << "3" << "7" << "7";
-        QTest::newRow("integer offered") << R"({"Key": "K", "Type": "integer", "Default": 3, "Minimum": 1, "Maximum": 99, "Choices": [2, 4]})"
-                                         << "cboK" << "40" << "40" << "100" << "40";
-        QTest::newRow("choice") << R"({"Key": "K", "Type": "choice", "Choices": ["a", "b", "c"]})" << "cboK" << "z" << "a" << "c" << "c";
-        QTest::newRow("bool") << R"({"Key": "K", "Type": "bool", "Default": true})" << "chkK" << "False" << "False" << "True" << "True";
+        QTest::newRow("text") << R"({"Key": "K", "Type": "text", "Default": "d"})"
+                              << "txtK"
+                              << "s"
+                              << "s"
+                              << "t"
+                              << "t";
+        QTest::newRow("integer") << R"({"Key": "K", "Type": "integer", "Default": 3, "Minimum": 1, "Maximum": 9})"
+                                 << "spnK"
+                                 << "10"
+                                 << "3"
+                                 << "7"
+                                 << "7";
+        QTest::newRow("integer offered")
+            << R"({"Key": "K", "Type": "integer", "Default": 3, "Minimum": 1, "Maximum": 99, "Choices": [2, 4]})"
+            << "cboK"
+            << "40"
+            << "40"
+            << "100"
+            << "40";
+        QTest::newRow("choice") << R"({"Key": "K", "Type": "choice", "Choices": ["a", "b", "c"]})"
+                                << "cboK"
+                                << "z"
+                                << "a"
+                                << "c"
+                                << "c";
+        QTest::newRow("bool") << R"({"Key": "K", "Type": "bool", "Default": true})"
+                              << "chkK"
+                              << "False"
+                              << "False"
+                              << "True"
+                              << "True";
     }
     void buildsItsFieldsFromTheMetadata()
     {
@@ -137,14 +168,16 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, kept);
         dlgMeterConnection d;
-        for (const QString& json : {QStringLiteral(R"({"Name": "Bare"})"),
-                                    QStringLiteral(R"({"Name": "Own", "NeedsPort": true, "Settings": [%1]})").arg(setting)})
+        for (const QString& json :
+             {QStringLiteral(R"({"Name": "Bare"})"),
+              QStringLiteral(R"({"Name": "Own", "NeedsPort": true, "Settings": [%1]})").arg(setting)})
             d.mControls << *MeterControlInfo::FromJson(QJsonDocument::fromJson(json.toUtf8()).object(), nullptr);
         d.mUnusable << QStringLiteral("/x/old.so: built for version 1");
         d.mName = QStringLiteral("Bare");
         d.mSettings = {{"K", stored}, {"Port", "/dev/ttyX"}};
         d.show();
-        QVERIFY(!d.cboPort->isVisible() && !d.findChild<QWidget*>(field) && d.txtUnusable->toPlainText().contains("old.so"));
+        QVERIFY(!d.cboPort->isVisible() && !d.findChild<QWidget*>(field)
+                && d.txtUnusable->toPlainText().contains("old.so"));
         d.cboControl->setCurrentText(QStringLiteral("Own"));
         auto* w = d.findChild<QWidget*>(field);
         QVERIFY(w && d.cboPort->isVisible() && !w->accessibleName().isEmpty());
@@ -152,7 +185,12 @@ private slots:
         const auto spin = qobject_cast<QSpinBox*>(w);
         const auto box = qobject_cast<QComboBox*>(w);
         const auto check = qobject_cast<QCheckBox*>(w);
-        QCOMPARE(edit ? edit->text() : spin ? spin->text() : box ? box->currentText() : check->isChecked() ? "True" : "False", shown);
+        QCOMPARE(edit                     ? edit->text()
+                     : spin               ? spin->text()
+                     : box                ? box->currentText()
+                     : check->isChecked() ? "True"
+                                          : "False",
+                 shown);
         if (edit) edit->setText(typed);
         else if (spin) spin->setValue(typed.toInt());
         else if (box && box->isEditable()) box->setEditText(typed);
@@ -170,11 +208,13 @@ private slots:
     {
         QTemporaryDir dir;
         QDir(dir.path()).mkdir(QStringLiteral("by-id"));
-        for (const char* device : {"ttyS0", "ttyUSB0", "ttyUSB1"}) QVERIFY(QFile(dir.filePath(QLatin1String(device))).open(QIODevice::WriteOnly));
+        for (const char* device : {"ttyS0", "ttyUSB0", "ttyUSB1"})
+            QVERIFY(QFile(dir.filePath(QLatin1String(device))).open(QIODevice::WriteOnly));
         QVERIFY(QFile::link(dir.filePath("ttyUSB1"), dir.filePath("by-id/usb-Meter_A-if00")));
-        QVERIFY(QFile::link(dir.filePath("ttyUSB9"), dir.filePath("by-id/usb-Gone-if00")));   // its device is unplugged
-        const auto choices = SerialPortChoices({{dir.filePath("ttyS0"), ""}, {dir.filePath("ttyUSB0"), "b"}, {dir.filePath("ttyUSB1"), "a"}},
-                                               dir.filePath(QStringLiteral("by-id")));
+        QVERIFY(QFile::link(dir.filePath("ttyUSB9"), dir.filePath("by-id/usb-Gone-if00")));  // its device is unplugged
+        const auto choices = SerialPortChoices(
+            {{dir.filePath("ttyS0"), ""}, {dir.filePath("ttyUSB0"), "b"}, {dir.filePath("ttyUSB1"), "a"}},
+            dir.filePath(QStringLiteral("by-id")));
         QStringList paths;
         for (const SerialPortChoice& c : choices) paths << c.path.mid(dir.path().size() + 1) + ' ' + c.about;
         QCOMPARE(paths, (QStringList{"by-id/usb-Meter_A-if00 a", "ttyS0 ", "ttyUSB0 b"}));
@@ -187,7 +227,8 @@ private slots:
         support::SettingsStore& store = *owned;
         store.SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
         const QString meterStore = dir.filePath(QStringLiteral("meter.ini"));
-        QSettings(meterStore, QSettings::IniFormat).setValue(QStringLiteral("Instrument/OccasionalInvalidReadings"), false);
+        QSettings(meterStore, QSettings::IniFormat)
+            .setValue(QStringLiteral("Instrument/OccasionalInvalidReadings"), false);
         QProcess emulator;
         emulator.start(QStringLiteral(GLIMORA_EMULATOR), {"--instant", "--serial", "EMU00042", "--store", meterStore});
         QVERIFY(emulator.waitForReadyRead(10000));
@@ -196,32 +237,40 @@ private slots:
         auto* slot = new MeterSlot(new SimulatedMeter({dir.filePath(QStringLiteral("simulated.ini")), true, false}));
         {
             GlimoraApp app(slot, std::move(owned));
-            const auto panel = [&](int n) { return app.findChild<QLabel*>(QStringLiteral("SBPanel%1").arg(n))->text(); };
+            const auto panel = [&](int n) {
+                return app.findChild<QLabel*>(QStringLiteral("SBPanel%1").arg(n))->text();
+            };
             app.Load();
             QTRY_COMPARE(panel(4), QStringLiteral("Waiting for commands"));
-            slot->SetCalIndex(2);   // changed on the meter side: carried over to the next meter
+            slot->SetCalIndex(2);  // changed on the meter side: carried over to the next meter
 
             // The port can be chosen only for a control on a serial port; nothing here is unusable.
-            testing::WhenModal([&](QWidget* w) {
-                auto* d = qobject_cast<dlgMeterConnection*>(w);
-                QVERIFY(d && d->cboControl->currentText() == QStringLiteral("Simulated") && !d->cboPort->isVisible());
-                d->cboControl->setCurrentText(QStringLiteral("Serial"));
-                QVERIFY(d->cboPort->isVisible() && !d->txtUnusable->isVisible());
-                // Without a port the serial meter control is refused with a word; the dialog stays for one.
-                d->cboPort->setEditText(QString());
-                testing::WhenModal([d, &port](QWidget* box) {
-                    static_cast<QDialog*>(box)->accept();
-                    d->cboPort->setEditText(port);
+            testing::WhenModal(
+                [&](QWidget* w) {
+                    auto* d = qobject_cast<dlgMeterConnection*>(w);
+                    QVERIFY(d && d->cboControl->currentText() == QStringLiteral("Simulated")
+                            && !d->cboPort->isVisible());
+                    d->cboControl->setCurrentText(QStringLiteral("Serial"));
+                    QVERIFY(d->cboPort->isVisible() && !d->txtUnusable->isVisible());
+                    // Without a port the serial meter control is refused with a word; the dialog stays for one.
+                    d->cboPort->setEditText(QString());
+                    testing::WhenModal(
+                        [d, &port](QWidget* box) {
+                            static_cast<QDialog*>(box)->accept();
+                            d->cboPort->setEditText(port);
+                            testing::ClickLater(d, QStringLiteral("btnOK"));
+                        },
+                        QStringLiteral("Meter Connection"));
                     testing::ClickLater(d, QStringLiteral("btnOK"));
-                }, QStringLiteral("Meter Connection"));
-                testing::ClickLater(d, QStringLiteral("btnOK"));
-            }, QStringLiteral("Meter Connection"));
+                },
+                QStringLiteral("Meter Connection"));
             app.findChild<QAction*>(QStringLiteral("mnuMeterConnection"))->trigger();
 
             // The window is not held while the new link's handshake runs; its end finishes the change.
             QTRY_COMPARE(panel(1), QStringLiteral("S/N: EMU00042"));
             QTRY_COMPARE(panel(4), QStringLiteral("Waiting for commands"));
-            QCOMPARE(store.GetSetting(QStringLiteral("MeterControl"), QStringLiteral("Name")), QStringLiteral("Serial"));
+            QCOMPARE(store.GetSetting(QStringLiteral("MeterControl"), QStringLiteral("Name")),
+                     QStringLiteral("Serial"));
             QCOMPARE(store.GetSetting(QStringLiteral("MeterControl"), QStringLiteral("Port")), port);
             QTRY_COMPARE(slot->CalIndex(), int16_t(2));
             app.close();
@@ -236,15 +285,17 @@ private slots:
         QTemporaryDir dir;
         auto store = std::make_unique<support::SettingsStore>(dir.filePath(QStringLiteral("Glimora.ini")));
         store->SaveSetting(QStringLiteral("Preferences"), QStringLiteral("Password"), QStringLiteral("x"));
-        GlimoraApp app(new MeterSlot(MeterControlLoader().Create(QStringLiteral("Simulated"), {}, nullptr)), std::move(store));
+        GlimoraApp app(new MeterSlot(MeterControlLoader().Create(QStringLiteral("Simulated"), {}, nullptr)),
+                       std::move(store));
         app.Load();
         auto* show = app.findChild<QAction*>(QStringLiteral("mnuMeterShowWindow"));
         QVERIFY(show && show->isEnabled());
         for (int round = 0; round < 2; ++round) {
             show->trigger();
             const QWidgetList windows = QApplication::topLevelWidgets();
-            const auto panel = std::find_if(windows.begin(), windows.end(),
-                                            [](QWidget* w) { return w->objectName() == QLatin1String("frontPanelWindow"); });
+            const auto panel = std::find_if(windows.begin(), windows.end(), [](QWidget* w) {
+                return w->objectName() == QLatin1String("frontPanelWindow");
+            });
             QVERIFY(panel != windows.end() && (*panel)->isVisible());
             QVERIFY((*panel)->screen()->availableGeometry().contains((*panel)->frameGeometry()));
             (*panel)->close();

@@ -32,7 +32,8 @@ private slots:
         // and the port and settings come from the files themselves.
         MeterControlLoader loader(dir.path());
         QCOMPARE(loader.Names(), (QStringList{"Broken", "Unloadable", "Serial", "Simulated"}));
-        QVERIFY(loader.Info(QStringLiteral("Serial"))->needsPort && !loader.Info(QStringLiteral("Simulated"))->needsPort);
+        QVERIFY(loader.Info(QStringLiteral("Serial"))->needsPort
+                && !loader.Info(QStringLiteral("Simulated"))->needsPort);
         QCOMPARE(loader.Info(QStringLiteral("Serial"))->settings.value(0).defaultValue, QStringLiteral("115200"));
         loader.LoadAll();
         QCOMPARE(loader.Names(), (QStringList{"Broken", "Serial", "Simulated"}));
@@ -42,12 +43,13 @@ private slots:
         // an instrument, which is not found, and says why.
         for (const QString& name : {QStringLiteral("Serial"), QStringLiteral("Broken"), QStringLiteral("Nonesuch")}) {
             QString problem;
-            std::unique_ptr<VantrelCntl> meter(loader.Create(name, {{"Port", "/nonexistent/ttyS9"}}, nullptr, &problem));
+            std::unique_ptr<VantrelCntl> meter(
+                loader.Create(name, {{"Port", "/nonexistent/ttyS9"}}, nullptr, &problem));
             QCOMPARE(problem.contains(name), name != QLatin1String("Serial"));
             QSignalSpy events(meter.get(), &VantrelCntl::MeterEvent);
             meter->SetConnected(true);
             QTRY_COMPARE(events.size(), 1);
-            QCOMPARE(events.first().first().toInt(), 2);   // not found
+            QCOMPARE(events.first().first().toInt(), 2);  // not found
             QVERIFY(!meter->Connected() && !meter->TakeReading());
         }
 
@@ -56,37 +58,50 @@ private slots:
             {"garbage.so", "not a Qt plug-in"},
             {"libbroken_metercontrol_nometadata.so", "no metadata"},
             {"libbroken_metercontrol_version.so",
-             QStringLiteral("built for version %1 of the meter control contract").arg(QString(MeterControlPlugin_iid).back().digitValue() - 1)},
+             QStringLiteral("built for version %1 of the meter control contract")
+                 .arg(QString(MeterControlPlugin_iid).back().digitValue() - 1)},
             {"libbroken_metercontrol_load.so", "does not load"},
             {"libbroken_metercontrol_create.so", "could not be built: the instrument's driver is missing"}};
         QCOMPARE(loader.Problems().size(), expected.size());
         for (qsizetype i = 0; i < expected.size(); ++i) {
             QCOMPARE(loader.Problems().at(i).file, dir.filePath(expected.at(i).first));
-            QVERIFY2(loader.Problems().at(i).reason.contains(expected.at(i).second), qPrintable(loader.Problems().at(i).reason));
+            QVERIFY2(loader.Problems().at(i).reason.contains(expected.at(i).second),
+                     qPrintable(loader.Problems().at(i).reason));
         }
     }
 
     void readsTheMetadata_data()
     {
         QTest::addColumn<QString>("json");
-        QTest::addColumn<QString>("problem");   // empty: taken
+        QTest::addColumn<QString>("problem");  // empty: taken
         const QString setting = QStringLiteral(R"({"Name": "M", "Settings": [%1]})");
         const auto row = [&](const char* name, const char* json, const char* problem) {
             QTest::newRow(name) << setting.arg(QLatin1String(json)) << QString::fromLatin1(problem);
         };
-        row("every type", R"({"Key": "S", "Type": "text"}, {"Key": "N", "Type": "integer", "Default": 5, "Minimum": 5, "Maximum": 9, "Choices": [9]},
-            {"Key": "C", "Type": "choice", "Choices": ["a", "b"], "Default": "b"}, {"Key": "B", "Type": "bool", "Default": true})", "");
-        QTest::newRow("no name") << R"({"NeedsPort": true})" << "no Name";
-        QTest::newRow("port not a switch") << R"({"Name": "M", "NeedsPort": "yes"})" << "NeedsPort must be true or false";
+        row("every type",
+            R"({"Key": "S", "Type": "text"}, {"Key": "N", "Type": "integer", "Default": 5, "Minimum": 5, "Maximum": 9, "Choices": [9]},
+            {"Key": "C", "Type": "choice", "Choices": ["a", "b"], "Default": "b"}, {"Key": "B", "Type": "bool", "Default": true})",
+            "");
+        QTest::newRow("no name") << R"({"NeedsPort": true})"
+                                 << "no Name";
+        QTest::newRow("port not a switch") << R"({"Name": "M", "NeedsPort": "yes"})"
+                                           << "NeedsPort must be true or false";
         row("key with a space", R"({"Key": "Baud Rate", "Type": "text"})", "no Key of letters and digits");
-        row("the connection's own key", R"({"Key": "Port", "Type": "text"})", "setting Port: the key is the connection's own");
+        row("the connection's own key", R"({"Key": "Port", "Type": "text"})",
+            "setting Port: the key is the connection's own");
         row("unknown type", R"({"Key": "K", "Type": "float"})", "Type must be");
-        row("default below range", R"({"Key": "K", "Type": "integer", "Default": 4, "Minimum": 5, "Maximum": 9})", "Default must be a whole number in range");
-        row("range upside down", R"({"Key": "K", "Type": "integer", "Default": 5, "Minimum": 9, "Maximum": 5})", "in order");
-        row("fraction offered", R"({"Key": "K", "Type": "integer", "Default": 5, "Minimum": 0, "Maximum": 9, "Choices": [2.5]})", "each of Choices");
+        row("default below range", R"({"Key": "K", "Type": "integer", "Default": 4, "Minimum": 5, "Maximum": 9})",
+            "Default must be a whole number in range");
+        row("range upside down", R"({"Key": "K", "Type": "integer", "Default": 5, "Minimum": 9, "Maximum": 5})",
+            "in order");
+        row("fraction offered",
+            R"({"Key": "K", "Type": "integer", "Default": 5, "Minimum": 0, "Maximum": 9, "Choices": [2.5]})",
+            "each of Choices");
         row("choice without choices", R"({"Key": "K", "Type": "choice"})", "a choice needs Choices");
-        row("default not a choice", R"({"Key": "K", "Type": "choice", "Choices": ["a"], "Default": "z"})", "Default must be one of Choices");
-        row("switch given as text", R"({"Key": "K", "Type": "bool", "Default": "true"})", "Default must be true or false");
+        row("default not a choice", R"({"Key": "K", "Type": "choice", "Choices": ["a"], "Default": "z"})",
+            "Default must be one of Choices");
+        row("switch given as text", R"({"Key": "K", "Type": "bool", "Default": "true"})",
+            "Default must be true or false");
         row("key twice", R"({"Key": "K", "Type": "text"}, {"Key": "K", "Type": "bool"})", "setting K is given twice");
     }
     void readsTheMetadata()

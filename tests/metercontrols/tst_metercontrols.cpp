@@ -23,14 +23,20 @@ class TestMeterControls : public QObject {
 
     QString store() const { return m_dir->filePath(QStringLiteral("meter.ini")); }
     // Idle: linked, on, and no operation since the last idle event.
-    bool settled() const { return m_meter->Connected() && m_meter->MeterState() == VantrelCntl::State::Waiting && m_codes.lastIndexOf(VantrelCntl::Event::Idle) >= m_codes.lastIndexOf(VantrelCntl::Event::Busy); }
+    bool settled() const
+    {
+        return m_meter->Connected() && m_meter->MeterState() == VantrelCntl::State::Waiting
+            && m_codes.lastIndexOf(VantrelCntl::Event::Idle) >= m_codes.lastIndexOf(VantrelCntl::Event::Busy);
+    }
     // The emulator with the given faults and the meter control linked to it, fetching each
     // reading or scan the moment its event comes, as the application does.
     bool start(const QStringList& faults = {}, qint32 baud = 115200)
     {
-        m_emulator.start(QStringLiteral(GLIMORA_EMULATOR), QStringList{"--instant", "--store", store(), "--link", m_dir->filePath("port")} + faults);
+        m_emulator.start(QStringLiteral(GLIMORA_EMULATOR),
+                         QStringList{"--instant", "--store", store(), "--link", m_dir->filePath("port")} + faults);
         if (!m_emulator.waitForReadyRead(10000)) return false;
-        m_meter = std::make_unique<SerialMeter>(SerialMeterOptions{QString::fromLocal8Bit(m_emulator.readLine()).trimmed(), baud, 500});
+        m_meter = std::make_unique<SerialMeter>(
+            SerialMeterOptions{QString::fromLocal8Bit(m_emulator.readLine()).trimmed(), baud, 500});
         connect(m_meter.get(), &VantrelCntl::MeterEvent, this, [this](int code) {
             m_codes << code;
             if (code == VantrelCntl::Event::ReadingReady) m_meter->GetReading(m_reading, m_meter->CalIndex());
@@ -43,7 +49,9 @@ class TestMeterControls : public QObject {
     bool run(const std::function<bool()>& operation, const QList<int>& events, int waitMs = 10000)
     {
         m_codes.clear();
-        return operation() && QTest::qWaitFor([&] { return m_codes.contains(VantrelCntl::Event::Idle) && settled(); }, waitMs) && m_codes == events;
+        return operation()
+            && QTest::qWaitFor([&] { return m_codes.contains(VantrelCntl::Event::Idle) && settled(); }, waitMs)
+            && m_codes == events;
     }
 
 private slots:
@@ -71,7 +79,7 @@ private slots:
         QCOMPARE(m_codes.first(), VantrelCntl::Event::LinkChanged);
         QCOMPARE(m_meter->SerialNumber(), QStringLiteral("SN0042"));
         m_meter->SetCenter(120);
-        m_meter->SetCenter(300);   // a value the meter cannot use leaves the setting as it was
+        m_meter->SetCenter(300);  // a value the meter cannot use leaves the setting as it was
         QTRY_COMPARE(m_meter->Center(), int16_t(120));
     }
 
@@ -82,8 +90,10 @@ private slots:
         const QString local = m_dir->filePath(QStringLiteral("local.ini"));
         QVERIFY(QFile::copy(store(), local));
         QVERIFY(start());
-        QVERIFY(run([&] { return m_meter->TakeReading(); }, {VantrelCntl::Event::Busy, VantrelCntl::Event::ReadingReady, VantrelCntl::Event::Idle}));
-        QVERIFY(run([&] { return m_meter->Scan(true); }, {VantrelCntl::Event::Busy, VantrelCntl::Event::ScanReady, VantrelCntl::Event::Idle}));
+        QVERIFY(run([&] { return m_meter->TakeReading(); },
+                    {VantrelCntl::Event::Busy, VantrelCntl::Event::ReadingReady, VantrelCntl::Event::Idle}));
+        QVERIFY(run([&] { return m_meter->Scan(true); },
+                    {VantrelCntl::Event::Busy, VantrelCntl::Event::ScanReady, VantrelCntl::Event::Idle}));
 
         SimulatedMeter here({local, true, false});
         here.SetConnected(true);
@@ -97,8 +107,10 @@ private slots:
             a.PixelAvg = b.PixelAvg = pixelAvg;
             m_meter->GetReading(a, 0);
             here.GetReading(b, 0);
-            QCOMPARE((QList<double>{a.Specular(), a.DOI(), a.Deg2(), a.Deg15()}), (QList<double>{b.Specular(), b.DOI(), b.Deg2(), b.Deg15()}));
-            QVERIFY(a.Valid && a.CalStd() == b.CalStd() && a.CalTimeStamp == b.CalTimeStamp && a.SerialNo == b.SerialNo);
+            QCOMPARE((QList<double>{a.Specular(), a.DOI(), a.Deg2(), a.Deg15()}),
+                     (QList<double>{b.Specular(), b.DOI(), b.Deg2(), b.Deg15()}));
+            QVERIFY(a.Valid && a.CalStd() == b.CalStd() && a.CalTimeStamp == b.CalTimeStamp
+                    && a.SerialNo == b.SerialNo);
         }
         ScanData scan;
         here.GetScanData(scan);
@@ -120,7 +132,9 @@ private slots:
         for (int reading = 0; reading < 6; ++reading) {
             m_codes.clear();
             QVERIFY(QTest::qWaitFor([&] { return m_meter->TakeReading(); }, 10000));
-            QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(VantrelCntl::Event::ReadingReady) && m_codes.contains(VantrelCntl::Event::Idle) && settled(), 15000);
+            QTRY_VERIFY_WITH_TIMEOUT(m_codes.contains(VantrelCntl::Event::ReadingReady)
+                                         && m_codes.contains(VantrelCntl::Event::Idle) && settled(),
+                                     15000);
             QCOMPARE(m_codes.count(VantrelCntl::Event::ReadingReady), 1);
         }
     }
@@ -133,7 +147,8 @@ private slots:
         m_codes.clear();
         QVERIFY(m_meter->TakeReading());
         QTRY_COMPARE(m_codes, QList<int>{VantrelCntl::Event::Warning});
-        QVERIFY(run([&] { return m_meter->Scan(true); }, {VantrelCntl::Event::Busy, VantrelCntl::Event::ScanReady, VantrelCntl::Event::Idle}, 30000));
+        QVERIFY(run([&] { return m_meter->Scan(true); },
+                    {VantrelCntl::Event::Busy, VantrelCntl::Event::ScanReady, VantrelCntl::Event::Idle}, 30000));
         QVERIFY(m_scan.HasData);
     }
 
@@ -149,7 +164,9 @@ private slots:
         QVERIFY(!m_meter->TakeReading());
         QTRY_VERIFY_WITH_TIMEOUT(m_meter->Connected(), 10000);
         QCOMPARE(m_codes.last(), VantrelCntl::Event::LinkChanged);
-        QVERIFY(run([&] { return m_meter->TakeReading(); }, {VantrelCntl::Event::Busy, VantrelCntl::Event::ReadingReady, VantrelCntl::Event::Idle}) && m_reading.Valid);
+        QVERIFY(run([&] { return m_meter->TakeReading(); },
+                    {VantrelCntl::Event::Busy, VantrelCntl::Event::ReadingReady, VantrelCntl::Event::Idle})
+                && m_reading.Valid);
     }
 };
 

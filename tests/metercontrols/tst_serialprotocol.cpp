@@ -44,14 +44,19 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<int>("kind");
         QTest::addColumn<QStringList>("fields");
-        QTest::addColumn<int>("extra");   // Error: its number; Event: its meter event code
+        QTest::addColumn<int>("extra");  // Error: its number; Event: its meter event code
         QTest::newRow("ok") << QByteArray("MEAS:READ OK") << int(MeterLine::Ok) << QStringList() << 0;
-        QTest::newRow("values") << QByteArray("STAT? 1,0,2") << int(MeterLine::Values) << QStringList{"1", "0", "2"} << 0;
+        QTest::newRow("values") << QByteArray("STAT? 1,0,2") << int(MeterLine::Values) << QStringList{"1", "0", "2"}
+                                << 0;
         QTest::newRow("quoted with comma and quote")
-            << QByteArray(R"(CAL:STD? "Black, ""Glass""",)") << int(MeterLine::Values) << QStringList{R"(Black, "Glass")", ""} << 0;
-        QTest::newRow("error") << QByteArray(R"(MEAS:READ ERR 3,"busy")") << int(MeterLine::Error) << QStringList{"busy"} << 3;
-        QTest::newRow("busy event") << QByteArray("!BUSY 7,1,1,2") << int(MeterLine::Event) << QStringList{"7", "1", "1", "2"} << 9;
-        QTest::newRow("scan event") << QByteArray("!SCAN 8,3,1,2") << int(MeterLine::Event) << QStringList{"8", "3", "1", "2"} << 21;
+            << QByteArray(R"(CAL:STD? "Black, ""Glass""",)") << int(MeterLine::Values)
+            << QStringList{R"(Black, "Glass")", ""} << 0;
+        QTest::newRow("error") << QByteArray(R"(MEAS:READ ERR 3,"busy")") << int(MeterLine::Error)
+                               << QStringList{"busy"} << 3;
+        QTest::newRow("busy event") << QByteArray("!BUSY 7,1,1,2") << int(MeterLine::Event)
+                                    << QStringList{"7", "1", "1", "2"} << 9;
+        QTest::newRow("scan event") << QByteArray("!SCAN 8,3,1,2") << int(MeterLine::Event)
+                                    << QStringList{"8", "3", "1", "2"} << 21;
         QTest::newRow("warning without fields") << QByteArray("!WARN") << int(MeterLine::Event) << QStringList() << 6;
         QTest::newRow("unknown event") << QByteArray("!SNEEZE 1,0,2") << -1 << QStringList() << 0;
         QTest::newRow("unterminated text") << QByteArray("STAT? \"abc") << -1 << QStringList() << 0;
@@ -71,7 +76,8 @@ private slots:
         if (kind == MeterLine::Error) QCOMPARE(line->error, extra);
         if (kind == MeterLine::Event) QCOMPARE(WordOf(line->event).code, extra);
         if (kind != MeterLine::Event) QCOMPARE(CommandText(line->command, line->query), text.left(text.indexOf(' ')));
-        if (kind == MeterLine::Values) QCOMPARE(*SplitFields(Quote(fields.first())), QStringList{fields.first()});   // what the host quotes
+        if (kind == MeterLine::Values)
+            QCOMPARE(*SplitFields(Quote(fields.first())), QStringList{fields.first()});  // what the host quotes
     }
 
     // Typed fields take exactly a number, a UTC time stamp, or (for a time stamp) nothing; a time

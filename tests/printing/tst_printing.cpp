@@ -63,7 +63,8 @@ MeterReading Averages(double specular, double doi, double deg2, double deg15, bo
     return avg;
 }
 
-ReportInputs Inputs(const QAbstractItemModel* list, const MeterReading* avg, const QString& format = QStringLiteral("##0.00"))
+ReportInputs Inputs(const QAbstractItemModel* list, const MeterReading* avg,
+                    const QString& format = QStringLiteral("##0.00"))
 {
     return {list, avg, format, QStringLiteral("HZ001234"), QDateTime(QDate(2002, 7, 4), QTime(14, 5, 9))};
 }
@@ -76,8 +77,11 @@ QString LookAt(const QTextDocument* doc, const QString& needle)
     QTextCursor c(const_cast<QTextDocument*>(doc));
     c.setPosition(found.selectionStart() + 1);
     const QTextCharFormat f = c.charFormat();
-    return QStringLiteral("%1 %2%3%4").arg(f.fontFamilies().toStringList().value(0)).arg(f.fontPointSize())
-        .arg(f.fontWeight() >= QFont::Bold ? " bold" : "").arg(f.fontItalic() ? " italic" : "");
+    return QStringLiteral("%1 %2%3%4")
+        .arg(f.fontFamilies().toStringList().value(0))
+        .arg(f.fontPointSize())
+        .arg(f.fontWeight() >= QFont::Bold ? " bold" : "")
+        .arg(f.fontItalic() ? " italic" : "");
 }
 
 QList<double> TabPositionsOf(const QTextBlock& block)
@@ -101,11 +105,14 @@ QList<Word> PdfWords(const QString& pdf)
     const QString html = QString::fromUtf8(p.readAllStandardOutput());
     QList<Word> words;
     int page = -1;
-    static const QRegularExpression re(QStringLiteral(R"re(<page |<word xMin="([\d.]+)" yMin="([\d.]+)"[^>]*>([^<]*)</word>)re"));
+    static const QRegularExpression re(
+        QStringLiteral(R"re(<page |<word xMin="([\d.]+)" yMin="([\d.]+)"[^>]*>([^<]*)</word>)re"));
     for (auto it = re.globalMatch(html); it.hasNext();) {
         const auto m = it.next();
         if (m.captured(0).startsWith(QLatin1String("<page"))) ++page;
-        else words.append({m.captured(1).toDouble(), m.captured(2).toDouble(), page, m.captured(3).replace(QLatin1String("&amp;"), QLatin1String("&"))});
+        else
+            words.append({m.captured(1).toDouble(), m.captured(2).toDouble(), page,
+                          m.captured(3).replace(QLatin1String("&amp;"), QLatin1String("&"))});
     }
     return words;
 }
@@ -129,16 +136,19 @@ void CheckReportColumns(const QList<Word>& words)
         for (const Word& w : words) {
             if (w.text != text || w.page != line->page || qAbs(w.y - line->y) > 1) continue;
             const double offset = w.x - date->x;
-            return qAbs(offset - inches * 72) <= 1.5 ? QString() : QStringLiteral("'%1' at %2 pt from the left edge, not %3").arg(text).arg(offset).arg(inches * 72);
+            return qAbs(offset - inches * 72) <= 1.5
+                ? QString()
+                : QStringLiteral("'%1' at %2 pt from the left edge, not %3").arg(text).arg(offset).arg(inches * 72);
         }
         return QStringLiteral("'%1' missing").arg(text);
     };
     // The title on the third stop; header line and first row at 0, 1.5, 2.25, 3, 3.75, 4.5, 5.7 inches.
-    QStringList failures = {startsAt("DOI/Haze", 3, title), startsAt("Specular", 1.5, date), startsAt("DOI", 2.25, date),
-                            startsAt("2", 3, date), startsAt("15", 3.75, date), startsAt("Cal", 4.5, date),
-                            startsAt("Comment", 5.7, date), startsAt("07/04/2002", 0, row), startsAt("80.35", 1.5, row),
-                            startsAt("60.10", 2.25, row), startsAt("10.25", 3, row), startsAt("20.50", 3.75, row),
-                            startsAt("Std", 4.5, row)};
+    QStringList failures = {
+        startsAt("DOI/Haze", 3, title), startsAt("Specular", 1.5, date), startsAt("DOI", 2.25, date),
+        startsAt("2", 3, date),         startsAt("15", 3.75, date),      startsAt("Cal", 4.5, date),
+        startsAt("Comment", 5.7, date), startsAt("07/04/2002", 0, row),  startsAt("80.35", 1.5, row),
+        startsAt("60.10", 2.25, row),   startsAt("10.25", 3, row),       startsAt("20.50", 3.75, row),
+        startsAt("Std", 4.5, row)};
     // The value after each label on the first stop, which the label must not run past (with a
     // font wider than Arial's metrics it would, and the value moves a stop on).
     const QList<std::tuple<const char*, int, const char*>> labelled = {
@@ -146,7 +156,8 @@ void CheckReportColumns(const QList<Word>& words)
         {"DOI:", 0, "60.10"},          {"Degree:", 0, "12.00"},   {"Degree:", 1, "20.50"}};
     for (const auto& [name, occurrence, value] : labelled) {
         const Word* label = FindWord(words, QLatin1String(name), occurrence);
-        failures << (label ? startsAt(QLatin1String(value), 1.5, label) : QStringLiteral("label '%1' missing").arg(name));
+        failures << (label ? startsAt(QLatin1String(value), 1.5, label)
+                           : QStringLiteral("label '%1' missing").arg(name));
     }
     failures.removeAll(QString());
     QVERIFY2(failures.isEmpty(), qPrintable(failures.join("; ")));
@@ -157,7 +168,8 @@ bool HaveTool(const char* name)
     return !QStandardPaths::findExecutable(QLatin1String(name), {"/usr/sbin", "/usr/bin", "/sbin", "/bin"}).isEmpty();
 }
 
-const QString kHead = QStringLiteral("\t\t\tDOI/Haze Measurements\nPrinted:\t07/04/2002 14:05:09\n\nUnit Serial Number:\tHZ001234\n");
+const QString kHead =
+    QStringLiteral("\t\t\tDOI/Haze Measurements\nPrinted:\t07/04/2002 14:05:09\n\nUnit Serial Number:\tHZ001234\n");
 const QString kTitles = QStringLiteral("\nDate/Time\tSpecular\tDOI\t2 Degree\t15 Degree\tCal STD\tComment\t\n");
 
 }  // namespace
@@ -178,22 +190,54 @@ private slots:
         QTest::addColumn<QString>("key");  // "set": SetSize with the bounds 6..72, "set200": 6..200
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("read");
-        QTest::newRow("set 5") << "set" << "5" << "12";
-        QTest::newRow("set 6") << "set" << "6" << "6";
-        QTest::newRow("set 72") << "set" << "72" << "72";
-        QTest::newRow("set 73") << "set" << "73" << "12";
-        QTest::newRow("set 10 beyond 16 bits") << "set" << "65546" << "12";
-        QTest::newRow("set 150 in raised bounds") << "set200" << "150" << "150";
-        QTest::newRow("stored size 100") << "FontSize" << "100" << "100";
-        QTest::newRow("stored size 12.5 to even") << "FontSize" << "12.5" << "12";
-        QTest::newRow("stored size not a number") << "FontSize" << "big" << "0";
-        QTest::newRow("stored size with unit") << "FontSize" << "12pt" << "0";
-        QTest::newRow("stored size beyond 16 bits") << "FontSize" << "40000" << "0";
-        QTest::newRow("stored colour red") << "FontColor" << "16711680" << "16711680";
-        QTest::newRow("stored colour beyond 32 bits") << "FontColor" << "4294967295" << "0";
-        QTest::newRow("stored bold true") << "FontBold" << "true" << "false";
-        QTest::newRow("stored bold True") << "FontBold" << "True" << "true";
-        QTest::newRow("stored name empty") << "FontName" << "" << "Arial";
+        QTest::newRow("set 5") << "set"
+                               << "5"
+                               << "12";
+        QTest::newRow("set 6") << "set"
+                               << "6"
+                               << "6";
+        QTest::newRow("set 72") << "set"
+                                << "72"
+                                << "72";
+        QTest::newRow("set 73") << "set"
+                                << "73"
+                                << "12";
+        QTest::newRow("set 10 beyond 16 bits") << "set"
+                                               << "65546"
+                                               << "12";
+        QTest::newRow("set 150 in raised bounds") << "set200"
+                                                  << "150"
+                                                  << "150";
+        QTest::newRow("stored size 100") << "FontSize"
+                                         << "100"
+                                         << "100";
+        QTest::newRow("stored size 12.5 to even") << "FontSize"
+                                                  << "12.5"
+                                                  << "12";
+        QTest::newRow("stored size not a number") << "FontSize"
+                                                  << "big"
+                                                  << "0";
+        QTest::newRow("stored size with unit") << "FontSize"
+                                               << "12pt"
+                                               << "0";
+        QTest::newRow("stored size beyond 16 bits") << "FontSize"
+                                                    << "40000"
+                                                    << "0";
+        QTest::newRow("stored colour red") << "FontColor"
+                                           << "16711680"
+                                           << "16711680";
+        QTest::newRow("stored colour beyond 32 bits") << "FontColor"
+                                                      << "4294967295"
+                                                      << "0";
+        QTest::newRow("stored bold true") << "FontBold"
+                                          << "true"
+                                          << "false";
+        QTest::newRow("stored bold True") << "FontBold"
+                                          << "True"
+                                          << "true";
+        QTest::newRow("stored name empty") << "FontName"
+                                           << ""
+                                           << "Arial";
     }
 
     void fontRules()
@@ -215,8 +259,10 @@ private slots:
             store.SaveSetting(QStringLiteral("DataFont"), key, value);
             f.ReadProperties(store, QStringLiteral("DataFont"));
         }
-        const QMap<QString, QString> got{{"FontSize", QString::number(f.Size())}, {"FontColor", QString::number(f.Color())},
-                                         {"FontBold", f.Bold() ? "true" : "false"}, {"FontName", f.FontName()}};
+        const QMap<QString, QString> got{{"FontSize", QString::number(f.Size())},
+                                         {"FontColor", QString::number(f.Color())},
+                                         {"FontBold", f.Bold() ? "true" : "false"},
+                                         {"FontName", f.FontName()}};
         QCOMPARE(got.value(key), read);
     }
 
@@ -242,7 +288,8 @@ private slots:
         QFETCH(QStringList, stored);
         QFETCH(QList<int>, read);
         support::SettingsStore store(m_dir.filePath(QStringLiteral("%1.ini").arg(QTest::currentDataTag())));
-        for (const QString& kv : stored) store.SaveSetting(QStringLiteral("Tabs"), kv.section('=', 0, 0), kv.section('=', 1));
+        for (const QString& kv : stored)
+            store.SaveSetting(QStringLiteral("Tabs"), kv.section('=', 0, 0), kv.section('=', 1));
         TabClass t;
         for (int v : held) t.Add(v);
         t.ReadProperties(store, QStringLiteral("Tabs"));
@@ -256,17 +303,21 @@ private slots:
     void reportText_data()
     {
         QTest::addColumn<int>("averages");  // 0 none given, 1 area, 2 total energy, 3 two standards, 4 cleared
-        QTest::addColumn<int>("rows");      // -1: no list
+        QTest::addColumn<int>("rows");  // -1: no list
         QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("text");
         const QString rows = QStringLiteral("07/04/2002 14:00:09\t80.35\t60.10\t10.25\t20.50\tStd A\tpanel1\n"
                                             "07/04/2002 14:01:09\t81.35\t61.10\t11.25\t21.50\tStd A\tpanel2\n");
         QTest::newRow("area averages") << 1 << 2 << "##0.00"
-                                       << kHead + "Area Averaged Data\nAverage Specular:\t85.35\nAverage DOI:\t60.10\n"
-                                                  "Average 2 Degree:\t12.00\nAverage 15 Degree:\t20.50\n" + kTitles + rows;
+                                       << kHead
+                + "Area Averaged Data\nAverage Specular:\t85.35\nAverage DOI:\t60.10\n"
+                  "Average 2 Degree:\t12.00\nAverage 15 Degree:\t20.50\n"
+                + kTitles + rows;
         QTest::newRow("total energy, no decimals") << 2 << 0 << "##0."
-                                                   << kHead + "Total Energy Data\nAverage Specular:\t12.\nAverage DOI:\t13.\n"
-                                                              "Average 2 Degree:\t0.\nAverage 15 Degree:\t-4.\n" + kTitles;
+                                                   << kHead
+                + "Total Energy Data\nAverage Specular:\t12.\nAverage DOI:\t13.\n"
+                  "Average 2 Degree:\t0.\nAverage 15 Degree:\t-4.\n"
+                + kTitles;
         QTest::newRow("two standards") << 3 << 2 << "##0.00" << kHead + kTitles + rows;
         QTest::newRow("no readings") << 4 << 0 << "##0.00" << kHead + kTitles;
         QTest::newRow("nothing given") << 0 << -1 << "##0.00" << kHead;
@@ -288,7 +339,8 @@ private slots:
         if (averages == 4) avg.Clear();
         auto list = MakeList(qMax(rows, 0));
         dlgPrintForm page;
-        ComposeReport(page, header, data, tabs, Inputs(rows < 0 ? nullptr : list.get(), averages ? &avg : nullptr, format));
+        ComposeReport(page, header, data, tabs,
+                      Inputs(rows < 0 ? nullptr : list.get(), averages ? &avg : nullptr, format));
         QCOMPARE(page.TB->document()->toPlainText(), text);
     }
 
@@ -309,7 +361,8 @@ private slots:
         dlgPrintForm page;
         ComposeReport(page, header, data, tabs, Inputs(list.get(), &avg));
         const QTextDocument* doc = page.TB->document();
-        for (const char* label : {"DOI/Haze", "Printed:", "Unit Serial", "Area Averaged", "Average DOI:", "Date/Time\tSpecular"})
+        for (const char* label :
+             {"DOI/Haze", "Printed:", "Unit Serial", "Area Averaged", "Average DOI:", "Date/Time\tSpecular"})
             QCOMPARE(LookAt(doc, label), QStringLiteral("Courier New 14 bold italic"));
         for (const char* value : {"07/04/2002 14:05:09", "HZ001234", "85.35", "07/04/2002 14:00:09", "panel1"})
             QCOMPARE(LookAt(doc, value), QStringLiteral("Arial 9"));
@@ -326,8 +379,10 @@ private slots:
     {
         if (geteuid() != 0) QSKIP("printing through CUPS needs root: the test adds a print queue and may start cupsd");
         for (const char* tool : {"cupsd", "lpadmin", "lpstat", "pdftotext"})
-            if (!HaveTool(tool)) QSKIP(qPrintable(QStringLiteral("%1 is not installed (cups, cups-client, poppler-utils)").arg(tool)));
-        if (!QFileInfo::exists(QStringLiteral("/usr/lib/cups/backend/cups-pdf"))) QSKIP("printer-driver-cups-pdf is not installed");
+            if (!HaveTool(tool))
+                QSKIP(qPrintable(QStringLiteral("%1 is not installed (cups, cups-client, poppler-utils)").arg(tool)));
+        if (!QFileInfo::exists(QStringLiteral("/usr/lib/cups/backend/cups-pdf")))
+            QSKIP("printer-driver-cups-pdf is not installed");
 
         QLockFile lock(QDir::temp().filePath(QStringLiteral("glimora-cups-pdf-queue.lock")));
         QVERIFY2(lock.tryLock(60000), "another test holds the CUPS queue");
@@ -337,7 +392,8 @@ private slots:
             QProcess p;
             p.start(QStringLiteral(GLIMORA_CUPS_QUEUE_SCRIPT), args);
             p.waitForFinished(30000);
-            return std::make_pair(p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardError()));
+            return std::make_pair(p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                                  QString::fromLocal8Bit(p.readAllStandardError()));
         };
         const auto [code, error] = queue({QStringLiteral("start"), out.path()});
         const auto stop = qScopeGuard([&] { queue({QStringLiteral("stop")}); });
@@ -361,24 +417,29 @@ private slots:
         // The operator picks the queue "PDF" in the dialog, which offers no file output, no page
         // range and no selection, and confirms.
         bool chosen = false, offersTooMuch = true;
-        testing::WhenModal([&](QWidget* w) {
-            auto* dialog = qobject_cast<QPrintDialog*>(w);
-            QVERIFY(dialog);
-            offersTooMuch = dialog->testOption(QAbstractPrintDialog::PrintToFile) || dialog->testOption(QAbstractPrintDialog::PrintPageRange)
-                || dialog->testOption(QAbstractPrintDialog::PrintSelection) || dialog->testOption(QAbstractPrintDialog::PrintCurrentPage);
-            for (QPushButton* b : w->findChildren<QPushButton*>())   // all the options shown
-                if (b->text().contains(QStringLiteral("Options"))) b->click();
-            for (const char* pagesOnly : {"gbPrintRange", "pageSetCombo"})   // page ranges, odd or even pages
-                if (auto* choice = w->findChild<QWidget*>(QLatin1String(pagesOnly))) offersTooMuch |= choice->isVisible();
-            for (QComboBox* box : w->findChildren<QComboBox*>()) {
-                const int i = box->findText(QStringLiteral("PDF"));
-                if (i >= 0) {
-                    box->setCurrentIndex(i);
-                    chosen = true;
+        testing::WhenModal(
+            [&](QWidget* w) {
+                auto* dialog = qobject_cast<QPrintDialog*>(w);
+                QVERIFY(dialog);
+                offersTooMuch = dialog->testOption(QAbstractPrintDialog::PrintToFile)
+                    || dialog->testOption(QAbstractPrintDialog::PrintPageRange)
+                    || dialog->testOption(QAbstractPrintDialog::PrintSelection)
+                    || dialog->testOption(QAbstractPrintDialog::PrintCurrentPage);
+                for (QPushButton* b : w->findChildren<QPushButton*>())  // all the options shown
+                    if (b->text().contains(QStringLiteral("Options"))) b->click();
+                for (const char* pagesOnly : {"gbPrintRange", "pageSetCombo"})  // page ranges, odd or even pages
+                    if (auto* choice = w->findChild<QWidget*>(QLatin1String(pagesOnly)))
+                        offersTooMuch |= choice->isVisible();
+                for (QComboBox* box : w->findChildren<QComboBox*>()) {
+                    const int i = box->findText(QStringLiteral("PDF"));
+                    if (i >= 0) {
+                        box->setCurrentIndex(i);
+                        chosen = true;
+                    }
                 }
-            }
-            dialog->accept();
-        }, QStringLiteral("Print"));
+                dialog->accept();
+            },
+            QStringLiteral("Print"));
         PrintDataReport(&mainWindow, header, data, tabs, Inputs(list.get(), &avg));
         QVERIFY2(chosen, "the print dialog does not offer the queue PDF");
         QVERIFY(!offersTooMuch);
@@ -389,7 +450,8 @@ private slots:
         // 90 rows need two pages; every row is there once and no page carries a number: the only
         // lone numbers are the "2" and "15" of the averages and the column titles.
         QCOMPARE(words.last().page, 1);
-        for (int r = 0; r < 90; ++r) QVERIFY2(FindWord(words, QStringLiteral("panel%1").arg(r + 1)), qPrintable(QString::number(r)));
+        for (int r = 0; r < 90; ++r)
+            QVERIFY2(FindWord(words, QStringLiteral("panel%1").arg(r + 1)), qPrintable(QString::number(r)));
         static const QRegularExpression number(QStringLiteral("^\\d+$"));
         QStringList numbers;
         for (const Word& w : words)

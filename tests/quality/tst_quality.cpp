@@ -65,7 +65,8 @@ private slots:
     void init()
     {
         // Each test starts from an empty history.
-        for (const char* suffix : {"", "-wal", "-shm"}) QFile::remove(store::LocalStore::DefaultPath() + QLatin1String(suffix));
+        for (const char* suffix : {"", "-wal", "-shm"})
+            QFile::remove(store::LocalStore::DefaultPath() + QLatin1String(suffix));
     }
     void cleanup() { testing::VerifyAllAnswered(); }
 
@@ -119,7 +120,8 @@ private slots:
         Read(f, 85);  // no standard chosen yet: not judged
         check->cboStandard->setCurrentIndex(check->cboStandard->findText(QStringLiteral("Panel A")));
         emit check->cboStandard->activated(check->cboStandard->currentIndex());
-        QCOMPARE(f.app->Settings().GetSetting(QStringLiteral("Quality"), QStringLiteral("Standard")), QStringLiteral("Panel A"));
+        QCOMPARE(f.app->Settings().GetSetting(QStringLiteral("Quality"), QStringLiteral("Standard")),
+                 QStringLiteral("Panel A"));
 
         const QStringList expected{"PASS", "WARN", "FAIL"};
         const double doiValues[] = {85, 89.5, 90.01};
@@ -177,22 +179,26 @@ private slots:
         QCOMPARE(chart->Limits().centre, 85.0);
 
         const QString pdf = f.dir.filePath(QStringLiteral("certificate.pdf"));
-        testing::WhenModal([](QWidget* w) {
-            auto* d = static_cast<QInputDialog*>(w);
-            QCOMPARE(d->textValue(), QStringLiteral("Panel B"));
-            d->accept();
-        }, QStringLiteral("Certificate"));
+        testing::WhenModal(
+            [](QWidget* w) {
+                auto* d = static_cast<QInputDialog*>(w);
+                QCOMPARE(d->textValue(), QStringLiteral("Panel B"));
+                d->accept();
+            },
+            QStringLiteral("Certificate"));
         testing::AnswerFileDialog(pdf, QStringLiteral("Certificate"));
         f.Find(QStringLiteral("mnuDataCertificate"))->trigger();
         QProcess text;
         text.start(QStringLiteral(PDFTOTEXT), {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
         QVERIFY(text.waitForFinished(10000));
         const QString got = QString::fromUtf8(text.readAllStandardOutput());
-        for (const QString& part : QStringList{"Coatings Lab North", "Standard: Panel B", "Summary of 11 readings", "HZ001234", "FAIL",
-                                    "Operator: " + store::MeasurementHistory::OperatorName()})
+        for (const QString& part :
+             QStringList{"Coatings Lab North", "Standard: Panel B", "Summary of 11 readings", "HZ001234", "FAIL",
+                         "Operator: " + store::MeasurementHistory::OperatorName()})
             QVERIFY2(got.contains(part), qPrintable(part + QStringLiteral(" not in:\n") + got));
         QCOMPARE(got.count(QStringLiteral("PASS")), 10);
-        QVERIFY(QRegularExpression(QStringLiteral("SHA-256 of the listed records: [0-9a-f]{64}")).match(got).hasMatch());
+        QVERIFY(
+            QRegularExpression(QStringLiteral("SHA-256 of the listed records: [0-9a-f]{64}")).match(got).hasMatch());
     }
 };
 

@@ -5,7 +5,8 @@
 #include "readings/Summary.h"
 
 namespace {
-MeterReading Make(double s, double d, double h2, double h15, const QString& cal = QStringLiteral("Std A"), int second = 9)
+MeterReading Make(double s, double d, double h2, double h15, const QString& cal = QStringLiteral("Std A"),
+                  int second = 9)
 {
     MeterReading r;
     r.Valid = true;
@@ -70,8 +71,9 @@ private slots:
         const QStringList comments = {"b", "A", "a", "", "panel 10", "panel 9"};
         QList<QStringList> taken;  // each row's texts, in the order taken
         for (int i = 0; i < values.size(); ++i) {
-            model.AddReading(Make(values[i], values[(i + 3) % values.size()], -values[i], i, cals[i % cals.size()], 59 - i),
-                             i % 4, comments[i % comments.size()]);
+            model.AddReading(
+                Make(values[i], values[(i + 3) % values.size()], -values[i], i, cals[i % cals.size()], 59 - i), i % 4,
+                comments[i % comments.size()]);
             for (int r = 0; r < model.RowCount(); ++r)
                 if (model.Text(r, 0).endsWith(QString::number(59 - i))) taken << Row(model, r);
         }
@@ -122,7 +124,8 @@ private slots:
     void deleteOfOddCalStandardBringsAveragesBack()
     {
         ReadingsModel model;
-        for (const char* cal : {"Std A", "Std B", "Std A"}) model.AddReading(Make(50, 60, 1, 2, QLatin1String(cal)), 2, QString());
+        for (const char* cal : {"Std A", "Std B", "Std A"})
+            model.AddReading(Make(50, 60, 1, 2, QLatin1String(cal)), 2, QString());
         QVERIFY(model.Averages().HasMessage());
         QCOMPARE(MakeSummary(model.Averages(), 2, model.RowCount()).Count, QStringLiteral("---"));
         std::vector<bool> sel(3, false);

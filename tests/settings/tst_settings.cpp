@@ -72,18 +72,54 @@ private slots:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("expected");  // integer value, or 0/1 for Booleans
-        QTest::newRow("first run keeps alive") << "" << "" << "KeepAlive" << "1";
-        QTest::newRow("first run warns") << "" << "" << "warnings" << "1";
-        QTest::newRow("Password scrambled") << "Password" << "kvi;" << "Password" << "abc1";
-        QTest::newRow("Password: no warning") << "Password" << "kvi;" << "warnings" << "0";
-        QTest::newRow("Digits 5 out of range") << "Digits" << "5" << "Digits" << "2";
-        QTest::newRow("Digits no number counts 0") << "Digits" << "abc" << "Digits" << "0";
-        QTest::newRow("CalIndex 7 out of range") << "CalIndex" << "7" << "CalIndex" << "0";
-        QTest::newRow("CalIndex 2.5 to even") << "CalIndex" << "2.5" << "CalIndex" << "2";
-        QTest::newRow("CalIndex 3.2 out of range") << "CalIndex" << "3.2" << "CalIndex" << "0";
-        QTest::newRow("KeepAlive lower-case true") << "KeepAlive" << "true" << "KeepAlive" << "0";
-        QTest::newRow("CalConst True") << "CalConst" << "True" << "CalConst" << "1";
-        QTest::newRow("PixelAvg 1") << "PixelAvg" << "1" << "PixelAvg" << "0";
+        QTest::newRow("first run keeps alive") << ""
+                                               << ""
+                                               << "KeepAlive"
+                                               << "1";
+        QTest::newRow("first run warns") << ""
+                                         << ""
+                                         << "warnings"
+                                         << "1";
+        QTest::newRow("Password scrambled") << "Password"
+                                            << "kvi;"
+                                            << "Password"
+                                            << "abc1";
+        QTest::newRow("Password: no warning") << "Password"
+                                              << "kvi;"
+                                              << "warnings"
+                                              << "0";
+        QTest::newRow("Digits 5 out of range") << "Digits"
+                                               << "5"
+                                               << "Digits"
+                                               << "2";
+        QTest::newRow("Digits no number counts 0") << "Digits"
+                                                   << "abc"
+                                                   << "Digits"
+                                                   << "0";
+        QTest::newRow("CalIndex 7 out of range") << "CalIndex"
+                                                 << "7"
+                                                 << "CalIndex"
+                                                 << "0";
+        QTest::newRow("CalIndex 2.5 to even") << "CalIndex"
+                                              << "2.5"
+                                              << "CalIndex"
+                                              << "2";
+        QTest::newRow("CalIndex 3.2 out of range") << "CalIndex"
+                                                   << "3.2"
+                                                   << "CalIndex"
+                                                   << "0";
+        QTest::newRow("KeepAlive lower-case true") << "KeepAlive"
+                                                   << "true"
+                                                   << "KeepAlive"
+                                                   << "0";
+        QTest::newRow("CalConst True") << "CalConst"
+                                       << "True"
+                                       << "CalConst"
+                                       << "1";
+        QTest::newRow("PixelAvg 1") << "PixelAvg"
+                                    << "1"
+                                    << "PixelAvg"
+                                    << "0";
     }
 
     void storedTextsFollowTheReadingRules()
@@ -98,10 +134,11 @@ private slots:
         p.Password = QStringLiteral("old");
         int warnings = 0;
         LoadPreferences(*m_store, p, [&] { ++warnings; });
-        const QMap<QString, QString> got{{"CalIndex", QString::number(p.CalIndex)}, {"Digits", QString::number(p.Digits)},
-                                         {"KeepAlive", QString::number(p.KeepAlive)}, {"CalConst", QString::number(p.CalConst)},
-                                         {"PixelAvg", QString::number(p.PixelAvg)}, {"Password", p.Password},
-                                         {"warnings", QString::number(warnings)}};
+        const QMap<QString, QString> got{
+            {"CalIndex", QString::number(p.CalIndex)},   {"Digits", QString::number(p.Digits)},
+            {"KeepAlive", QString::number(p.KeepAlive)}, {"CalConst", QString::number(p.CalConst)},
+            {"PixelAvg", QString::number(p.PixelAvg)},   {"Password", p.Password},
+            {"warnings", QString::number(warnings)}};
         QCOMPARE(got.value(field), expected);
         QCOMPARE(p.PasswordProtection, !p.Password.isEmpty());
     }
@@ -144,7 +181,9 @@ private slots:
                 },
                 QStringLiteral("Password Failure"));
 
-        QCOMPARE(AuthorizeCommand(meter, Preferences{.Password = QStringLiteral("Secret7"), .PasswordProtection = true}, nullptr), granted);
+        QCOMPARE(AuthorizeCommand(meter, Preferences{.Password = QStringLiteral("Secret7"), .PasswordProtection = true},
+                                  nullptr),
+                 granted);
         QVERIFY(logWhileAsking.isEmpty());
         QCOMPARE(meter.log, QStringList{"Unlock"});
         QCOMPARE(meter.lastUnlockCode, GlimoraAccessCode());
@@ -157,9 +196,12 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("kept");
-        QTest::newRow("digits and letters") << "09AZaz" << "09AZaz";
-        QTest::newRow("blanks and punctuation") << "ab c-D9!Z.z" << "abcD9Zz";
-        QTest::newRow("neighbours of the ranges") << "/:@[`{" << "";
+        QTest::newRow("digits and letters") << "09AZaz"
+                                            << "09AZaz";
+        QTest::newRow("blanks and punctuation") << "ab c-D9!Z.z"
+                                                << "abcD9Zz";
+        QTest::newRow("neighbours of the ranges") << "/:@[`{"
+                                                  << "";
         QTest::newRow("accented letters") << QString::fromUtf8("qü_é1") << "q1";
         QTest::newRow("control characters") << QStringLiteral("a\x1b\tb\x7f") << "ab";
     }
@@ -205,7 +247,9 @@ private slots:
         dlgPasswordSetup dialog(p);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        auto state = [&] { return QList<bool>({dialog.Frame1->isEnabled(), dialog.txtNewPW1->isEnabled(), dialog.Ok->isEnabled()}); };
+        auto state = [&] {
+            return QList<bool>({dialog.Frame1->isEnabled(), dialog.txtNewPW1->isEnabled(), dialog.Ok->isEnabled()});
+        };
         const QList<bool> closed{false, false, false}, open{true, true, true};
         QTest::keyClicks(dialog.txtCurrentPW, QStringLiteral("A b"));
         QCOMPARE(state(), closed);
@@ -253,11 +297,14 @@ private slots:
             QStringLiteral("Properties"));
         QStringList calls;
         PropertiesCommand(
-            meter, p, nullptr, [&] { calls << QStringLiteral("format %1 after %2").arg(p.Digits).arg(meter.Writes().join(',')); },
+            meter, p, nullptr,
+            [&] { calls << QStringLiteral("format %1 after %2").arg(p.Digits).arg(meter.Writes().join(',')); },
             [&] { calls << QStringLiteral("update after ") + meter.Writes().join(','); });
-        QCOMPARE(QList<int>({p.KeepAlive, p.NoFile, p.CalConst, p.EnableButton, p.Digits}), QList<int>({1, 0, 1, 1, 3}));
-        QCOMPARE(calls, QStringList({"format 3 after Unlock",
-                                     "update after Unlock,KeepAlive=true,EnableButton=true,ConstDC=true"}));
+        QCOMPARE(QList<int>({p.KeepAlive, p.NoFile, p.CalConst, p.EnableButton, p.Digits}),
+                 QList<int>({1, 0, 1, 1, 3}));
+        QCOMPARE(calls,
+                 QStringList(
+                     {"format 3 after Unlock", "update after Unlock,KeepAlive=true,EnableButton=true,ConstDC=true"}));
 
         testing::WhenModal(
             [](QWidget* w) {
@@ -267,7 +314,8 @@ private slots:
             QStringLiteral("Properties"));
         calls.clear();
         meter.log.clear();
-        PropertiesCommand(meter, p, nullptr, [&] { calls << "format"; }, [&] { calls << "update"; });
+        PropertiesCommand(
+            meter, p, nullptr, [&] { calls << "format"; }, [&] { calls << "update"; });
         QCOMPARE(p.Digits, int16_t(3));
         QCOMPARE(calls, QStringList{"update"});
         QCOMPARE(meter.log, QStringList{"Unlock"});
@@ -289,11 +337,14 @@ private slots:
             },
             QStringLiteral("Restore Settings"));
         RestoreDefaultsCommand(meter, p, nullptr, [&] { ++calls; });
-        QCOMPARE(question, QStringLiteral("This operation will restore all the settings, including fonts and tabs, to the default "
-                                          "values.  Are you sure you want to restore these settings?"));
+        QCOMPARE(
+            question,
+            QStringLiteral("This operation will restore all the settings, including fonts and tabs, to the default "
+                           "values.  Are you sure you want to restore these settings?"));
         QVERIFY(!cancelShown);
         QCOMPARE(calls, 0);
-        testing::WhenModal([](QWidget* w) { testing::ClickLater(w, QStringLiteral("YesButton")); }, QStringLiteral("Restore Settings"));
+        testing::WhenModal([](QWidget* w) { testing::ClickLater(w, QStringLiteral("YesButton")); },
+                           QStringLiteral("Restore Settings"));
         RestoreDefaultsCommand(meter, p, nullptr, [&] { ++calls; });
         QCOMPARE(calls, 1);
     }

@@ -35,7 +35,7 @@ class TestSimulator : public QObject {
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    QList<int> m_codes;   // the events of every meter made by make(), in order
+    QList<int> m_codes;  // the events of every meter made by make(), in order
     QString store(const QString& name = QStringLiteral("meter.ini")) const { return m_dir->filePath(name); }
 
     void preset(const QString& key, const QVariant& value, const QString& path = QString())
@@ -58,7 +58,8 @@ class TestSimulator : public QObject {
     static bool link(SimulatedMeter& m)
     {
         m.SetConnected(true);
-        return QTest::qWaitFor([&] { return m.ConnectState() != VantrelCntl::Connecting; }) && QTest::qWaitFor([&] { return !m.Busy() && m.MeterState() != State::GettingParameters; });
+        return QTest::qWaitFor([&] { return m.ConnectState() != VantrelCntl::Connecting; })
+            && QTest::qWaitFor([&] { return !m.Busy() && m.MeterState() != State::GettingParameters; });
     }
     static MeterReading read(SimulatedMeter& m)
     {
@@ -77,7 +78,7 @@ private slots:
     void readingFollowsTheSample_data()
     {
         QTest::addColumn<int>("sample");
-        QTest::addColumn<QList<double>>("ranges");   // gloss, DOI and haze: low and high each
+        QTest::addColumn<QList<double>>("ranges");  // gloss, DOI and haze: low and high each
         QTest::newRow("black glass tile") << 0 << QList<double>{99, 101, 99, 100, 0, 1};
         QTest::newRow("orange peel") << 2 << QList<double>{64, 68, 75, 79, 12, 16};
         QTest::newRow("aluminium") << 5 << QList<double>{1700, 2000, 90, 100, 0.5, 8};
@@ -130,16 +131,26 @@ private slots:
         QTest::addColumn<QString>("stored");
         QTest::addColumn<bool>("taken");
         QTest::addColumn<QString>("loaded");
-        QTest::newRow("centre at its top") << Key::Center << "Settings/Center" << "255" << true << "255";
-        QTest::newRow("centre too high") << Key::Center << "Settings/Center" << "256" << false << "110";
-        QTest::newRow("black level past full scale") << Key::BlackLevel << "Settings/BlackLevel" << "65536" << false << "32767";
-        QTest::newRow("correction inside") << Key::Deg2Distortion << "Settings/Deg2Distortion" << "1.25" << true << "1.25";
-        QTest::newRow("correction at its bound") << Key::DOIDistortion << "Settings/DOIDistortion" << "10" << false << "1";
-        QTest::newRow("standard past the last") << Key::CalIndex << "Settings/CalIndex" << "4" << false << "0";
-        QTest::newRow("serial number cut") << Key::SerialNumber << "Instrument/SerialNumber" << "ABCDEFGHIJ" << true << "ABCDEFGH";
-        QTest::newRow("switch spelled 0") << Key::Present << "Instrument/Present" << "0" << true << "false";
-        QTest::newRow("largest seed") << Key::Seed << "Instrument/Seed" << "4294967295" << true << "4294967295";
-        QTest::newRow("negative seed") << Key::Seed << "Instrument/Seed" << "-1" << false << "0";
+        QTest::newRow("centre at its top") << Key::Center << "Settings/Center"
+                                           << "255" << true << "255";
+        QTest::newRow("centre too high") << Key::Center << "Settings/Center"
+                                         << "256" << false << "110";
+        QTest::newRow("black level past full scale") << Key::BlackLevel << "Settings/BlackLevel"
+                                                     << "65536" << false << "32767";
+        QTest::newRow("correction inside") << Key::Deg2Distortion << "Settings/Deg2Distortion"
+                                           << "1.25" << true << "1.25";
+        QTest::newRow("correction at its bound") << Key::DOIDistortion << "Settings/DOIDistortion"
+                                                 << "10" << false << "1";
+        QTest::newRow("standard past the last") << Key::CalIndex << "Settings/CalIndex"
+                                                << "4" << false << "0";
+        QTest::newRow("serial number cut") << Key::SerialNumber << "Instrument/SerialNumber"
+                                           << "ABCDEFGHIJ" << true << "ABCDEFGH";
+        QTest::newRow("switch spelled 0") << Key::Present << "Instrument/Present"
+                                          << "0" << true << "false";
+        QTest::newRow("largest seed") << Key::Seed << "Instrument/Seed"
+                                      << "4294967295" << true << "4294967295";
+        QTest::newRow("negative seed") << Key::Seed << "Instrument/Seed"
+                                       << "-1" << false << "0";
     }
     void storeTakesOnlyValuesInRange()
     {
@@ -160,10 +171,11 @@ private slots:
     // not found when the instrument is off, also when it is unplugged or switched off halfway.
     void handshakeEndsOnItsOwn_data()
     {
-        QTest::addColumn<QString>("startsWith");   // a switch of [Instrument] set to false
-        QTest::addColumn<int>("halfway");          // 0 nothing, 1 cable pulled, 2 switched off
+        QTest::addColumn<QString>("startsWith");  // a switch of [Instrument] set to false
+        QTest::addColumn<int>("halfway");  // 0 nothing, 1 cable pulled, 2 switched off
         QTest::addColumn<QList<int>>("events");
-        QTest::newRow("undisturbed") << QString() << 0 << QList<int>{Event::LinkChanged, Event::StateChanged, Event::Idle};
+        QTest::newRow("undisturbed") << QString() << 0
+                                     << QList<int>{Event::LinkChanged, Event::StateChanged, Event::Idle};
         QTest::newRow("switched off") << QStringLiteral("PoweredOn") << 0 << QList<int>{Event::LinkChanged};
         QTest::newRow("cable pulled halfway") << QString() << 1 << QList<int>{Event::LinkChanged};
         QTest::newRow("switched off halfway") << QString() << 2 << QList<int>{Event::LinkChanged};
@@ -210,7 +222,9 @@ private slots:
         QVERIFY(!m->Busy());
         m->SetEnableButton(true);
         m->PressMeasureButton();
-        QTRY_COMPARE(m_codes, (QList<int>{Event::Busy, Event::Idle, Event::Busy, Event::Idle, Event::Busy, Event::ReadingReady, Event::Idle}));
+        QTRY_COMPARE(m_codes,
+                     (QList<int>{Event::Busy, Event::Idle, Event::Busy, Event::Idle, Event::Busy, Event::ReadingReady,
+                                 Event::Idle}));
         QVERIFY(Fetch(*m).Valid);
     }
 
@@ -229,7 +243,7 @@ private slots:
         QCOMPARE(m->Authority(), int16_t(1));
 
         m->SetCalIndex(2);
-        m->SetSample(5);   // aluminium: far above the glass tile's 100
+        m->SetSample(5);  // aluminium: far above the glass tile's 100
         const QDateTime before = Fetch(*m, 2).CalTimeStamp, otherStamp = Fetch(*m, 1).CalTimeStamp;
         QVERIFY(m->Calibrate());
         QTRY_VERIFY(!m->Busy());
@@ -239,7 +253,8 @@ private slots:
         // Another standard scales the gloss by its own assigned value and nothing else; total
         // energy takes in more of the haze than the pixel area average.
         const MeterReading other = Fetch(*m, 1), byEnergy = Fetch(*m, 2, false);
-        QVERIFY(other.Specular() < r.Specular() && r.Specular() < 1.01 * other.Specular() && other.DOI() == r.DOI() && other.Deg2() == r.Deg2());
+        QVERIFY(other.Specular() < r.Specular() && r.Specular() < 1.01 * other.Specular() && other.DOI() == r.DOI()
+                && other.Deg2() == r.Deg2());
         QVERIFY(byEnergy.Specular() > r.Specular() + 5);
 
         m->ClearCalibration();
@@ -300,7 +315,7 @@ private slots:
         m->FrontPanel()->show();
         const QSize size = m->FrontPanel()->size();
         QVERIFY(link(*m));
-        m->SetCenter(200);   // "Specular peak outside the measuring window"
+        m->SetCenter(200);  // "Specular peak outside the measuring window"
         for (bool unplug : {false, true}) {
             QVERIFY(!read(*m).Valid && m->DisplayText().contains(QStringLiteral("ERR")));
             m->FrontPanel()->layout()->activate();
@@ -331,7 +346,7 @@ private slots:
             for (int i = 0; i < ScanData::PointCount; ++i) values << scan.Point(i);
         }
         QCOMPARE(runs[0], runs[1]);
-        QVERIFY(runs[0].at(0) != runs[0].at(4));   // noise is there
+        QVERIFY(runs[0].at(0) != runs[0].at(4));  // noise is there
     }
 };
 

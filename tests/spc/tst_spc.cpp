@@ -134,7 +134,8 @@ private slots:
         QTest::newRow("2: two apart by two are out of the window") << 2 << V{2.5, 0, 0, 2.5} << I{};
         QTest::newRow("3: four of five beyond one sigma") << 3 << V{1.5, 1.5, 0, 1.5, 1.5, 1.5} << I{4, 5};
         QTest::newRow("3: three of five is not") << 3 << V{1.5, 0, 1.5, 0, 1.5} << I{};
-        QTest::newRow("4: eight on one side, and each further") << 4 << V{0.1, 0.1, 0.1, 0.1, 0.1, 0.1, 0.1, 0.1, 0.2} << I{7, 8};
+        QTest::newRow("4: eight on one side, and each further")
+            << 4 << V{0.1, 0.1, 0.1, 0.1, 0.1, 0.1, 0.1, 0.1, 0.2} << I{7, 8};
         QTest::newRow("4: seven, then a crossing") << 4 << V{-1, 1, 1, 1, 1, 1, 1, 1, -1, 1} << I{};
         QTest::newRow("4: a point on the centre breaks the run") << 4 << V{1, 1, 1, 1, 0, 1, 1, 1, 1} << I{};
     }
@@ -191,10 +192,13 @@ private slots:
         QTest::addColumn<double>("warnPercent");
         QTest::addColumn<QString>("problem");
         QTest::newRow("in order") << 5.0 << 0.0 << 10.0 << 50.0 << "";
-        QTest::newRow("wrong order") << 5.0 << 10.0 << 0.0 << 0.0 << "DOI: The lower limit must be below the upper limit.";
-        QTest::newRow("equal limits") << 5.0 << 5.0 << 5.0 << 0.0 << "DOI: The lower limit must be below the upper limit.";
+        QTest::newRow("wrong order") << 5.0 << 10.0 << 0.0 << 0.0
+                                     << "DOI: The lower limit must be below the upper limit.";
+        QTest::newRow("equal limits") << 5.0 << 5.0 << 5.0 << 0.0
+                                      << "DOI: The lower limit must be below the upper limit.";
         QTest::newRow("target outside") << 11.0 << 0.0 << 10.0 << 0.0 << "DOI: The target must lie within the limits.";
-        QTest::newRow("band too wide") << 5.0 << 0.0 << 10.0 << 51.0 << "DOI: The warning band must be 0 to 50 percent.";
+        QTest::newRow("band too wide") << 5.0 << 0.0 << 10.0 << 51.0
+                                       << "DOI: The warning band must be 0 to 50 percent.";
     }
     void editorRefusesWhatCannotBeJudged()
     {

@@ -28,7 +28,10 @@ public:
     bool Run(const QString& program, const QStringList& args)
     {
         QProcess p;
-        if (::geteuid() == 0) p.start(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"), kBin + program} + args);
+        if (::geteuid() == 0)
+            p.start(QStringLiteral("runuser"),
+                    QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"), kBin + program}
+                        + args);
         else p.start(kBin + program, args);
         if (!p.waitForFinished(60000) || p.exitCode() != 0) {
             qWarning("%s: %s", qPrintable(program), p.readAllStandardError().constData());
@@ -38,24 +41,34 @@ public:
     }
     bool Init()
     {
-        if (::geteuid() == 0 && QProcess::execute(QStringLiteral("chown"), {QStringLiteral("postgres"), dir.path()}) != 0) return false;
-        return Run(QStringLiteral("initdb"), {QStringLiteral("-D"), dir.filePath(QStringLiteral("data")), QStringLiteral("-U"), QStringLiteral("postgres"),
-                                              QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("--no-sync")}) &&
-               Start();
+        if (::geteuid() == 0
+            && QProcess::execute(QStringLiteral("chown"), {QStringLiteral("postgres"), dir.path()}) != 0)
+            return false;
+        return Run(QStringLiteral("initdb"),
+                   {QStringLiteral("-D"), dir.filePath(QStringLiteral("data")), QStringLiteral("-U"),
+                    QStringLiteral("postgres"), QStringLiteral("-A"), QStringLiteral("trust"),
+                    QStringLiteral("--no-sync")})
+            && Start();
     }
     bool Start()
     {
-        return Run(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), dir.filePath(QStringLiteral("data")), QStringLiteral("-w"), QStringLiteral("-l"),
-                                              dir.filePath(QStringLiteral("log")), QStringLiteral("-o"),
-                                              QStringLiteral("-c listen_addresses='' -c unix_socket_directories=%1 -p 5439 -c fsync=off").arg(dir.path()),
-                                              QStringLiteral("start")});
+        return Run(QStringLiteral("pg_ctl"),
+                   {QStringLiteral("-D"), dir.filePath(QStringLiteral("data")), QStringLiteral("-w"),
+                    QStringLiteral("-l"), dir.filePath(QStringLiteral("log")), QStringLiteral("-o"),
+                    QStringLiteral("-c listen_addresses='' -c unix_socket_directories=%1 -p 5439 -c fsync=off")
+                        .arg(dir.path()),
+                    QStringLiteral("start")});
     }
     bool Stop()
     {
-        return Run(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), dir.filePath(QStringLiteral("data")), QStringLiteral("-w"), QStringLiteral("-m"),
-                                              QStringLiteral("fast"), QStringLiteral("stop")});
+        return Run(QStringLiteral("pg_ctl"),
+                   {QStringLiteral("-D"), dir.filePath(QStringLiteral("data")), QStringLiteral("-w"),
+                    QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("stop")});
     }
-    QString Server(const QString& db) const { return QStringLiteral("host=%1 port=5439 dbname=%2 user=postgres").arg(dir.path(), db); }
+    QString Server(const QString& db) const
+    {
+        return QStringLiteral("host=%1 port=5439 dbname=%2 user=postgres").arg(dir.path(), db);
+    }
 };
 
 // A station: its own settings and local store, forwarding to the server.
@@ -82,7 +95,8 @@ struct Station {
 };
 
 template <typename Record>
-std::vector<Record> Rows(QSqlDatabase db, const QString& sql, const std::vector<Column<Record>>& columns, const QString& station)
+std::vector<Record> Rows(QSqlDatabase db, const QString& sql, const std::vector<Column<Record>>& columns,
+                         const QString& station)
 {
     QSqlQuery q(db);
     q.prepare(QStringLiteral("SELECT ") + ColumnNames(columns) + sql);
@@ -136,12 +150,24 @@ void TestLabDatabase::connectionStrings_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("dbname");
     QTest::addColumn<QString>("problem");
-    QTest::newRow("service") << "service=glimora" << "" << "";
-    QTest::newRow("blanks and quotes") << " host = db.lab  dbname='lab \\'A\\' db' sslmode=verify-full" << "lab 'A' db" << "";
-    QTest::newRow("password refused") << "host=db dbname=x password=secret" << "x" << "password";
-    QTest::newRow("no value") << "host" << "" << "key=value";
-    QTest::newRow("open quote") << "dbname='x" << "" << "closing quote";
-    QTest::newRow("empty") << "  " << "" << "empty";
+    QTest::newRow("service") << "service=glimora"
+                             << ""
+                             << "";
+    QTest::newRow("blanks and quotes") << " host = db.lab  dbname='lab \\'A\\' db' sslmode=verify-full"
+                                       << "lab 'A' db"
+                                       << "";
+    QTest::newRow("password refused") << "host=db dbname=x password=secret"
+                                      << "x"
+                                      << "password";
+    QTest::newRow("no value") << "host"
+                              << ""
+                              << "key=value";
+    QTest::newRow("open quote") << "dbname='x"
+                                << ""
+                                << "closing quote";
+    QTest::newRow("empty") << "  "
+                           << ""
+                           << "empty";
 }
 
 void TestLabDatabase::connectionStrings()
@@ -182,26 +208,32 @@ void TestLabDatabase::twoStationsThroughAnOutage()
     QSqlDatabase db = QSqlDatabase::database(m_admin);
     db.close();
     QVERIFY(db.open());
-    const auto sent = Rows(db, QStringLiteral(" FROM readings WHERE station = ? ORDER BY seq"), ReadingColumns(), QStringLiteral("Station A"));
-    const auto kept = Rows(a.history->Local().Database(), QStringLiteral(" FROM readings WHERE station = ? ORDER BY rowid"), ReadingColumns(),
+    const auto sent = Rows(db, QStringLiteral(" FROM readings WHERE station = ? ORDER BY seq"), ReadingColumns(),
                            QStringLiteral("Station A"));
+    const auto kept =
+        Rows(a.history->Local().Database(), QStringLiteral(" FROM readings WHERE station = ? ORDER BY rowid"),
+             ReadingColumns(), QStringLiteral("Station A"));
     QCOMPARE(sent.size(), 300u);
     QCOMPARE(kept.size(), 300u);
     for (std::size_t i = 0; i < kept.size(); ++i) {
         QCOMPARE(sent[i].id, kept[i].id);
         QCOMPARE(sent[i].takenAt, kept[i].takenAt);
         QCOMPARE(sent[i].commentTexts.mid(0, 2), kept[i].commentTexts.mid(0, 2));
-        for (auto v : {&ReadingRecord::specular, &ReadingRecord::doi, &ReadingRecord::haze2, &ReadingRecord::haze15}) QCOMPARE(sent[i].*v, kept[i].*v);
+        for (auto v : {&ReadingRecord::specular, &ReadingRecord::doi, &ReadingRecord::haze2, &ReadingRecord::haze15})
+            QCOMPARE(sent[i].*v, kept[i].*v);
     }
     QCOMPARE(Scalar(db, QStringLiteral("SELECT count(DISTINCT id) FROM readings WHERE station = 'Station B'")), 300);
-    const auto scans = Rows(db, QStringLiteral(" FROM scans WHERE station = ?"), ScanColumns(), QStringLiteral("Station A"));
+    const auto scans =
+        Rows(db, QStringLiteral(" FROM scans WHERE station = ?"), ScanColumns(), QStringLiteral("Station A"));
     QCOMPARE(scans.size(), 1u);
     QCOMPARE(scans.front().points, scan.points);
 
     // Everything queued again, as after a commit whose answer was lost: nothing doubles.
-    QVERIFY(QSqlQuery(a.history->Local().Database()).exec(QStringLiteral("INSERT INTO outbox (kind, record_id) SELECT 'reading', id FROM readings")));
+    QVERIFY(QSqlQuery(a.history->Local().Database())
+                .exec(QStringLiteral("INSERT INTO outbox (kind, record_id) SELECT 'reading', id FROM readings")));
     a.Read(300);
-    QTRY_COMPARE_WITH_TIMEOUT(Scalar(a.history->Local().Database(), QStringLiteral("SELECT count(*) FROM outbox")), 0, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(Scalar(a.history->Local().Database(), QStringLiteral("SELECT count(*) FROM outbox")), 0,
+                              20000);
     QCOMPARE(Scalar(db, QStringLiteral("SELECT count(*) FROM readings")), 601);
 }
 
@@ -212,9 +244,11 @@ void TestLabDatabase::newerServerSchemaRefused()
     QVERIFY(QSqlQuery(admin).exec(QStringLiteral("CREATE DATABASE newer")));
     {
         QString problem;
-        const QString name = OpenLabConnection(m_cluster.Server(QStringLiteral("newer")), QStringLiteral("newer"), &problem);
+        const QString name =
+            OpenLabConnection(m_cluster.Server(QStringLiteral("newer")), QStringLiteral("newer"), &problem);
         QSqlQuery q(QSqlDatabase::database(name));
-        QVERIFY(q.exec(QStringLiteral("CREATE TABLE glimora_schema (one boolean PRIMARY KEY DEFAULT true, version integer NOT NULL)")));
+        QVERIFY(q.exec(QStringLiteral(
+            "CREATE TABLE glimora_schema (one boolean PRIMARY KEY DEFAULT true, version integer NOT NULL)")));
         QVERIFY(q.exec(QStringLiteral("INSERT INTO glimora_schema (version) VALUES (99)")));
     }
     QSqlDatabase::removeDatabase(QStringLiteral("newer"));
@@ -235,7 +269,8 @@ void TestLabDatabase::historyWindowOnTheLabDatabase()
     HistoryWindow window(*here.history);
     window.findChild<QComboBox*>(QStringLiteral("HistorySource"))->setCurrentIndex(1);
     window.findChild<QLineEdit*>(QStringLiteral("HistoryStation"))->setText(QStringLiteral("Station D"));
-    QTRY_VERIFY(window.PageRows().size() == std::size_t(HistoryWindow::PageSize) && window.PageRows().front().station == QLatin1String("Station D"));
+    QTRY_VERIFY(window.PageRows().size() == std::size_t(HistoryWindow::PageSize)
+                && window.PageRows().front().station == QLatin1String("Station D"));
     const QString newest = window.PageRows().front().id;
     window.findChild<QPushButton*>(QStringLiteral("HistoryOlder"))->click();
     QTRY_COMPARE(window.PageRows().size(), 30u);

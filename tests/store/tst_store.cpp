@@ -21,7 +21,8 @@ template <typename Record>
 std::vector<Record> ReadAll(QSqlDatabase db, const QString& table, const std::vector<Column<Record>>& columns)
 {
     QSqlQuery q(db);
-    q.exec(QStringLiteral("SELECT ") + ColumnNames(columns) + QStringLiteral(" FROM ") + table + QStringLiteral(" ORDER BY rowid"));
+    q.exec(QStringLiteral("SELECT ") + ColumnNames(columns) + QStringLiteral(" FROM ") + table
+           + QStringLiteral(" ORDER BY rowid"));
     std::vector<Record> out;
     while (q.next()) {
         Record r;
@@ -72,8 +73,13 @@ void TestStore::recordsComeBackUnchanged()
     r.haze15 = -3.4;
     r.digits = 3;
     r.commentHeaders = {QStringLiteral("Lot"), QString(), QStringLiteral("Prüfer")};
-    r.commentTexts = {QStringLiteral("'; DROP TABLE readings; --"), QStringLiteral("say \"hi\", 'there', a,b"),
-                      QStringLiteral("Прoба 試料 ☃"), QString(), QString(), QString(), QStringLiteral("tab\there")};
+    r.commentTexts = {QStringLiteral("'; DROP TABLE readings; --"),
+                      QStringLiteral("say \"hi\", 'there', a,b"),
+                      QStringLiteral("Прoба 試料 ☃"),
+                      QString(),
+                      QString(),
+                      QString(),
+                      QStringLiteral("tab\there")};
     r.dataFile = QStringLiteral("/data/lot 4711.txt");
     ScanRecord s;
     for (int i = 0; i < 301; ++i) s.points.push_back(i / 7.0);
@@ -92,7 +98,8 @@ void TestStore::recordsComeBackUnchanged()
         const ReadingRecord& b = back.front();
         QVERIFY(!b.id.isEmpty());
         QCOMPARE(b.takenAt, r.takenAt);
-        for (auto v : {&ReadingRecord::specular, &ReadingRecord::doi, &ReadingRecord::haze2, &ReadingRecord::haze15}) QCOMPARE(b.*v, r.*v);
+        for (auto v : {&ReadingRecord::specular, &ReadingRecord::doi, &ReadingRecord::haze2, &ReadingRecord::haze15})
+            QCOMPARE(b.*v, r.*v);
         QCOMPARE(b.commentTexts, r.commentTexts);
         QCOMPARE(b.commentHeaders.mid(0, 3), r.commentHeaders);
         QCOMPARE(b.dataFile, r.dataFile);
@@ -112,17 +119,20 @@ void TestStore::recordsComeBackUnchanged()
 void TestStore::migrationsRunForwardOnly()
 {
     QTemporaryDir dir;
-    const QString name = LocalStore::OpenConnection(dir.filePath(QStringLiteral("m.sqlite")), QStringLiteral("m"), 1000);
+    const QString name =
+        LocalStore::OpenConnection(dir.filePath(QStringLiteral("m.sqlite")), QStringLiteral("m"), 1000);
     QVERIFY(!name.isEmpty());
     {
         QSqlDatabase db = QSqlDatabase::database(name);
         std::vector<MigrationStep> steps{LocalSteps().front()};
         QCOMPARE(MigrateLocal(db, steps).version, 1);
         QSqlQuery q(db);
-        QVERIFY(q.exec(QStringLiteral("INSERT INTO readings (id, taken_at, station, specular, doi, haze2, haze15, digits) "
-                                      "VALUES ('a', 'x', 's', 1, 2, 3, 4, 2)")));
+        QVERIFY(
+            q.exec(QStringLiteral("INSERT INTO readings (id, taken_at, station, specular, doi, haze2, haze15, digits) "
+                                  "VALUES ('a', 'x', 's', 1, 2, 3, 4, 2)")));
         steps = LocalSteps();
-        steps.push_back({QStringLiteral("broken"), {QStringLiteral("CREATE TABLE extra (x)"), QStringLiteral("no such statement")}});
+        steps.push_back({QStringLiteral("broken"),
+                         {QStringLiteral("CREATE TABLE extra (x)"), QStringLiteral("no such statement")}});
         const MigrationResult broken = MigrateLocal(db, steps);
         QVERIFY(!broken.ok);
         QCOMPARE(broken.version, int(LocalSteps().size()));
@@ -144,10 +154,14 @@ void TestStore::failingStoreCostsOneMessage_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("cause");
-    QTest::newRow("damaged file") << "damaged" << "not a database";
-    QTest::newRow("locked by another program") << "locked" << "locked";
-    QTest::newRow("file not writable") << "read-only file" << "readonly";
-    QTest::newRow("folder not writable") << "read-only folder" << "unable to open";
+    QTest::newRow("damaged file") << "damaged"
+                                  << "not a database";
+    QTest::newRow("locked by another program") << "locked"
+                                               << "locked";
+    QTest::newRow("file not writable") << "read-only file"
+                                       << "readonly";
+    QTest::newRow("folder not writable") << "read-only folder"
+                                         << "unable to open";
 }
 
 // Readings go on into the list and the data file; the operator is told once, naming the file
@@ -171,12 +185,17 @@ void TestStore::failingStoreCostsOneMessage()
     if (fault.startsWith(QLatin1String("read-only")))
         unwritable = std::make_unique<testing::Unwritable>(fault.endsWith(QLatin1String("file")) ? path : folder);
     QString lock = LocalStore::OpenConnection(path, QStringLiteral("lock"), 0);
-    if (fault == QLatin1String("locked")) QVERIFY(QSqlQuery(QSqlDatabase::database(lock)).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+    if (fault == QLatin1String("locked"))
+        QVERIFY(QSqlQuery(QSqlDatabase::database(lock)).exec(QStringLiteral("BEGIN EXCLUSIVE")));
     f.Start();
     QVERIFY(f.app->OpenFile(f.dir.filePath(QStringLiteral("lot.txt")), false));
     QString told;
-    testing::WhenModal([&](QWidget* w) { told = w->findChild<QLabel*>(QStringLiteral("ErrMsg"))->text(); static_cast<QDialog*>(w)->accept(); },
-                       QStringLiteral("Measurement Store Error"));
+    testing::WhenModal(
+        [&](QWidget* w) {
+            told = w->findChild<QLabel*>(QStringLiteral("ErrMsg"))->text();
+            static_cast<QDialog*>(w)->accept();
+        },
+        QStringLiteral("Measurement Store Error"));
     for (int i = 0; i < 3; ++i) {
         f.meter->SetNextReading(80 + i, 90, 1, 2);
         f.meter->Emit(VantrelCntl::Event::ReadingReady);
@@ -207,7 +226,8 @@ void TestStore::historyWindowPagesFiltersAndExports()
     auto* comment = f.Find<QLineEdit>(QStringLiteral("UserCommentBox"));
     auto read = [&](int n) {
         comment->setText(n % 2 ? QStringLiteral("lot 4711, \"odd\"") : QStringLiteral("lot 4712"));
-        f.meter->SetNextReading(80, 90, 1, 2, QStringLiteral("Std A"), QDateTime(QDate(2026, 3, 1), QTime(8, 0)).addSecs(n));
+        f.meter->SetNextReading(80, 90, 1, 2, QStringLiteral("Std A"),
+                                QDateTime(QDate(2026, 3, 1), QTime(8, 0)).addSecs(n));
         f.meter->Emit(VantrelCntl::Event::ReadingReady);
     };
     for (int n = 0; n < 250; ++n) read(n);
@@ -219,18 +239,22 @@ void TestStore::historyWindowPagesFiltersAndExports()
         QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
     testing::TypeInto(window, QStringLiteral("HistoryComment"), QStringLiteral("4711, \"ODD"));
     // The newest odd reading first, the one before it next.
-    QTRY_VERIFY(window->PageRows().size() > 1 && window->PageRows()[1].takenAt == QDateTime(QDate(2026, 3, 1), QTime(8, 4, 7)).toUTC());
+    QTRY_VERIFY(window->PageRows().size() > 1
+                && window->PageRows()[1].takenAt == QDateTime(QDate(2026, 3, 1), QTime(8, 4, 7)).toUTC());
     QCOMPARE(window->PageRows().size(), std::size_t(HistoryWindow::PageSize));
     testing::Click(window, QStringLiteral("HistoryOlder"));
     QTRY_COMPARE(window->PageRows().size(), 25u);
     testing::Click(window, QStringLiteral("HistoryNewer"));
     QTRY_COMPARE(window->PageRows().size(), std::size_t(HistoryWindow::PageSize));
     read(1001);
-    QTRY_COMPARE_WITH_TIMEOUT(window->PageRows().front().takenAt, QDateTime(QDate(2026, 3, 1), QTime(8, 16, 41)).toUTC(), 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(window->PageRows().front().takenAt,
+                              QDateTime(QDate(2026, 3, 1), QTime(8, 16, 41)).toUTC(), 2000);
     const QString csv = f.dir.filePath(QStringLiteral("odd.csv"));
     testing::AnswerFileDialog(csv, QStringLiteral("Export"));
     testing::Click(window, QStringLiteral("HistoryExport"));
-    QTRY_VERIFY(window->findChild<QLabel*>(QStringLiteral("HistoryStatus"))->text().startsWith(QStringLiteral("Exported 126 readings")));
+    QTRY_VERIFY(window->findChild<QLabel*>(QStringLiteral("HistoryStatus"))
+                    ->text()
+                    .startsWith(QStringLiteral("Exported 126 readings")));
     QFile file(csv);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');

@@ -16,7 +16,9 @@ namespace {
 struct CommaLocale {
     const std::string before = std::setlocale(LC_NUMERIC, nullptr);
     const bool set;
-    explicit CommaLocale(const char* name = "de_DE.UTF-8") : set(std::setlocale(LC_NUMERIC, name) != nullptr) {}
+    explicit CommaLocale(const char* name = "de_DE.UTF-8")
+        : set(std::setlocale(LC_NUMERIC, name) != nullptr)
+    {}
     ~CommaLocale() { std::setlocale(LC_NUMERIC, before.c_str()); }
 };
 }  // namespace
@@ -102,16 +104,21 @@ private slots:
         const QStringList odd = {"a=b;\"c\" d, /tmp/x.csv", " Pr\u00fcfer\t", "\"x\"", "\" x\"", "\"a\\\"\\\\\""};
         {
             SettingsStore store(path);
-            for (int i = 0; i < odd.size(); ++i) store.SaveSetting(QStringLiteral("Recent Files"), QStringLiteral("RecentFile%1").arg(i), odd[i]);
+            for (int i = 0; i < odd.size(); ++i)
+                store.SaveSetting(QStringLiteral("Recent Files"), QStringLiteral("RecentFile%1").arg(i), odd[i]);
             QVERIFY(store.Sync());
         }
         QFile written(path);
         QVERIFY(written.open(QIODevice::ReadOnly) && written.readLine() == "[Recent Files]\n");
-        QCOMPARE(QFile(path).permissions() & ~(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser),
-                 QFileDevice::Permissions());
+        QCOMPARE(
+            QFile(path).permissions()
+                & ~(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser),
+            QFileDevice::Permissions());
         SettingsStore again(path);
-        for (int i = 0; i < odd.size(); ++i) QCOMPARE(again.GetSetting(QStringLiteral("Recent Files"), QStringLiteral("RecentFile%1").arg(i)), odd[i]);
-        QCOMPARE(again.GetSetting(QStringLiteral("Preferences"), QStringLiteral("Missing"), QStringLiteral("d")), QStringLiteral("d"));
+        for (int i = 0; i < odd.size(); ++i)
+            QCOMPARE(again.GetSetting(QStringLiteral("Recent Files"), QStringLiteral("RecentFile%1").arg(i)), odd[i]);
+        QCOMPARE(again.GetSetting(QStringLiteral("Preferences"), QStringLiteral("Missing"), QStringLiteral("d")),
+                 QStringLiteral("d"));
     }
 
     void settingsStoreReadsWhatItCanOfADamagedFile_data()
@@ -120,7 +127,8 @@ private slots:
         QTest::addColumn<QByteArray>("content");  // "dir": a folder in the file's place
         QTest::addColumn<int>("state");  // 0 read whole, 1 damaged (kept aside when saved), 2 left alone
         QTest::addColumn<QStringList>("kept");  // section/key=value
-        const QStringList all = {"Preferences/Digits=3", "Preferences/Password=abc", "Tabs/TabCount=2", "Tabs/Tab1=100"};
+        const QStringList all = {"Preferences/Digits=3", "Preferences/Password=abc", "Tabs/TabCount=2",
+                                 "Tabs/Tab1=100"};
         QTest::newRow("section line without its bracket at the end") << good + "[Tabs\n" << 1 << all;
         QTest::newRow("keys under a broken section line")
             << QByteArray("[Preferences]\nDigits=3\n[HeaderFont\nFontSize=12\n[Tabs]\nTab1=100\n") << 1
@@ -129,12 +137,16 @@ private slots:
             << QByteArray("[Preferences]\nDigits=3\nthis line is damaged\nPassword=abc\n") << 1
             << QStringList{"Preferences/Digits=3", "Preferences/Password=abc"};
         QTest::newRow("binary") << good + QByteArray("\0\x01\x02", 3) << 1 << all;
-        QTest::newRow("a line in Latin-1") << good + "[UserComments]\nUserComment1=Pr\xfc" "fer\n" << 1
-                                           << all + QStringList{"UserComments/UserComment1=Pr\u00fcfer"};
+        QTest::newRow("a line in Latin-1") << good
+                + "[UserComments]\nUserComment1=Pr\xfc"
+                  "fer\n" << 1 << all + QStringList{"UserComments/UserComment1=Pr\u00fcfer"};
         QTest::newRow("edited by hand, or by an earlier build")
-            << QByteArray("[Recent%20Files]\r\nRecentFile1 = /d/a, b.csv \r\n[UserComments]\nUserComment3=Batch, Lot \"7\"\n"
-                          "[Preferences]\nPassword=\";\\\"=,\"\n") << 0
-            << QStringList{"Recent Files/RecentFile1=/d/a, b.csv", "UserComments/UserComment3=Batch, Lot \"7\"", "Preferences/Password=;\"=,"};
+            << QByteArray(
+                   "[Recent%20Files]\r\nRecentFile1 = /d/a, b.csv \r\n[UserComments]\nUserComment3=Batch, Lot \"7\"\n"
+                   "[Preferences]\nPassword=\";\\\"=,\"\n")
+            << 0
+            << QStringList{"Recent Files/RecentFile1=/d/a, b.csv", "UserComments/UserComment3=Batch, Lot \"7\"",
+                           "Preferences/Password=;\"=,"};
         QTest::newRow("a folder in its place") << QByteArray("dir") << 2 << QStringList{"Preferences/Digits="};
     }
     // Every well-formed key keeps its value, before and after a save; the operator learns of the
@@ -148,12 +160,14 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Glimora.ini"));
         QFile f(path);
-        QVERIFY(content == "dir" ? QDir().mkpath(path) : f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+        QVERIFY(content == "dir" ? QDir().mkpath(path)
+                                 : f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
         f.close();
         const auto keptIn = [&kept](const SettingsStore& store) {
             QStringList values;
             for (const QString& entry : kept) {
-                const QString section = entry.section(QLatin1Char('/'), 0, 0), key = entry.section(QLatin1Char('/'), 1).section(QLatin1Char('='), 0, 0);
+                const QString section = entry.section(QLatin1Char('/'), 0, 0),
+                              key = entry.section(QLatin1Char('/'), 1).section(QLatin1Char('='), 0, 0);
                 values << section + QLatin1Char('/') + key + QLatin1Char('=') + store.GetSetting(section, key);
             }
             return values;
