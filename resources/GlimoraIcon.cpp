@@ -1,5 +1,8 @@
 #include "resources/GlimoraIcon.h"
 
+#include <QImageReader>
+#include <QPixmap>
+
 // A static library's resources are registered by hand: nothing else pulls them into the program.
 static void InitGlimoraResources()
 {
@@ -9,8 +12,13 @@ static void InitGlimoraResources()
 QIcon GlimoraIcon()
 {
     InitGlimoraResources();
+    // Read as PNG without guessing: guessing the format (QIcon::addFile, or a reader left to
+    // detect it) has every image format plug-in, SVG among them, loaded at start-up.
     QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/glimora.png"));
-    icon.addFile(QStringLiteral(":/icons/glimora_64.png"));
+    for (const char* path : {":/icons/glimora.png", ":/icons/glimora_64.png"}) {
+        QImageReader reader(QLatin1String(path), "png");
+        reader.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(reader.read()));
+    }
     return icon;
 }

@@ -10,7 +10,7 @@ PACKAGES=(
   libmspack-dev fp-utils
   fonts-dejavu-core fonts-liberation2 locales
   libbenchmark-dev ccache
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev lld
   xvfb xauth xdotool x11-utils imagemagick
   cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils
   python3 python3-pyatspi dbus-daemon at-spi2-core desktop-file-utils

@@ -9,7 +9,7 @@ print_phases() {
   echo "Phase times:"
   awk '{ t += $NF; s = $NF; $NF = ""; printf "  %-26s %4d s\n", $0, s } END { printf "  %-26s %4d s\n", "total", t }' "$GLIMORA_PHASES"
 }
-trap 'status=$?; [ "$status" -eq 0 ] || print_phases; rm -f "$GLIMORA_PHASES"' EXIT
+trap 'status=$?; [ "$status" -eq 0 ] || print_phases; rm -f "$GLIMORA_PHASES" "$GLIMORA_PHASES.last"' EXIT
 source "$here/scripts/phases.sh"
 
 bash "$here/scripts/setup.sh"

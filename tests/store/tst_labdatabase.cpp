@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include "store/LocalStore.h"
 #include "store/MeasurementHistory.h"
+#include "quality/StandardsLibrary.h"
 #include "support/SettingsStore.h"
 
 using namespace store;
@@ -143,6 +144,7 @@ private slots:
     void twoStationsThroughAnOutage();
     void newerServerSchemaRefused();
     void historyWindowOnTheLabDatabase();
+    void standardsSharedThroughTheLab();
 };
 
 void TestLabDatabase::connectionStrings_data()
@@ -266,6 +268,10 @@ void TestLabDatabase::historyWindowOnTheLabDatabase()
     Station here(QStringLiteral("Station E"), server), there(QStringLiteral("Station D"), server);
     for (int n = 0; n < 130; ++n) there.Read(n);
     QTRY_COMPARE_WITH_TIMEOUT(there.history->Unsent(), 0, 20000);
+    // The newest reading of all is this station's, so the first page shows Station D first only
+    // once the station filter has taken effect.
+    here.Read(999);
+    QTRY_COMPARE_WITH_TIMEOUT(here.history->Unsent(), 0, 20000);
     HistoryWindow window(*here.history);
     window.findChild<QComboBox*>(QStringLiteral("HistorySource"))->setCurrentIndex(1);
     window.findChild<QLineEdit*>(QStringLiteral("HistoryStation"))->setText(QStringLiteral("Station D"));
@@ -278,6 +284,60 @@ void TestLabDatabase::historyWindowOnTheLabDatabase()
     QTRY_COMPARE(window.PageRows().front().id, newest);
     there.Read(500);
     QTRY_COMPARE_WITH_TIMEOUT(window.PageRows().front().commentTexts.value(1), QStringLiteral("\"500\", ко, 試"), 3000);
+}
+
+// A standard and its baseline made at one station are the other station's once it refreshes; with
+// the lab away a change is refused, so that stations never disagree, and judging goes on from
+// the station's copy.
+void TestLabDatabase::standardsSharedThroughTheLab()
+{
+    const QString server = m_cluster.Server(QStringLiteral("postgres"));
+    Station one(QStringLiteral("Station F"), server), two(QStringLiteral("Station G"), server);
+    one.Read(1);
+    two.Read(1);
+    QTRY_VERIFY_WITH_TIMEOUT(one.history->Unsent() == 0 && two.history->Unsent() == 0, 20000);
+    const auto lab = [server](const QString& name) {
+        return [server, name](QString* problem) {
+            if (!QSqlDatabase::contains(name) || !QSqlDatabase::database(name, false).isOpen())
+                OpenLabConnection(server, name, problem);
+            return QSqlDatabase::database(name, false);
+        };
+    };
+    quality::StandardsLibrary first(one.history->Local().Database(), lab(QStringLiteral("lab-F")));
+    quality::StandardsLibrary second(two.history->Local().Database(), lab(QStringLiteral("lab-G")));
+    quality::Standard panel;
+    panel.name = QStringLiteral("Panel 7");
+    panel.tolerances[1] = {true, 85, 80, 90, 10};
+    QString problem;
+    QVERIFY2(first.Save(panel, &problem), qPrintable(problem));
+    QVERIFY(!second.Find(panel.name));  // the station's copy, until it refreshes
+    second.Refresh();
+    const quality::Standard* shared = second.Find(panel.name);
+    QVERIFY(shared && shared->id == panel.id);
+    QCOMPARE(shared->tolerances[1].upper, 90.0);
+    QCOMPARE(quality::Judge(shared, {0, 91, 0, 0}).overall, quality::Verdict::Fail);
+
+    quality::Baseline b;
+    b.standardId = panel.id;
+    b.parameter = 1;
+    b.firstN = b.count = 20;
+    b.centre = 85.5;
+    b.sigma = 0.75;
+    b.mrCentre = 0.85;
+    b.fixedAt = QDateTime::currentDateTimeUtc();
+    QVERIFY2(first.SaveBaseline(b, &problem), qPrintable(problem));
+    const auto kept = second.FindBaseline(panel.id, 1);
+    QVERIFY(kept && kept->centre == 85.5 && kept->count == 20);
+
+    QVERIFY(m_cluster.Stop());
+    panel.tolerances[1].upper = 95;
+    problem.clear();
+    QVERIFY(!second.Save(panel, &problem));
+    QVERIFY(!problem.isEmpty());
+    second.Refresh();
+    QVERIFY(second.Find(panel.name) && second.Find(panel.name)->tolerances[1].upper == 90.0);
+    QCOMPARE(quality::Judge(second.Find(panel.name), {0, 91, 0, 0}).overall, quality::Verdict::Fail);
+    QVERIFY(m_cluster.Start());
 }
 
 QTEST_MAIN(TestLabDatabase)
