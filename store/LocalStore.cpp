@@ -3,6 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -95,12 +99,71 @@ LocalStore::LocalStore(const QString& path, QObject* parent)
     m_retry.setInterval(kRetryMs);
     connect(&m_retry, &QTimer::timeout, this, &LocalStore::Flush);
     Open();
+    TakeSpilled();
 }
 
 LocalStore::~LocalStore()
 {
-    Flush();
+    if (!Flush()) Spill();
     Close();
+}
+
+QString LocalStore::SpillPath() const
+{
+    return m_path + QStringLiteral(".waiting");
+}
+
+namespace {
+
+template <typename Record>
+QJsonObject ToJson(const char* table, const Record& record, const std::vector<Column<Record>>& columns)
+{
+    QJsonObject values;
+    for (const auto& c : columns) values.insert(c.name, QJsonValue::fromVariant(c.get(record)));
+    return {{QStringLiteral("table"), QLatin1String(table)}, {QStringLiteral("values"), values}};
+}
+
+template <typename Record>
+Record FromJson(const QJsonObject& values, const std::vector<Column<Record>>& columns)
+{
+    Record record;
+    for (const auto& c : columns)
+        if (values.contains(c.name)) c.set(record, values.value(c.name).toVariant());
+    return record;
+}
+
+}  // namespace
+
+// Records the file would not take by the time the program ends are kept beside it, in a file
+// readable by the owner only, and taken back first at the next start. Nothing is said: the
+// operator was told when the store failed, and the readings are in the list's data file too.
+void LocalStore::Spill()
+{
+    QJsonArray records;
+    for (const Pending& p : m_waiting)
+        records.append(std::holds_alternative<ReadingRecord>(p)
+                           ? ToJson("readings", std::get<ReadingRecord>(p), ReadingColumns())
+                           : ToJson("scans", std::get<ScanRecord>(p), ScanColumns()));
+    QSaveFile file(SpillPath());
+    if (!file.open(QIODevice::WriteOnly)) return;
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    file.write(QJsonDocument(records).toJson(QJsonDocument::Compact));
+    file.commit();
+}
+
+void LocalStore::TakeSpilled()
+{
+    QFile file(SpillPath());
+    if (!file.open(QIODevice::ReadOnly)) return;
+    const QJsonArray records = QJsonDocument::fromJson(file.readAll()).array();
+    for (const QJsonValue& r : records) {
+        const QJsonObject values = r.toObject().value(QStringLiteral("values")).toObject();
+        if (r.toObject().value(QStringLiteral("table")).toString() == QLatin1String("scans"))
+            m_waiting.emplace_back(FromJson(values, ScanColumns()));
+        else m_waiting.emplace_back(FromJson(values, ReadingColumns()));
+    }
+    m_spillTaken = true;
+    Flush();
 }
 
 QSqlDatabase LocalStore::Database() const
@@ -228,6 +291,8 @@ bool LocalStore::Flush()
         wrote = true;
     }
     if (m_waiting.empty()) {
+        // What was kept from the last run is in the file now.
+        if (m_spillTaken) m_spillTaken = !QFile::remove(SpillPath());
         m_retry.stop();
         if (m_open) {
             m_failure.clear();

@@ -63,6 +63,10 @@ private:
     bool Write(const Pending& record);
     bool Failed(const QString& cause);
     bool SetAsideDamaged(const QString& cause);
+    // Records still waiting at the end, kept in a file beside the store, and taken back at the start.
+    QString SpillPath() const;
+    void Spill();
+    void TakeSpilled();
 
     QString m_path;
     QString m_connection;
@@ -72,6 +76,7 @@ private:
     bool m_told = false;
     QStringList m_notices;
     QTimer m_retry;
+    bool m_spillTaken = false;  // records of the last run were taken back and wait for the file
 };
 
 }  // namespace store

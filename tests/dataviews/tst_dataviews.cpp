@@ -147,6 +147,9 @@ private slots:
         QTest::newRow("LF alone") << "\r\n005,"
                                   << "\n005,"
                                   << "Line 6 does not end";
+        QTest::newRow("LF alone before the last line") << "\r\n300,"
+                                                       << "\n300,"
+                                                       << "Line 301 does not end";
         QTest::newRow("index out of turn") << "\r\n005,"
                                            << "\r\n006,"
                                            << "Line 7 does not start with the index 005";

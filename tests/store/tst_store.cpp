@@ -49,6 +49,7 @@ int Count(const QString& path, const QString& table)
 class TestStore : public QObject {
     Q_OBJECT
 private slots:
+    void recordsComeBackUnchanged_data();
     void recordsComeBackUnchanged();
     void migrationsRunForwardOnly();
     void failingStoreCostsOneMessage_data();
@@ -56,8 +57,18 @@ private slots:
     void historyWindowPagesFiltersAndExports();
 };
 
+void TestStore::recordsComeBackUnchanged_data()
+{
+    QTest::addColumn<bool>("overTheExit");
+    QTest::newRow("written at once") << false;
+    QTest::newRow("kept over the exit while the file was locked") << true;
+}
+
+// What goes into the store comes back as it went in; so does what had to wait for the file when
+// the program ended (kept beside the store until the next start).
 void TestStore::recordsComeBackUnchanged()
 {
+    QFETCH(bool, overTheExit);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("h/measurements.sqlite"));
     ReadingRecord r;
@@ -84,10 +95,31 @@ void TestStore::recordsComeBackUnchanged()
     ScanRecord s;
     for (int i = 0; i < 301; ++i) s.points.push_back(i / 7.0);
     s.station = r.station;
+    const QString kept = path + QStringLiteral(".waiting");
+    if (overTheExit) {
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("h"))));
+        LocalStore{path};
+        const QString lock = LocalStore::OpenConnection(path, QStringLiteral("lock"), 0);
+        QVERIFY(QSqlQuery(QSqlDatabase::database(lock)).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        {
+            LocalStore local(path);
+            QVERIFY(!local.RecordReading(r));
+            QVERIFY(!local.RecordScan(s));
+            QCOMPARE(local.Waiting(), 2);
+        }
+        QVERIFY(QSqlQuery(QSqlDatabase::database(lock)).exec(QStringLiteral("ROLLBACK")));
+        QSqlDatabase::removeDatabase(lock);
+        QVERIFY(QFile::exists(kept));
+        QCOMPARE(QFile(kept).permissions() & 0x0077, QFileDevice::Permissions());  // the owner's only
+    }
     {
         LocalStore local(path);
-        QVERIFY(local.RecordReading(r));
-        QVERIFY(local.RecordScan(s));
+        if (!overTheExit) {
+            QVERIFY(local.RecordReading(r));
+            QVERIFY(local.RecordScan(s));
+        }
+        QCOMPARE(local.Waiting(), 0);
+        QVERIFY(!QFile::exists(kept));
         QCOMPARE(local.Unsent(), 2);
         QCOMPARE(local.TakeNotice(), QString());
         QSqlQuery q(local.Database());
