@@ -125,6 +125,7 @@ private slots:
         QCOMPARE(ScanSeparatorFor(QStringLiteral("/a/b.CSV")), QStringLiteral("\t"));
         QCOMPARE(ScanSeparatorFor(QStringLiteral("/a.csv/b")), QStringLiteral("\t"));
         QCOMPARE(ScanSeparatorFor(QStringLiteral("/a/b.tar.csv")), QStringLiteral(","));
+        QCOMPARE(ScanSeparatorFor(QStringLiteral("/a/.csv")), QStringLiteral(","));  // a name that is all extension
         // Failures are reported, not raised.
         QVERIFY(!WriteScanFile(dir.filePath(QStringLiteral("missing/folder/scan.csv")), scan, when));
         QVERIFY(!WriteScanFile(QStringLiteral("/dev/full"), scan, when));
