@@ -347,6 +347,16 @@ private slots:
                            QStringLiteral("Restore Settings"));
         RestoreDefaultsCommand(meter, p, nullptr, [&] { ++calls; });
         QCOMPARE(calls, 1);
+        // What the settings return to: the first calibration standard, no keep-alive, pixel averaging,
+        // no calibration constant, sounds on, two decimals, no data file, the Read button on.
+        p.CalIndex = 3;
+        p.KeepAlive = p.CalConst = true;
+        p.PixelAvg = p.SoundOn = p.NoFile = p.EnableButton = false;
+        p.Digits = 0;
+        SetPreferenceDefaults(p);
+        QCOMPARE(QList<int>({p.CalIndex, p.KeepAlive, p.PixelAvg, p.CalConst, p.SoundOn, p.Digits, p.NoFile,
+                             p.EnableButton}),
+                 QList<int>({0, 0, 1, 0, 1, 2, 1, 1}));
     }
 };
 

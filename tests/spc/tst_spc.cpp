@@ -53,6 +53,7 @@ private slots:
         QCOMPARE(s.max, 90.5);
         QVERIFY(!spc::IndividualsLimits(std::vector<double>{1.0}).valid);
         QVERIFY(!spc::CapabilityOf(std::vector<double>{5, 5, 5}, 0, 10).valid);
+        QVERIFY(!spc::CapabilityOf(kJets, 80, 80).valid);  // no tolerance to be capable of
     }
 
     // A run longer than the plot is drawn through each column's first, lowest, highest and last
