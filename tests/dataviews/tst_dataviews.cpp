@@ -353,6 +353,11 @@ private slots:
         QVERIFY(!images[0].isNull() && images[0] == images[1]);
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
+        // The profile is in the Tab order, so that the keys above reach it without a mouse.
+        open->setFocus(Qt::TabFocusReason);
+        for (int i = 0; i < 8 && QApplication::focusWidget() != view; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), view);
         QTest::keyClick(window, Qt::Key_Escape);
         QVERIFY(!window->isVisible());
     }

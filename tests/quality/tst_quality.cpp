@@ -197,6 +197,11 @@ private slots:
                          "Operator: " + store::MeasurementHistory::OperatorName()})
             QVERIFY2(got.contains(part), qPrintable(part + QStringLiteral(" not in:\n") + got));
         QCOMPARE(got.count(QStringLiteral("PASS")), 10);
+        // Each listed reading's values stand in their own columns, in the list's order.
+        QVERIFY2(QRegularExpression(QStringLiteral(R"(50[.,]00\s+91[.,]00\s+1[.,]00\s+2[.,]00\s+Std A\s+FAIL)"))
+                     .match(got)
+                     .hasMatch(),
+                 qPrintable(got));
         QVERIFY(
             QRegularExpression(QStringLiteral("SHA-256 of the listed records: [0-9a-f]{64}")).match(got).hasMatch());
     }
