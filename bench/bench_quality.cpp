@@ -164,7 +164,6 @@ void ControlChart100k(benchmark::State& state)
         window.repaint();
         QCoreApplication::processEvents();
     }
-    state.counters["points"] = static_cast<double>(window.Points().size());
 }
 BENCHMARK(ControlChart100k)->Unit(benchmark::kMillisecond)->Iterations(5);
 

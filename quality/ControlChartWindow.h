@@ -61,11 +61,6 @@ public:
     QListWidget* lstBreaks;
     QLabel* lblCapability;
 
-    // What the charts show, for the window's own use and for checks.
-    const std::vector<HistoryPoint>& Points() const { return m_points; }
-    const spc::ImrLimits& Limits() const { return m_limits; }
-    QScatterSeries* BrokenSeries() const { return m_broken; }
-
 private:
     void FillStandards();
     void Redraw();

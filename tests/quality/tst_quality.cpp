@@ -11,7 +11,8 @@
 #include <QSpinBox>
 #include <QSqlQuery>
 #include <QTableWidget>
-#include <QtCharts/QScatterSeries>
+#include <QtCharts/QChartView>
+#include <QtCharts/QXYSeries>
 
 #include "quality/ControlChartWindow.h"
 #include "quality/StandardCheck.h"
@@ -25,6 +26,14 @@
 using quality::StandardsEditor;
 
 namespace {
+// A series of a chart by the name its legend shows.
+QXYSeries* SeriesIn(QChartView* view, const char* name)
+{
+    for (QAbstractSeries* series : view->chart()->series())
+        if (series->name() == QLatin1String(name)) return qobject_cast<QXYSeries*>(series);
+    return nullptr;
+}
+
 void Read(AppFixture& f, double doi)
 {
     static QDateTime when(QDate(2026, 12, 1), QTime(9, 0));
@@ -165,18 +174,18 @@ private slots:
         QVERIFY(chart && chart->isVisible());
         QCOMPARE(chart->cboStandard->currentText(), QStringLiteral("Panel B"));
         chart->cboParameter->setCurrentIndex(quality::DOI);
-        QCOMPARE(chart->Points().size(), std::size_t(11));
+        QCOMPARE(SeriesIn(chart->chartIndividuals, "Value")->count(), 11);
         chart->spnFirstN->setValue(10);
         chart->btnFixBaseline->click();
-        QCOMPARE(chart->Limits().centre, 85.0);
+        QCOMPARE(SeriesIn(chart->chartIndividuals, "Centre")->at(0).y(), 85.0);
         QCOMPARE(chart->lstBreaks->count(), 1);
         QVERIFY(chart->lstBreaks->item(0)->text().startsWith(QStringLiteral("Reading 11 (")));
         QVERIFY(chart->lstBreaks->item(0)->text().endsWith(QStringLiteral("rule 1")));
-        QCOMPARE(chart->BrokenSeries()->count(), 1);
+        QCOMPARE(SeriesIn(chart->chartIndividuals, "Rule broken")->count(), 1);
         chart->chkRule[0]->setChecked(false);
         QCOMPARE(chart->lstBreaks->count(), 0);
         chart->spnFirstN->setValue(11);  // a fixed baseline stays as it was fixed
-        QCOMPARE(chart->Limits().centre, 85.0);
+        QCOMPARE(SeriesIn(chart->chartIndividuals, "Centre")->at(0).y(), 85.0);
 
         const QString pdf = f.dir.filePath(QStringLiteral("certificate.pdf"));
         testing::WhenModal(
