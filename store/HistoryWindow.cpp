@@ -284,11 +284,6 @@ HistoryWindow::~HistoryWindow()
     m_thread->wait();
 }
 
-const std::vector<ReadingRecord>& HistoryWindow::PageRows() const
-{
-    return m_model->rows;
-}
-
 HistoryFilter HistoryWindow::Filter() const
 {
     HistoryFilter f;

@@ -34,8 +34,6 @@ public:
     HistoryWindow(MeasurementHistory& history, QWidget* parent = nullptr);
     ~HistoryWindow() override;
 
-    // The rows of the page shown (newest first).
-    const std::vector<ReadingRecord>& PageRows() const;
     // The filter as the controls set it.
     HistoryFilter Filter() const;
 
