@@ -551,6 +551,8 @@ void TestApp::everyDialogOpensOnTheFirstOfItsTabOrder()
     d->show();
     QVERIFY(QTest::qWaitForWindowActive(d.get()));
     QCOMPARE(FocusName(), QLatin1String(kDialogs[dialog].firstFocus));
+    // The About box shows the program's icon.
+    if (auto* icon = d->findChild<QLabel*>(QStringLiteral("picIcon"))) QVERIFY(!icon->pixmap().isNull());
     // Tab enters the digits group on the chosen option and leaves it with the next Tab.
     if (auto* sounds = d->findChild<QWidget*>(QStringLiteral("chkSounds"))) {
         sounds->setFocus(Qt::TabFocusReason);
