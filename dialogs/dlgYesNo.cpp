@@ -80,9 +80,10 @@ int dlgYesNo::exec()
 void dlgYesNo::keyPressEvent(QKeyEvent* event)
 {
     // Enter with no button focused answers as the default button, Cancel, also while Cancel is
-    // hidden (the dialog itself passes Enter to visible default buttons only).
+    // hidden (the dialog itself passes Enter to visible default buttons only, and a button that
+    // had the focus stays the default after the window lost it).
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && !qobject_cast<QPushButton*>(focusWidget()) && CancelButton->isHidden()) {
+    if (enter && !qobject_cast<QPushButton*>(focusWidget())) {
         Answer(Cancel);
         return;
     }
