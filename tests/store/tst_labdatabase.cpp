@@ -280,7 +280,6 @@ void TestLabDatabase::historyWindowOnTheLabDatabase()
     const auto comments = [&] { return HistoryColumn(&window, 9); };
     QTRY_VERIFY(stations().size() == HistoryWindow::PageSize && stations().value(0) == QLatin1String("Station D"));
     const QString newest = comments().value(0);
-    QVERIFY(newest.endsWith(QStringLiteral("\"129\", ко, 試")));
     window.findChild<QPushButton*>(QStringLiteral("HistoryOlder"))->click();
     QTRY_COMPARE(stations().size(), 30);
     window.findChild<QPushButton*>(QStringLiteral("HistoryNewer"))->click();
