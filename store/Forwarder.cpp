@@ -52,12 +52,7 @@ bool Send(QSqlDatabase& local, QSqlDatabase& server, const QString& kind, const 
         return false;
     }
     // Records gone from the local table have nothing to send.
-    std::vector<Record> records;
-    while (read.next()) {
-        Record r;
-        for (int i = 0; i < int(columns.size()); ++i) columns[std::size_t(i)].set(r, read.value(i));
-        records.push_back(std::move(r));
-    }
+    const std::vector<Record> records = RecordsOf(read, columns);
     const int perRow = int(columns.size());
     for (std::size_t at = 0; at < records.size(); at += kRowsPerStatement) {
         const int rows = int(std::min<std::size_t>(kRowsPerStatement, records.size() - at));

@@ -84,12 +84,7 @@ bool ReadPage(QSqlDatabase db, const HistoryFilter& filter, const PageCursor& af
         if (problem) *problem = q.lastError().text().trimmed();
         return false;
     }
-    const auto& columns = ReadingColumns();
-    while (q.next()) {
-        ReadingRecord r;
-        for (int i = 0; i < int(columns.size()); ++i) columns[std::size_t(i)].set(r, q.value(i));
-        rows.push_back(std::move(r));
-    }
+    for (ReadingRecord& r : RecordsOf(q, ReadingColumns())) rows.push_back(std::move(r));
     return true;
 }
 

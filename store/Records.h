@@ -4,6 +4,7 @@
 // is written to and read from (local store, lab database, History window, exports): a new value
 // is a member here, a row in its list and a migration step that adds the column.
 #include <QDateTime>
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -70,6 +71,19 @@ QString ColumnNames(const std::vector<Column<Record>>& columns)
     return names.join(QStringLiteral(", "));
 }
 QString Placeholders(int count);
+
+// Every remaining row of a query that selected ColumnNames(columns), as records.
+template <typename Record>
+std::vector<Record> RecordsOf(QSqlQuery& q, const std::vector<Column<Record>>& columns)
+{
+    std::vector<Record> records;
+    while (q.next()) {
+        Record r;
+        for (int i = 0; i < int(columns.size()); ++i) columns[std::size_t(i)].set(r, q.value(i));
+        records.push_back(std::move(r));
+    }
+    return records;
+}
 
 // The scan's points as a JSON array text, and back (empty on a text that is no such array).
 QString PointsText(const std::vector<double>& points);

@@ -104,13 +104,7 @@ std::vector<Record> Rows(QSqlDatabase db, const QString& sql, const std::vector<
     q.prepare(QStringLiteral("SELECT ") + ColumnNames(columns) + sql);
     q.addBindValue(station);
     if (!q.exec()) qWarning("%s", qPrintable(q.lastError().text()));
-    std::vector<Record> out;
-    while (q.next()) {
-        Record r;
-        for (int i = 0; i < int(columns.size()); ++i) columns[std::size_t(i)].set(r, q.value(i));
-        out.push_back(r);
-    }
-    return out;
+    return RecordsOf(q, columns);
 }
 
 int Scalar(QSqlDatabase db, const QString& sql)

@@ -24,13 +24,7 @@ std::vector<Record> ReadAll(QSqlDatabase db, const QString& table, const std::ve
     QSqlQuery q(db);
     q.exec(QStringLiteral("SELECT ") + ColumnNames(columns) + QStringLiteral(" FROM ") + table
            + QStringLiteral(" ORDER BY rowid"));
-    std::vector<Record> out;
-    while (q.next()) {
-        Record r;
-        for (int i = 0; i < int(columns.size()); ++i) columns[std::size_t(i)].set(r, q.value(i));
-        out.push_back(r);
-    }
-    return out;
+    return RecordsOf(q, columns);
 }
 
 int Count(const QString& path, const QString& table)
