@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/ExtensionIcons.h"
 #include "app/MenuShortcuts.h"
 #include "app/MeterLink.h"
 #include "app/ToolbarIcons.h"
@@ -503,6 +504,7 @@ GlimoraApp::GlimoraApp(VantrelCntl* meter, std::unique_ptr<support::SettingsStor
     , VC(meter)
     , m_store(std::move(store))
 {
+    UsePlainExtensionIcons();
     m_link = new MeterLink(meter, Prefs, this);
     m_comments = std::make_unique<CommentColumns>(*m_store);
     CreateControls();

@@ -64,6 +64,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     // The rest of start-up once the link's first handshake has ended and the meter has its
@@ -212,6 +213,7 @@ private:
     class ReadingStatisticsWindow* m_statistics = nullptr;
     QDateTime m_lastScanTime;
     std::unique_ptr<store::MeasurementHistory> m_history;
+    bool m_historyOpening = false;  // the store's opening after the first drawing is on its way
     std::unique_ptr<quality::StandardsLibrary> m_standards;
     std::unique_ptr<quality::StandardCheck> m_check;
     quality::CheckWindow* m_checkWindow = nullptr;

@@ -8,9 +8,24 @@
 #include "comments/CommentColumns.h"
 #include "datafile/DataFile.h"
 #include "dialogs/dlgError.h"
+#include "quality/StandardsLibrary.h"
+#include "store/LocalStore.h"
 #include "store/MeasurementHistory.h"
 #include "support/Numbers.h"
 #include "vantrel/VantrelCntl.h"
+
+// The measurement store and the standards are opened once the window has been drawn, so that
+// the operator sees the window sooner; a reading or a window of theirs that comes first opens
+// them itself. Records a previous run left waiting are written then.
+void GlimoraApp::paintEvent(QPaintEvent* event)
+{
+    QMainWindow::paintEvent(event);
+    if (m_historyOpening) return;
+    m_historyOpening = true;
+    QTimer::singleShot(0, this, [this] {
+        if (m_history->Local().Open()) m_standards->Standards();
+    });
+}
 
 void GlimoraApp::RecordInHistory()
 {

@@ -26,7 +26,7 @@
 void GlimoraApp::CreateQuality()
 {
     m_standards = std::make_unique<quality::StandardsLibrary>(
-        m_history->Local().Database(), [this](QString* problem) { return LabDatabase(problem); });
+        [this] { return m_history->Local().Database(); }, [this](QString* problem) { return LabDatabase(problem); });
     m_check = std::make_unique<quality::StandardCheck>(*m_standards, *m_store);
 }
 

@@ -1,13 +1,17 @@
 #include "app/ToolbarIcons.h"
 
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QScreen>
+#include <QtMath>
 #include <cmath>
 
 namespace {
 
-constexpr int kSize = 48;  // drawn large, shown at 24 px (sharp on high-density screens too)
+constexpr int kSize = 48;  // the drawings' own units
+constexpr int kShown = 24;  // the toolbar's icon size
 
 QPen Pen(const QColor& color, double width = 3.0)
 {
@@ -162,10 +166,15 @@ QIcon ToolbarIcon(const QString& key)
                  {"Clear", DrawClear}};
     for (const auto& k : kinds) {
         if (key != QLatin1String(k.key)) continue;
-        QPixmap pixmap(kSize, kSize);
+        // Drawn once, in the screen's pixels for the size shown: sharp on high-density screens,
+        // and no larger than needed on the way to the first window.
+        const qreal ratio = qGuiApp->primaryScreen() ? qGuiApp->primaryScreen()->devicePixelRatio() : 1.0;
+        const int side = qCeil(kShown * ratio);
+        QPixmap pixmap(side, side);
         pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);
         painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(qreal(side) / kSize, qreal(side) / kSize);
         k.draw(painter);
         painter.end();
         return QIcon(pixmap);

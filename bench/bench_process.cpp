@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QWindow>
 #include <cstdio>
 #include <ctime>
@@ -37,35 +36,46 @@ long ResidentKb()
     return -1;
 }
 
-// Prints the moment the window is first exposed (start-up may still wait for the meter's link
-// then), and lets the caller stop there.
+// Prints the moment the window's first frame has been drawn: the end of its first expose event,
+// which paints and flushes the window (start-up may still wait for the meter's link then), and
+// lets the caller stop there. Work the window leaves for later is not counted.
 class ShownReporter : public QObject {
 public:
     bool done = false;
-    // Runs the events until the window has been shown.
+    // Runs the events until the window has been drawn.
     void Wait()
     {
         while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
     }
 
     ShownReporter(QApplication& app, QWidget& window)
-        : m_window(window)
+        : m_app(app)
+        , m_window(window)
     {
-        m_poll.setInterval(1);
-        QObject::connect(&m_poll, &QTimer::timeout, &app, [this, &app] {
-            if (m_window.windowHandle() && m_window.windowHandle()->isExposed()) {
-                std::printf("%lld\n", MonotonicNs());
-                std::fflush(stdout);
-                m_poll.stop();
-                done = true;
-            }
-        });
-        m_poll.start();
+        app.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (done || event->type() != QEvent::Expose || watched != m_window.windowHandle())
+            return QObject::eventFilter(watched, event);
+        // The window handles its expose event (drawing the frame) first.
+        m_app.removeEventFilter(this);
+        watched->event(event);
+        if (m_window.windowHandle()->isExposed()) {
+            std::printf("%lld\n", MonotonicNs());
+            std::fflush(stdout);
+            done = true;
+        } else {
+            m_app.installEventFilter(this);
+        }
+        return true;
     }
 
 private:
+    QApplication& m_app;
     QWidget& m_window;
-    QTimer m_poll;
 };
 
 }  // namespace

@@ -109,7 +109,7 @@ void JudgingStep(benchmark::State& state)
     QCoreApplication::processEvents();
     auto* rows = w.app->findChild<ReadingsModel*>();
     store::LocalStore local(store::LocalStore::DefaultPath());
-    quality::StandardsLibrary library(local.Database(), {});
+    quality::StandardsLibrary library([&local] { return local.Database(); }, {});
     support::SettingsStore settings(w.dir.filePath(QStringLiteral("check.ini")));
     quality::StandardCheck check(library, settings);
     check.Choose(PanelStandard().name);
@@ -154,7 +154,7 @@ void ControlChart100k(benchmark::State& state)
         }
     }
     db.commit();
-    quality::StandardsLibrary library(db, {});
+    quality::StandardsLibrary library([db] { return db; }, {});
     quality::ControlChartWindow window(library);
     window.resize(1100, 680);
     window.show();

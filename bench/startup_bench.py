@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Time from process start to the main window shown: Glimora on the simulated meter against a
-bare Qt main window started the same way, both under one Xvfb display.
+"""Time from process start to the main window's first frame drawn (the end of its first expose
+event): Glimora on the simulated meter against a bare Qt main window started the same way, both
+under one Xvfb display.
 
   xvfb-run -a -s '-screen 0 1280x800x24' python3 bench/startup_bench.py build/bench/bench_process [runs]
 """

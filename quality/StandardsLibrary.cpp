@@ -2,24 +2,29 @@
 
 namespace quality {
 
-StandardsLibrary::StandardsLibrary(QSqlDatabase local, LabConnection lab, QObject* parent)
+StandardsLibrary::StandardsLibrary(LocalConnection local, LabConnection lab, QObject* parent)
     : QObject(parent)
     , m_local(std::move(local))
     , m_lab(std::move(lab))
 {
-    Reread();
+}
+
+const std::vector<Standard>& StandardsLibrary::Standards() const
+{
+    if (!m_standards) m_standards = StandardsStore(Local()).All();
+    return *m_standards;
 }
 
 const Standard* StandardsLibrary::Find(const QString& name) const
 {
-    for (const Standard& s : m_standards)
+    for (const Standard& s : Standards())
         if (s.name == name) return &s;
     return nullptr;
 }
 
 void StandardsLibrary::Reread()
 {
-    m_standards = StandardsStore(m_local).All();
+    m_standards = StandardsStore(Local()).All();
     emit Changed();
 }
 
@@ -35,7 +40,7 @@ bool StandardsLibrary::Home(QSqlDatabase& db, QString* problem) const
         if (problem) *problem = QStringLiteral("The lab database cannot be reached (%1).").arg(why);
         return false;
     }
-    db = m_local;
+    db = Local();
     return true;
 }
 
@@ -46,7 +51,7 @@ void StandardsLibrary::Refresh()
     if (lab.isValid() && lab.isOpen()) {
         QString problem;
         const auto shared = StandardsStore(lab).All(&problem);
-        if (problem.isEmpty()) StandardsStore(m_local).ReplaceAllWith(shared);
+        if (problem.isEmpty()) StandardsStore(Local()).ReplaceAllWith(shared);
     }
     Reread();
 }
@@ -70,7 +75,7 @@ bool StandardsLibrary::Remove(const QString& id, QString* problem)
 std::optional<Baseline> StandardsLibrary::FindBaseline(const QString& standardId, int parameter)
 {
     QSqlDatabase db;
-    if (!Home(db, nullptr)) db = m_local;
+    if (!Home(db, nullptr)) db = Local();
     return StandardsStore(db).FindBaseline(standardId, parameter);
 }
 

@@ -18,13 +18,15 @@ namespace quality {
 class StandardsLibrary : public QObject {
     Q_OBJECT
 public:
-    // local: the station store's open connection. lab: gives an open connection to the lab
-    // database, or an invalid one when none is set or it cannot be reached (then *problem says why).
+    // local: gives the station store's connection (opening the store when it is not yet open).
+    // lab: gives an open connection to the lab database, or an invalid one when none is set or
+    // it cannot be reached (then *problem says why). The standards are read when first asked for.
+    using LocalConnection = std::function<QSqlDatabase()>;
     using LabConnection = std::function<QSqlDatabase(QString* problem)>;
-    StandardsLibrary(QSqlDatabase local, LabConnection lab, QObject* parent = nullptr);
+    StandardsLibrary(LocalConnection local, LabConnection lab, QObject* parent = nullptr);
 
     // The standards by name (the station's copy).
-    const std::vector<Standard>& Standards() const { return m_standards; }
+    const std::vector<Standard>& Standards() const;
     const Standard* Find(const QString& name) const;
 
     // Takes the lab's standards into the station's copy when a lab database is set and reachable.
@@ -39,7 +41,7 @@ public:
     bool SaveBaseline(const Baseline& baseline, QString* problem);
     bool RemoveBaseline(const QString& standardId, int parameter, QString* problem);
 
-    QSqlDatabase Local() const { return m_local; }
+    QSqlDatabase Local() const { return m_local(); }
     // The lab database's connection, or an invalid one.
     QSqlDatabase Lab(QString* problem = nullptr) const { return m_lab ? m_lab(problem) : QSqlDatabase(); }
 
@@ -52,9 +54,9 @@ private:
     bool Home(QSqlDatabase& db, QString* problem) const;
     void Reread();
 
-    QSqlDatabase m_local;
+    LocalConnection m_local;
     LabConnection m_lab;
-    std::vector<Standard> m_standards;
+    mutable std::optional<std::vector<Standard>> m_standards;  // empty until first asked for
 };
 
 }  // namespace quality

@@ -98,7 +98,6 @@ LocalStore::LocalStore(const QString& path, QObject* parent)
 {
     m_retry.setInterval(kRetryMs);
     connect(&m_retry, &QTimer::timeout, this, &LocalStore::Flush);
-    Open();
     TakeSpilled();
 }
 
@@ -163,12 +162,11 @@ void LocalStore::TakeSpilled()
         else m_waiting.emplace_back(FromJson(values, ReadingColumns()));
     }
     m_spillTaken = true;
-    Flush();
 }
 
-QSqlDatabase LocalStore::Database() const
+QSqlDatabase LocalStore::Database()
 {
-    return m_open ? QSqlDatabase::database(m_connection, false) : QSqlDatabase();
+    return Open() ? QSqlDatabase::database(m_connection, false) : QSqlDatabase();
 }
 
 void LocalStore::Close()
@@ -181,6 +179,14 @@ void LocalStore::Close()
 }
 
 bool LocalStore::Open()
+{
+    if (m_open) return true;
+    if (!OpenFile()) return false;
+    Flush();
+    return m_open;
+}
+
+bool LocalStore::OpenFile()
 {
     if (m_open) return true;
     const QFileInfo info(m_path);
@@ -225,7 +231,7 @@ bool LocalStore::SetAsideDamaged(const QString& cause)
     m_notices << QStringLiteral(
                      "The measurement store %1 is damaged (%2). It was kept as %3 and a new store was begun.")
                      .arg(QDir::toNativeSeparators(m_path), cause, QDir::toNativeSeparators(aside));
-    return Open();
+    return OpenFile();
 }
 
 bool LocalStore::Failed(const QString& cause)
@@ -286,7 +292,7 @@ bool LocalStore::Flush()
 {
     bool wrote = false;
     while (!m_waiting.empty()) {
-        if (!Open() || !Write(m_waiting.front())) break;
+        if (!OpenFile() || !Write(m_waiting.front())) break;
         m_waiting.pop_front();
         wrote = true;
     }
@@ -321,7 +327,7 @@ bool LocalStore::RecordScan(ScanRecord record)
 
 int LocalStore::Unsent()
 {
-    if (!m_open) return -1;
+    if (!Open()) return -1;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     if (!q.exec(QStringLiteral("SELECT count(*) FROM outbox")) || !q.next()) return -1;
     return q.value(0).toInt();

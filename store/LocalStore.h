@@ -23,11 +23,15 @@ public:
     // $XDG_DATA_HOME/Glimora/measurements.sqlite (by default ~/.local/share/Glimora/...).
     static QString DefaultPath();
 
-    // Opens (creating and migrating) the file at once; a failure there is kept for TakeNotice().
+    // The file is opened (created and migrated) when first needed: by a record, the database, the
+    // outbox count or Open(). Records a previous run could not write wait from the start.
     explicit LocalStore(const QString& path, QObject* parent = nullptr);
     ~LocalStore() override;
 
     QString Path() const { return m_path; }
+    // Opens the file now and writes what waits; false when it cannot be opened (the failure is
+    // kept for TakeNotice()).
+    bool Open();
 
     // Commits the record after every record still waiting; true when all of them are in the file.
     // A record without id or time gets them here.
@@ -44,8 +48,9 @@ public:
 
     // How many records the outbox holds for the lab database; -1 when the file cannot say.
     int Unsent();
-    // The connection the store writes through (the GUI thread's), for reading the history.
-    QSqlDatabase Database() const;
+    // The connection the store writes through (the GUI thread's), for reading the history;
+    // invalid when the file cannot be opened.
+    QSqlDatabase Database();
 
     // Opens a further connection to the file at path for the calling thread, with the store's
     // settings (WAL, synchronous=FULL, busy timeout); the caller removes it. Empty when not open.
@@ -58,12 +63,13 @@ signals:
 
 private:
     using Pending = std::variant<ReadingRecord, ScanRecord>;
-    bool Open();
+    bool OpenFile();
     void Close();
     bool Write(const Pending& record);
     bool Failed(const QString& cause);
     bool SetAsideDamaged(const QString& cause);
-    // Records still waiting at the end, kept in a file beside the store, and taken back at the start.
+    // Records still waiting at the end, kept in a file beside the store, and taken back at the
+    // start (written with the first record, or when the file is opened).
     QString SpillPath() const;
     void Spill();
     void TakeSpilled();

@@ -21,6 +21,8 @@ MeasurementHistory::MeasurementHistory(const support::SettingsStore& settings, c
 {
     if (m_station.isEmpty()) m_station = QSysInfo::machineHostName();
     if (m_server.isEmpty()) return;
+    // The forwarder reads the file through a connection of its own: it is created (and migrated) first.
+    m_local->Open();
     // The forwarder lives on its own thread with its own connections; it hears of every record.
     m_thread = new QThread(this);
     m_thread->setObjectName(QStringLiteral("store-forwarder"));

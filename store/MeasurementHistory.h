@@ -24,7 +24,8 @@ class Forwarder;
 class MeasurementHistory : public QObject {
     Q_OBJECT
 public:
-    // Opens the local store at path (the default one when empty) and starts forwarding.
+    // The local store at path (the default one when empty), opened when first needed; with a lab
+    // database it is opened at once and forwarding starts.
     explicit MeasurementHistory(const support::SettingsStore& settings, const QString& path = QString(),
                                 QObject* parent = nullptr);
     ~MeasurementHistory() override;

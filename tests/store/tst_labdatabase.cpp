@@ -299,8 +299,8 @@ void TestLabDatabase::standardsSharedThroughTheLab()
             return QSqlDatabase::database(name, false);
         };
     };
-    quality::StandardsLibrary first(one.history->Local().Database(), lab(QStringLiteral("lab-F")));
-    quality::StandardsLibrary second(two.history->Local().Database(), lab(QStringLiteral("lab-G")));
+    quality::StandardsLibrary first([&one] { return one.history->Local().Database(); }, lab(QStringLiteral("lab-F")));
+    quality::StandardsLibrary second([&two] { return two.history->Local().Database(); }, lab(QStringLiteral("lab-G")));
     quality::Standard panel;
     panel.name = QStringLiteral("Panel 7");
     panel.tolerances[1] = {true, 85, 80, 90, 10};

@@ -65,7 +65,9 @@ void TestStore::recordsComeBackUnchanged()
 {
     QFETCH(bool, overTheExit);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("h/measurements.sqlite"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QStringLiteral("data"))));
+    const QString path = LocalStore::DefaultPath();
+    QVERIFY(path.startsWith(dir.path()));
     ReadingRecord r;
     r.takenAt = QDateTime(QDate(2026, 3, 1), QTime(8, 15, 30, 250), Qt::UTC);
     r.localTime = QStringLiteral("03/01/2026 09:15:30");
@@ -92,8 +94,8 @@ void TestStore::recordsComeBackUnchanged()
     s.station = r.station;
     const QString kept = path + QStringLiteral(".waiting");
     if (overTheExit) {
-        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("h"))));
-        LocalStore{path};
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QVERIFY(LocalStore(path).Open());
         const QString lock = LocalStore::OpenConnection(path, QStringLiteral("lock"), 0);
         QVERIFY(QSqlQuery(QSqlDatabase::database(lock)).exec(QStringLiteral("BEGIN EXCLUSIVE")));
         {
@@ -106,6 +108,11 @@ void TestStore::recordsComeBackUnchanged()
         QSqlDatabase::removeDatabase(lock);
         QVERIFY(QFile::exists(kept));
         QCOMPARE(QFile(kept).permissions() & 0x0077, QFileDevice::Permissions());  // the owner's only
+        // The next start writes them once its window is up, before any reading.
+        AppFixture f;
+        f.Start();
+        QTRY_VERIFY(!QFile::exists(kept));
+        QCOMPARE(f.Rows()->rowCount(), 0);
     }
     {
         LocalStore local(path);
@@ -202,7 +209,7 @@ void TestStore::failingStoreCostsOneMessage()
     const QString path = folder + QStringLiteral("/measurements.sqlite");
     qputenv("XDG_DATA_HOME", QFile::encodeName(f.dir.filePath(QStringLiteral("data"))));
     QDir().mkpath(folder);
-    if (fault != QLatin1String("read-only folder")) LocalStore{path};
+    if (fault != QLatin1String("read-only folder")) QVERIFY(LocalStore(path).Open());
     if (fault == QLatin1String("damaged")) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
