@@ -8,7 +8,8 @@ Two kinds of fault:
   constant moved by one, a call statement removed, a condition inverted. The sites are found in
   every program library, a sample of N per library is drawn from the seed, and each mutant is
   run against its library's own suites, then, if they miss it, against every suite but the
-  journeys. It reports the share caught per library and lists the survivors to look at.
+  journeys. It reports the share caught per library and lists the survivors to look at; the
+  survivors reviewed as changing nothing (tools/equivalent_mutants.txt) are counted apart.
 
 Everything happens in a git worktree of the given revision (default HEAD) beside a build of its
 own under --work, never in the checkout: the checkout can be edited, built and committed while a
@@ -327,7 +328,26 @@ def try_mutant(tree, suites, lib, mutant):
         return "caught by " + ", ".join(tests) if tests or rc != 0 else "SURVIVED"
 
 
-def sweep(tree, per_library, seed, libraries, goal):
+def reviewed_equivalents(path):
+    """The survivors reviewed as changing nothing (tools/equivalent_mutants.txt): a set of
+    (file, line, mutant line), each line stripped."""
+    found, entry = set(), {}
+    if not os.path.exists(path):
+        return found
+    for raw in open(path, encoding="utf-8").read().splitlines() + [""]:
+        if raw.startswith("#"):
+            continue
+        key, _, value = raw.partition(": ")
+        if key in ("file", "line"):
+            entry[key] = value.strip()
+        elif key == "mutant" and {"file", "line"} <= entry.keys():
+            found.add((entry["file"], entry["line"], value.strip()))
+        elif not raw.strip():
+            entry = {}
+    return found
+
+
+def sweep(tree, per_library, seed, libraries, goal, equivalents):
     suites = tree.suites()
     rng = random.Random(seed)
     everything = sites(tree, libraries)
@@ -336,29 +356,39 @@ def sweep(tree, per_library, seed, libraries, goal):
     shares, survivors = {}, []
     for lib in sorted(everything):
         sample = draw(everything[lib], per_library, rng)
-        caught = built = 0
+        caught = built = same = 0
         for mutant in sample:
             start = time.monotonic()
             result = try_mutant(tree, suites, lib, mutant)
             path, number, kind, old, new = mutant
+            if result == "SURVIVED" and (path, old.strip(), new.strip()) in equivalents:
+                result = "survived, changes nothing (reviewed)"
             print(f"  {lib:14} {path}:{number:<5} {kind:22} {int(time.monotonic() - start):4}s  {result}", flush=True)
             if result == "does not build":
                 continue
             built += 1
             caught += result.startswith("caught")
+            same += result.startswith("survived")
             if result == "SURVIVED":
                 survivors.append((path, number, kind, old.strip(), new.strip()))
-        shares[lib] = (caught, built)
+        shares[lib] = (caught, built, same)
     tree.compile()
-    print("\nShare caught per library:")
+    # Mutants reviewed as changing nothing are not faults the tests could catch: the share is
+    # taken over the others.
+    print("\nShare caught per library (of the mutants that change the program; plainly):")
     below = 0
-    for lib, (caught, built) in shares.items():
-        share = caught / built if built else 1.0
+    for lib, (caught, built, same) in shares.items():
+        share = caught / (built - same) if built > same else 1.0
         below += share < goal
-        print(f"  {lib:14} {caught:3} of {built:3}  {100 * share:5.1f} %")
-    total_caught = sum(c for c, _ in shares.values())
-    total = sum(b for _, b in shares.values())
-    print(f"  {'all':14} {total_caught:3} of {total:3}  {100 * total_caught / max(total, 1):5.1f} %")
+        plain = caught / built if built else 1.0
+        print(f"  {lib:14} {caught:3} of {built - same:3}  {100 * share:5.1f} %   "
+              f"({caught} of {built}, {100 * plain:5.1f} %, {same} changing nothing)")
+    total_caught = sum(c for c, _, _ in shares.values())
+    total = sum(b for _, b, _ in shares.values())
+    total_same = sum(s for _, _, s in shares.values())
+    print(f"  {'all':14} {total_caught:3} of {total - total_same:3}  "
+          f"{100 * total_caught / max(total - total_same, 1):5.1f} %   "
+          f"({total_caught} of {total}, {100 * total_caught / max(total, 1):5.1f} %, {total_same} changing nothing)")
     if survivors:
         print("\nSurvivors:")
         for path, number, kind, old, new in survivors:
@@ -379,7 +409,8 @@ def main():
     ap.add_argument("--sweep", type=int, metavar="N", help="N mechanical mutants per library instead of the hand list")
     ap.add_argument("--seed", type=int, default=1, help="the sweep's sample")
     ap.add_argument("--library", nargs="*", help="sweep only these libraries")
-    ap.add_argument("--goal", type=float, default=0.9, help="the share each library must catch")
+    ap.add_argument("--goal", type=float, default=0.9,
+                    help="the share each library must catch (mutants reviewed as changing nothing left out)")
     ap.add_argument("--jobs", type=int, default=os.cpu_count() or 2)
     a = ap.parse_args()
     if a.list:
@@ -393,7 +424,8 @@ def main():
     tree = Tree(os.path.abspath(a.repo), a.ref, os.path.abspath(a.work), a.jobs)
     baseline(tree, a.e2e)
     if a.sweep:
-        return sweep(tree, a.sweep, a.seed, set(a.library or []), a.goal)
+        return sweep(tree, a.sweep, a.seed, set(a.library or []), a.goal,
+                     reviewed_equivalents(os.path.join(here, "tools", "equivalent_mutants.txt")))
     missed = 0
     for fault in [f for f in FAULTS if not a.only or f[0] in a.only]:
         start = time.monotonic()
