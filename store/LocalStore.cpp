@@ -154,7 +154,22 @@ void LocalStore::TakeSpilled()
 {
     QFile file(SpillPath());
     if (!file.open(QIODevice::ReadOnly)) return;
-    const QJsonArray records = QJsonDocument::fromJson(file.readAll()).array();
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    file.close();
+    if (error.error != QJsonParseError::NoError || !document.isArray()) {
+        // Never removed unread: kept whole beside the store for whoever can make sense of it.
+        QString aside = SpillPath() + QStringLiteral(".unreadable");
+        for (int n = 1; QFileInfo::exists(aside); ++n)
+            aside = SpillPath() + QStringLiteral(".unreadable.%1").arg(n);
+        QFile::rename(SpillPath(), aside);
+        m_notices << QStringLiteral("The readings kept from the last run in %1 cannot be read (%2). The file was kept as %3.")
+                         .arg(QDir::toNativeSeparators(SpillPath()),
+                              document.isNull() ? error.errorString() : QStringLiteral("not a list of records"),
+                              QDir::toNativeSeparators(aside));
+        return;
+    }
+    const QJsonArray records = document.array();
     for (const QJsonValue& r : records) {
         const QJsonObject values = r.toObject().value(QStringLiteral("values")).toObject();
         if (r.toObject().value(QStringLiteral("table")).toString() == QLatin1String("scans"))

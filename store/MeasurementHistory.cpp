@@ -20,6 +20,8 @@ MeasurementHistory::MeasurementHistory(const support::SettingsStore& settings, c
     , m_local(std::make_unique<LocalStore>(path.isEmpty() ? LocalStore::DefaultPath() : path))
 {
     if (m_station.isEmpty()) m_station = QSysInfo::machineHostName();
+    // Every record names its station: one without would be refused by the store and stop the rest.
+    if (m_station.isEmpty()) m_station = QStringLiteral("localhost");
     if (m_server.isEmpty()) return;
     // The forwarder reads the file through a connection of its own: it is created (and migrated) first.
     m_local->Open();

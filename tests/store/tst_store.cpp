@@ -46,6 +46,8 @@ class TestStore : public QObject {
 private slots:
     void recordsComeBackUnchanged_data();
     void recordsComeBackUnchanged();
+    void unreadableKeptRecordsAreSetAside_data();
+    void unreadableKeptRecordsAreSetAside();
     void migrationsRunForwardOnly();
     void failingStoreCostsOneMessage_data();
     void failingStoreCostsOneMessage();
@@ -150,6 +152,39 @@ void TestStore::recordsComeBackUnchanged()
 
 // A step list grows at its end: an old file runs only the new steps and keeps its rows; a step
 // that fails leaves the file at the version before it; a file newer than the list is refused.
+void TestStore::unreadableKeptRecordsAreSetAside_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::newRow("cut short") << QByteArray(R"([{"table": "readings", "values": {"specular": 8)");
+    QTest::newRow("not a list") << QByteArray(R"({"table": "readings"})");
+}
+
+// Kept records that cannot be read are never removed unread: the file is set aside whole, the
+// operator is told, and the store takes readings on.
+void TestStore::unreadableKeptRecordsAreSetAside()
+{
+    QFETCH(QByteArray, contents);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("measurements.sqlite"));
+    const QString kept = path + QStringLiteral(".waiting");
+    QFile file(kept);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+    file.close();
+    {
+        LocalStore local(path);
+        ReadingRecord r;
+        r.station = QStringLiteral("Station 1");
+        QVERIFY(local.RecordReading(r));
+        QCOMPARE(local.Unsent(), 1);
+        const QString notice = local.TakeNotice();
+        QVERIFY2(notice.contains(kept + QStringLiteral(".unreadable")), qPrintable(notice));
+    }
+    QVERIFY(!QFile::exists(kept));
+    QFile aside(kept + QStringLiteral(".unreadable"));
+    QVERIFY(aside.open(QIODevice::ReadOnly));
+    QCOMPARE(aside.readAll(), contents);
+}
+
 void TestStore::migrationsRunForwardOnly()
 {
     QTemporaryDir dir;
