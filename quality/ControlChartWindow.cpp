@@ -358,10 +358,10 @@ void ControlChartWindow::Redraw()
         for (std::size_t i : spc::WesternElectricRule(r + 1, values, m_limits))
             broken[i].push_back(static_cast<std::size_t>(r + 1));
     }
-    m_broken = new QScatterSeries(xChart);
-    m_broken->setName(QStringLiteral("Rule broken"));
-    m_broken->setColor(Qt::red);
-    m_broken->setMarkerSize(9);
+    auto* breaks = new QScatterSeries(xChart);
+    breaks->setName(QStringLiteral("Rule broken"));
+    breaks->setColor(Qt::red);
+    breaks->setMarkerSize(9);
     // Gathered first and handed over at once: a long history breaks the rules at thousands of
     // points, and each single append would update the chart and the list again.
     // Of the marks that would fall on the same spot of a long chart only the first is drawn;
@@ -382,9 +382,9 @@ void ControlChartWindow::Redraw()
                       .arg(support::FormatDateTime(m_points[i].takenAt.toLocalTime()),
                            support::FormatValue(values[i], 3), rulesText.join(QStringLiteral(", ")));
     }
-    m_broken->replace(marked);
+    breaks->replace(marked);
     lstBreaks->addItems(listed);
-    xChart->addSeries(m_broken);
+    xChart->addSeries(breaks);
     Axes(xChart, lastX, low, high);
 
     // Moving range chart.

@@ -25,7 +25,6 @@ class QLineSeries;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
-class QScatterSeries;
 class QSpinBox;
 
 namespace quality {
@@ -70,7 +69,6 @@ private:
     StandardsLibrary& m_library;
     std::vector<HistoryPoint> m_points;
     spc::ImrLimits m_limits;
-    QScatterSeries* m_broken = nullptr;
 };
 
 }  // namespace quality
