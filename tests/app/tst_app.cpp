@@ -222,7 +222,8 @@ void TestApp::busyDisablesTheMeterCommands()
     f.Button(QStringLiteral("Cancel"))->trigger();
     QCOMPARE(f.meter->Writes(), (QStringList{QStringLiteral("TurnOff"), QStringLiteral("Cancel")}));
 
-    // A right click on the toolbar offers nothing.
+    // The toolbar stays where it is (no grip to drag it by), and a right click on it offers nothing.
+    QVERIFY(!f.Find<QToolBar>(QStringLiteral("Toolbar1"))->isMovable());
     QWidget* offered = nullptr;
     QTimer::singleShot(0, [&offered] {
         if ((offered = QApplication::activePopupWidget())) offered->close();

@@ -213,6 +213,11 @@ private slots:
                  qPrintable(got));
         QVERIFY(
             QRegularExpression(QStringLiteral("SHA-256 of the listed records: [0-9a-f]{64}")).match(got).hasMatch());
+
+        // Opened again, the chart shows the readings taken since.
+        Read(f, 85);
+        f.Find(QStringLiteral("mnuDataControlChart"))->trigger();
+        QCOMPARE(SeriesIn(chart->chartIndividuals, "Value")->count(), 12);
     }
 };
 
