@@ -59,6 +59,19 @@ private slots:
         QCOMPARE(boxes.Data4Txt->text(), QStringLiteral("one two three"));
         boxes.Data4Txt->insert(QStringLiteral(" pasted\u2029line"));
         QCOMPARE(boxes.Data4Txt->text(), QStringLiteral("one two three pasted line"));
+        // The header dialog is given every header, the first and the seventh too.
+        for (int k = 1; k <= 7; ++k) boxes.CHdrText(k) = QStringLiteral("Header %1").arg(k);
+        testing::WhenModal([](QWidget* w) { testing::Click(w, QStringLiteral("YesButton")); },
+                           QStringLiteral("Change Column Header Text"));
+        testing::WhenModal(
+            [](QWidget* w) {
+                auto* d = qobject_cast<dlgHeaderText*>(w);
+                QCOMPARE(d->HdrTxt1TxtBx->text(), QStringLiteral("Header 1"));
+                QCOMPARE(d->HdrTxt7TxtBx->text(), QStringLiteral("Header 7"));
+                testing::Click(w, QStringLiteral("CancelButton"));
+            },
+            QStringLiteral("Data Header Text"));
+        boxes.HeaderBtn->click();
 
         CommentColumns c(*m_store);
         c.LoadCommentHeaders();
