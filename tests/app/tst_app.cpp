@@ -22,6 +22,7 @@
 #include "datafile/dlgOldDataToNew.h"
 #include "dialogs/dlgAboutGlimora.h"
 #include "dialogs/dlgError.h"
+#include "dialogs/WindowRules.h"
 #include "dialogs/dlgYesNo.h"
 #include "settings/dlgAppProperties.h"
 #include "settings/dlgPassword.h"
@@ -121,6 +122,8 @@ private slots:
     void yesNoEnterWithoutFocusAnswersCancel();
     void damagedSettingsFileIsReported();
     void oneCopyPerSettingsFolder();
+    void windowsOpenInsideTheScreen_data();
+    void windowsOpenInsideTheScreen();
 };
 
 // The no-password warning comes first; the meter is handed its preferences, and the window offers
@@ -632,4 +635,25 @@ void TestApp::oneCopyPerSettingsFolder()
 }
 
 QTEST_MAIN(TestApp)
+void TestApp::windowsOpenInsideTheScreen_data()
+{
+    QTest::addColumn<QRect>("wanted");
+    QTest::addColumn<QRect>("expected");
+    // On a screen of 1280 by 800 whose usable area starts 30 pixels down (a panel above).
+    QTest::newRow("inside: left where it is") << QRect(100, 100, 400, 300) << QRect(100, 100, 400, 300);
+    QTest::newRow("touching the edges") << QRect(880, 500, 400, 300) << QRect(880, 500, 400, 300);
+    QTest::newRow("past the right edge") << QRect(1000, 100, 400, 300) << QRect(880, 100, 400, 300);
+    QTest::newRow("past the bottom") << QRect(100, 700, 400, 300) << QRect(100, 500, 400, 300);
+    QTest::newRow("under the panel") << QRect(-50, 0, 400, 300) << QRect(0, 30, 400, 300);
+    QTest::newRow("larger than the screen") << QRect(200, 200, 2000, 900) << QRect(0, 30, 1280, 770);
+}
+
+void TestApp::windowsOpenInsideTheScreen()
+{
+    QFETCH(QRect, wanted);
+    QFETCH(QRect, expected);
+    QCOMPARE(FittedInto(wanted, QRect(0, 30, 1280, 770)), expected);
+    QCOMPARE(FittedInto(wanted, QRect()), wanted);  // no screen known: as wanted
+}
+
 #include "tst_app.moc"
