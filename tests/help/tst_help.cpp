@@ -53,6 +53,29 @@ private slots:
 
     // Every object of the help file comes out whole: the pages (most of them in the compressed
     // section) end where HTML ends and the pictures decode; the file names its parts.
+    // Names and pages in the contents are written with HTML's character references; they are
+    // shown and opened decoded, and what only looks like one stays as it stands.
+    void contentsReferencesAreDecoded_data()
+    {
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("named") << "Gloss &amp; haze &lt;2&gt; &quot;DOI&quot; &apos;15&apos;"
+                               << "Gloss & haze <2> \"DOI\" '15'";
+        QTest::newRow("numbered") << "20 &#176;C, 60&#xB0;" << "20 \u00b0C, 60\u00b0";
+        QTest::newRow("not references") << "R&D; 5;6 & &#xD800; &unknown;" << "R&D; 5;6 & &#xD800; &unknown;";
+    }
+    void contentsReferencesAreDecoded()
+    {
+        QFETCH(QString, written);
+        QFETCH(QString, shown);
+        const QByteArray html = "<UL><LI><OBJECT type=\"text/sitemap\"><param name=\"Name\" value=\"" + written.toUtf8()
+            + "\"><param name=\"Local\" value=\"a&amp;b.htm\"></OBJECT></UL>";
+        const QList<ContentsEntry> entries = ParseSitemap(html);
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(entries.front().name, shown);
+        QCOMPARE(entries.front().local, QStringLiteral("a&b.htm"));
+    }
+
     void everyObjectOfTheBuiltFileReads()
     {
         ChmFile file;
