@@ -182,6 +182,7 @@ private slots:
         QVERIFY(chart->lstBreaks->item(0)->text().startsWith(QStringLiteral("Reading 11 (")));
         QVERIFY(chart->lstBreaks->item(0)->text().endsWith(QStringLiteral("rule 1")));
         QCOMPARE(SeriesIn(chart->chartIndividuals, "Rule broken")->count(), 1);
+        QCOMPARE(SeriesIn(chart->chartIndividuals, "Rule broken")->at(0), QPointF(11, 91));  // on reading 11
         chart->chkRule[0]->setChecked(false);
         QCOMPARE(chart->lstBreaks->count(), 0);
         chart->spnFirstN->setValue(11);  // a fixed baseline stays as it was fixed
