@@ -3,6 +3,7 @@
 // chart over the history with a rule broken on purpose; a certificate read back as text.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QDoubleSpinBox>
 #include <QInputDialog>
 #include <QListWidget>
@@ -154,13 +155,11 @@ private slots:
 
     void controlChartAndCertificateOfTheHistory()
     {
-        {
-            store::LocalStore local(store::LocalStore::DefaultPath());
-            quality::Standard s;
-            s.name = QStringLiteral("Panel B");
-            s.tolerances[quality::DOI] = {true, 85, 80, 90, 0};
-            QVERIFY(quality::StandardsStore(local.Database()).Save(s));
-        }
+        store::LocalStore local(store::LocalStore::DefaultPath());
+        quality::Standard s;
+        s.name = QStringLiteral("Panel B");
+        s.tolerances[quality::DOI] = {true, 85, 80, 90, 0};
+        QVERIFY(quality::StandardsStore(local.Database()).Save(s));
         AppFixture f;
         f.Store(QStringLiteral("Quality"), QStringLiteral("Standard"), QStringLiteral("Panel B"));
         f.Store(QStringLiteral("Certificate"), QStringLiteral("Lab"), QStringLiteral("Coatings Lab North"));
@@ -178,6 +177,9 @@ private slots:
         chart->spnFirstN->setValue(10);
         chart->btnFixBaseline->click();
         QCOMPARE(SeriesIn(chart->chartIndividuals, "Centre")->at(0).y(), 85.0);
+        // The baseline's record says how it was chosen: here the first ten readings, no time span.
+        auto kept = quality::StandardsStore(local.Database()).FindBaseline(s.id, quality::DOI);
+        QVERIFY(kept && kept->firstN == 10 && kept->count == 10 && !kept->from.isValid());
         QCOMPARE(chart->lstBreaks->count(), 1);
         QVERIFY(chart->lstBreaks->item(0)->text().startsWith(QStringLiteral("Reading 11 (")));
         QVERIFY(chart->lstBreaks->item(0)->text().endsWith(QStringLiteral("rule 1")));
@@ -219,6 +221,16 @@ private slots:
         Read(f, 85);
         f.Find(QStringLiteral("mnuDataControlChart"))->trigger();
         QCOMPARE(SeriesIn(chart->chartIndividuals, "Value")->count(), 12);
+        // A baseline over a time span keeps the span.
+        chart->optDateRange->setChecked(true);
+        const QDateTime from(QDate(2026, 11, 1), QTime(0, 0)), to(QDate(2027, 1, 1), QTime(0, 0));
+        chart->dtFrom->setDateTime(from);
+        chart->dtTo->setDateTime(to);
+        chart->btnFixBaseline->click();
+        kept = quality::StandardsStore(local.Database()).FindBaseline(s.id, quality::DOI);
+        QVERIFY(kept && kept->firstN == 0 && kept->count == 12);
+        QCOMPARE(kept->from.toSecsSinceEpoch(), from.toSecsSinceEpoch());
+        QCOMPARE(kept->to.toSecsSinceEpoch(), to.toSecsSinceEpoch());
     }
 };
 
