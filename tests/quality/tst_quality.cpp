@@ -45,7 +45,7 @@ void Read(AppFixture& f, double doi)
 
 // Answers the dialog (by its object name) that a click opens while another dialog's answer runs:
 // the modal helper's own poll does not run again until that answer returns.
-void AnswerNested(const QString& objectName, std::function<void(QWidget*)> answer)
+QTimer* AnswerNested(const QString& objectName, std::function<void(QWidget*)> answer)
 {
     auto* timer = new QTimer(qApp);
     QObject::connect(timer, &QTimer::timeout, [=] {
@@ -56,6 +56,7 @@ void AnswerNested(const QString& objectName, std::function<void(QWidget*)> answe
         answer(w);
     });
     timer->start(10);
+    return timer;
 }
 
 QStringList StoredVerdicts()
@@ -118,6 +119,18 @@ private slots:
                 e->btnSave->click();
                 QCOMPARE(e->lstStandards->count(), 2);
                 QCOMPARE(e->lstStandards->item(1)->text(), QStringLiteral("Panel A (copy)"));
+                // Deleting the copy asks first, and then says nothing more.
+                AnswerNested(QStringLiteral("dlgYesNo"), [](QWidget* d) { testing::Click(d, QStringLiteral("YesButton")); });
+                QString told;
+                const QPointer<QTimer> error = AnswerNested(QStringLiteral("dlgError"), [&](QWidget* d) {
+                    told = d->findChild<QLabel*>(QStringLiteral("ErrMsg"))->text();
+                    testing::Click(d, QStringLiteral("OKButton"));
+                });
+                e->btnDelete->click();
+                delete error.data();
+                QCOMPARE(told, QString());
+                QCOMPARE(e->lstStandards->count(), 1);
+                QCOMPARE(e->lstStandards->item(0)->text(), QStringLiteral("Panel A"));
                 e->btnClose->click();
             },
             QStringLiteral("Standards"));
