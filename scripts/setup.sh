@@ -39,8 +39,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
-  # Unpacked without a sync after every file (dpkg's safe I/O), which takes most of a fresh
-  # machine's set-up time; a machine that stops half-way through is set up again by this script.
+  # Unpacked without dpkg's sync after every file, the slow part of unpacking hundreds of packages
+  # on a fresh machine; one that stops half-way through is set up again by running this script.
   $SUDO apt-get install -y -qq --no-install-recommends -o Dpkg::Options::=--force-unsafe-io "${missing[@]}" >/dev/null
 fi
 
