@@ -11,6 +11,8 @@ MeterReading Make(double s, double d, double h2, double h15, const QString& cal 
     MeterReading r;
     r.Valid = true;
     r.TimeStamp = QDateTime(QDate(2002, 7, 4), QTime(14, 5, second));
+    r.CalTimeStamp = r.TimeStamp.addDays(-1);
+    r.SerialNo = QStringLiteral("HZ001234");
     r.SetValues(s, d, h2, h15);
     r.SetCalStd(cal);
     return r;
@@ -139,6 +141,20 @@ private slots:
         model.AddReading(Make(1, 90, 1, 3, QStringLiteral("std a")), 2, QString());
         model.DeleteRows(std::vector<bool>(3, false));
         QVERIFY(model.Averages().HasMessage());
+        // Cleared, the accumulator keeps nothing of its readings (a meter control's plug-in may
+        // clear one as well): no serial number, cal standard, time or value, and it says so.
+        model.ClearRows();
+        const MeterReading& a = model.Averages();
+        QVERIFY(!a.Valid && a.SerialNo.isEmpty() && a.CalStd().isEmpty());
+        QVERIFY(!a.TimeStamp.isValid() && !a.CalTimeStamp.isValid());
+        QCOMPARE(QList<double>({a.Specular(), a.DOI(), a.Deg2(), a.Deg15()}), QList<double>({0, 0, 0, 0}));
+        QCOMPARE(a.Count(), 0);
+        QCOMPARE(a.Message(), QStringLiteral("No readings"));
+        // While no reading is held the message stands, whoever asks to lower it.
+        MeterReading empty;
+        empty.Clear();
+        empty.ClearMessage();
+        QVERIFY(empty.HasMessage());
     }
 };
 
