@@ -4,7 +4,6 @@
 # hang; the input that did it is kept in build-fuzz/artifacts/<target>/.
 #   scripts/fuzz.sh [seconds] [target...]   new random inputs for the given seconds (default 20),
 #                                           growing the corpus kept in build-fuzz/corpus/<target>/
-#   scripts/fuzz.sh --build-only [target...] the targets built, nothing run
 #   scripts/fuzz.sh --runs [N] [target...]  the checked-in corpus fuzz/corpus/<target>/ replayed,
 #                                           then inputs from a fixed seed up to N runs in all (by
 #                                           default each target's own count below, some 10 to 20
@@ -15,11 +14,7 @@ set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 runs=""
 seconds=20
-build_only=""
-if [ "${1:-}" = "--build-only" ]; then
-  build_only=1
-  shift
-elif [ "${1:-}" = "--runs" ]; then
+if [ "${1:-}" = "--runs" ]; then
   runs=default
   shift
   if [[ "${1:-}" =~ ^[0-9]+$ ]]; then
@@ -45,7 +40,6 @@ cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DGLIMORA_FUZZ=ON -DGL
   "${GLIMORA_CMAKE_CACHE[@]}" >/dev/null
 cmake --build "$build" -j"$jobs" --target "${targets[@]}"
 phase_end "fuzz build"
-[ -z "$build_only" ] || exit 0
 
 # A small quarantine keeps the allocator reusing memory instead of faulting in fresh pages,
 # which makes the allocation-heavy targets several times faster. The fast unwinder records

@@ -9,10 +9,7 @@ print_phases() {
   echo "Phase times:"
   awk '{ t += $NF; s = $NF; $NF = ""; printf "  %-26s %4d s\n", $0, s } END { printf "  %-26s %4d s\n", "total", t }' "$GLIMORA_PHASES"
 }
-fuzz_build_pid=""
-fuzz_build_log="$(mktemp)"
-trap 'status=$?; [ -z "$fuzz_build_pid" ] || kill -- "-$fuzz_build_pid" 2>/dev/null || true
-      [ "$status" -eq 0 ] || print_phases; rm -f "$GLIMORA_PHASES" "$GLIMORA_PHASES.last" "$fuzz_build_log"' EXIT
+trap 'status=$?; [ "$status" -eq 0 ] || print_phases; rm -f "$GLIMORA_PHASES" "$GLIMORA_PHASES.last"' EXIT
 source "$here/scripts/phases.sh"
 
 bash "$here/scripts/setup.sh"
@@ -35,11 +32,6 @@ cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMORA_BE
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" "${GLIMORA_CMAKE_CACHE[@]}" >/dev/null
 cmake --build "$here/build" -j"$jobs"
 phase_end "build"
-# The fuzzing build goes on in the background from here, at the lowest priority: it takes the
-# cores that the tests leave while they wait, and next to nothing from the sanitizer build.
-# (A process group of its own, so that a failure before the end stops all of it.)
-GLIMORA_PHASES="" setsid nice -n 19 bash "$here/scripts/fuzz.sh" --build-only >"$fuzz_build_log" 2>&1 &
-fuzz_build_pid=$!
 (cd "$here/build" && ctest --output-on-failure -j"$GLIMORA_TEST_JOBS")
 phase_end "tests of the program"
 
@@ -52,16 +44,8 @@ bash "$here/scripts/sanitize.sh"
 (cd "$here/build-asan" && LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8 ctest --output-on-failure -j"$GLIMORA_TEST_JOBS" -LE 'e2e|install')
 phase_end "suites under de_DE.UTF-8"
 
-if ! wait "$fuzz_build_pid"; then
-  fuzz_build_pid=""
-  cat "$fuzz_build_log" >&2
-  echo "The fuzzing build failed." >&2
-  exit 1
-fi
-fuzz_build_pid=""
 # Every fuzz target replays its corpus and then runs a fixed number of inputs from a fixed seed
-# (settings file, data file header, help file, serial line): the same inputs on every run. The
-# "fuzz build" phase is what was left of that build when the suites were done.
+# (settings file, data file header, help file, serial line): the same inputs on every run.
 bash "$here/scripts/fuzz.sh" --runs
 
 print_phases
