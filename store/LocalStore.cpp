@@ -28,6 +28,15 @@ QString NextConnectionName()
     return QStringLiteral("store-writer-%1").arg(++counter);
 }
 
+// The first of path + suffix, path + suffix + ".1", ".2", ... that names no file yet: where a file
+// the store cannot use is kept whole.
+QString AsideName(const QString& path, const QString& suffix)
+{
+    QString aside = path + suffix;
+    for (int n = 1; QFileInfo::exists(aside); ++n) aside = path + suffix + QStringLiteral(".%1").arg(n);
+    return aside;
+}
+
 // SQLite's own codes for a file that is no database or is damaged inside.
 bool Damaged(const QSqlError& e)
 {
@@ -159,9 +168,7 @@ void LocalStore::TakeSpilled()
     file.close();
     if (error.error != QJsonParseError::NoError || !document.isArray()) {
         // Never removed unread: kept whole beside the store for whoever can make sense of it.
-        QString aside = SpillPath() + QStringLiteral(".unreadable");
-        for (int n = 1; QFileInfo::exists(aside); ++n)
-            aside = SpillPath() + QStringLiteral(".unreadable.%1").arg(n);
+        const QString aside = AsideName(SpillPath(), QStringLiteral(".unreadable"));
         QFile::rename(SpillPath(), aside);
         m_notices << QStringLiteral("The readings kept from the last run in %1 cannot be read (%2). The file was kept as %3.")
                          .arg(QDir::toNativeSeparators(SpillPath()),
@@ -238,8 +245,7 @@ bool LocalStore::OpenFile()
 bool LocalStore::SetAsideDamaged(const QString& cause)
 {
     Close();
-    QString aside = m_path + QStringLiteral(".damaged");
-    for (int n = 1; QFileInfo::exists(aside); ++n) aside = m_path + QStringLiteral(".damaged.%1").arg(n);
+    const QString aside = AsideName(m_path, QStringLiteral(".damaged"));
     if (!QFile::rename(m_path, aside)) return Failed(cause);
     for (const char* suffix : {"-wal", "-shm"})
         QFile::rename(m_path + QLatin1String(suffix), aside + QLatin1String(suffix));
