@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets (clang, libFuzzer with ASan and UBSan) in build-fuzz and runs them, as
-# many at once as there are cores. Fails when a target finds a crash, a failed check, a leak or a
-# hang; the input that did it is kept in build-fuzz/artifacts/<target>/.
+# Builds the fuzz targets (clang, libFuzzer with ASan and UBSan) and runs them, as many at once as
+# there are cores. Fails when a target finds a crash, a failed check, a leak or a hang; the input
+# that did it is kept in <build>/artifacts/<target>/.
 #   scripts/fuzz.sh [seconds] [target...]   new random inputs for the given seconds (default 20),
-#                                           growing the corpus kept in build-fuzz/corpus/<target>/
+#                                           growing the corpus kept in build-fuzz/corpus/<target>/;
+#                                           built in build-fuzz, the targets alone at -O1, the
+#                                           quickest per input
 #   scripts/fuzz.sh --runs [N] [target...]  the checked-in corpus fuzz/corpus/<target>/ replayed,
 #                                           then inputs from a fixed seed up to N runs in all (by
 #                                           default each target's own count below, some 10 to 20
 #                                           seconds): the same inputs every time, the test
 #                                           command's way (GLIMORA_FUZZ_SEED, default 1, picks
-#                                           another sequence)
+#                                           another sequence); built in build-asan beside the
+#                                           suites (scripts/sanitize.sh), which the test command
+#                                           has already compiled
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 runs=""
@@ -28,17 +32,22 @@ fi
 seed="${GLIMORA_FUZZ_SEED:-1}"
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_header fuzz_settings fuzz_chm fuzz_serialline)
-build="$here/build-fuzz"
 jobs="${GLIMORA_JOBS:-$(nproc)}"
 source "$here/scripts/compiler-cache.sh"
 source "$here/scripts/phases.sh"
 
-# -O1 with line tables only (-g1), as fuzzing builds usually are: quick to compile, and all a
-# crash report needs to name the file and line.
-cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DGLIMORA_FUZZ=ON -DGLIMORA_BENCH=OFF \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
-  "${GLIMORA_CMAKE_CACHE[@]}" >/dev/null
-cmake --build "$build" -j"$jobs" --target "${targets[@]}"
+if [ -n "$runs" ]; then
+  build="$here/build-asan"
+  bash "$here/scripts/sanitize.sh" --build-only "${targets[@]}"
+else
+  # -O1 with line tables only (-g1), as fuzzing builds usually are: quick to compile, and all a
+  # crash report needs to name the file and line.
+  build="$here/build-fuzz"
+  cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DGLIMORA_FUZZ=ON -DGLIMORA_BENCH=OFF \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
+    "${GLIMORA_CMAKE_CACHE[@]}" >/dev/null
+  cmake --build "$build" -j"$jobs" --target "${targets[@]}"
+fi
 phase_end "fuzz build"
 
 # A small quarantine keeps the allocator reusing memory instead of faulting in fresh pages,

@@ -18,8 +18,9 @@ jobs="$(nproc)"
 # The tests mostly wait (on timers, serial lines, the database, Xvfb): at one test a core they kept
 # the cores 40 % busy, so twice as many run at once.
 export GLIMORA_TEST_JOBS="${GLIMORA_TEST_JOBS:-$((2 * jobs))}"
-# The three builds below (plain, sanitized, fuzzing) go through the compiler cache; paths are
-# taken relative to the clone, so a fresh clone anywhere reuses what an earlier one compiled.
+# The two builds below (plain with gcc, sanitized with clang) go through the compiler cache;
+# paths are taken relative to the clone, so a fresh clone anywhere reuses what an earlier one
+# compiled.
 source "$here/scripts/compiler-cache.sh"
 
 # The plain build holds the real program with its plug-ins and tools, and the tests that drive it
@@ -36,7 +37,8 @@ phase_end "build"
 phase_end "tests of the program"
 
 # The library suites and the journeys under AddressSanitizer, LeakSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer, built by clang (a second compiler's warnings and code on top of gcc's),
+# together with the fuzz targets.
 bash "$here/scripts/sanitize.sh"
 # The suites again under a locale that writes decimal commas: what the program reads from the
 # store, from files and from typed text must not change with it. The journeys drive the same code
@@ -44,8 +46,9 @@ bash "$here/scripts/sanitize.sh"
 (cd "$here/build-asan" && LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8 ctest --output-on-failure -j"$GLIMORA_TEST_JOBS" -LE 'e2e|install')
 phase_end "suites under de_DE.UTF-8"
 
-# Every fuzz target replays its corpus and then runs a fixed number of inputs from a fixed seed
-# (settings file, data file header, help file, serial line): the same inputs on every run.
+# Every fuzz target, built above with the suites, replays its corpus and then runs a fixed number
+# of inputs from a fixed seed (settings file, data file header, help file, serial line): the same
+# inputs on every run.
 bash "$here/scripts/fuzz.sh" --runs
 
 print_phases

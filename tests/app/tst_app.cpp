@@ -136,7 +136,7 @@ void TestApp::startsStopsAndComesBackAsLeft()
     {
         AppFixture f;
         f.iniPath = ini;
-        f.meter->connectStates = QQueue<int>({1, 1, 1});
+        f.meter->connectStates.fill(VantrelCntl::Connecting, 3);
         f.Start();
         QCOMPARE(testing::AnsweredTitles(), QStringList{QStringLiteral("Password Protection Warning")});
         f.meter->Emit(VantrelCntl::Event::LinkChanged);
@@ -162,7 +162,7 @@ void TestApp::signalsAndExitDuringTheWaitShutDownInOrder()
         // SIGTERM while the handshake still runs: a clean shutdown, and the meter, never handed
         // the preferences, gives nothing back.
         AppFixture f;
-        f.meter->connectStates = QQueue<int>({1});
+        f.meter->connectStates.fill(VantrelCntl::Connecting, 1);
         f.Store(QStringLiteral("Preferences"), QStringLiteral("CalIndex"), QStringLiteral("2"));
         f.Start();
         ShutdownSignals shutdown(*f.app);
