@@ -10,6 +10,8 @@ PACKAGES=(
   libmspack-dev fp-utils
   fonts-dejavu-core fonts-liberation2 locales
   libbenchmark-dev ccache
+  # CPack finds the Debian package's dependencies with dpkg-shlibdeps, and its binaries with file.
+  file dpkg-dev
   clang libclang-rt-14-dev lld
   xvfb xauth xdotool
   cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils
