@@ -114,7 +114,7 @@ InstrumentStore::InstrumentStore(const QString& path)
         const Entry& e = Table()[size_t(k)];
         const QString key = QString::fromLatin1(e.path);
         m_values[size_t(k)] = Accepted(e, m_file.value(key)).value_or(*Accepted(e, QString::fromLatin1(e.fallback)));
-        m_file.setValue(key, m_values[size_t(k)]);
+        put(key, m_values[size_t(k)]);
     }
     for (int i = 0; i < StandardCount; ++i) {
         const QString group = StandardGroup(i);
@@ -127,7 +127,7 @@ InstrumentStore::InstrumentStore(const QString& path)
         if (s.cleared) s.calibrated = QDateTime();
         else if (!s.calibrated.isValid())
             s.calibrated = QDateTime::fromString(QString::fromLatin1(kFactoryCalibration[i]), Qt::ISODate);
-        m_file.setValue(group + QStringLiteral("Name"), s.name);
+        put(group + QStringLiteral("Name"), s.name);
         saveStandard(i);
     }
     m_file.sync();
@@ -176,9 +176,19 @@ void InstrumentStore::saveStandard(int index)
 {
     const StandardRecord& s = m_standards[size_t(index)];
     const QString group = StandardGroup(index);
-    m_file.setValue(group + QStringLiteral("Calibrated"),
-                    s.calibrated.isValid() ? s.calibrated.toString(Qt::ISODate) : QString());
-    m_file.setValue(group + QStringLiteral("Cleared"), s.cleared);
+    put(group + QStringLiteral("Calibrated"), s.calibrated.isValid() ? s.calibrated.toString(Qt::ISODate) : QString());
+    put(group + QStringLiteral("Cleared"), s.cleared);
+}
+
+// Sets a value unless the file holds it already, written the same: a start over a file that
+// is complete and valid then writes nothing, instead of rewriting it and waiting for the disk.
+void InstrumentStore::put(const QString& path, const QVariant& value)
+{
+    const QVariant stored = m_file.value(path);
+    if (stored.isValid() && stored.canConvert<QString>() && value.canConvert<QString>()
+        && stored.toString() == value.toString())
+        return;
+    m_file.setValue(path, value);
 }
 
 }  // namespace simulator

@@ -78,6 +78,7 @@ public:
 private:
     void save(const QString& path, const QVariant& value);
     void saveStandard(int index);
+    void put(const QString& path, const QVariant& value);
 
     QSettings m_file;
     std::array<QVariant, KeyCount> m_values;

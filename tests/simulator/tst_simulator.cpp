@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <sys/stat.h>
 
 #include "simulator/InstrumentStore.h"
 #include "simulator/Optics.h"
@@ -165,6 +166,25 @@ private slots:
             QCOMPARE(InstrumentStore(file).Text(key), loaded);
             QCOMPARE(QSettings(file, QSettings::IniFormat).value(path).toString(), loaded);
         }
+    }
+
+    // A start over a complete file (every value valid, the standards' dates kept) leaves the file
+    // as it is: no rewrite, so no wait for the disk while the program starts. The file is
+    // rewritten, under a new inode, only when something in it changes.
+    void storeLeavesACompleteFileAlone()
+    {
+        const QString file = store();
+        const auto inode = [&file] {
+            struct stat st {};
+            return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? st.st_ino : ino_t(0);
+        };
+        InstrumentStore{file};
+        const ino_t complete = inode();
+        QVERIFY(complete != 0);
+        InstrumentStore{file};
+        QCOMPARE(inode(), complete);
+        QVERIFY(InstrumentStore(file).Set(Key::Center, 120));
+        QVERIFY(inode() != complete);
     }
 
     // With its real delays the handshake ends on its own: linked (state changes, then idle), or
