@@ -30,6 +30,9 @@ fi
 cmake --build "$build" -j"$jobs"
 phase_end "sanitizer build"
 
+# The QtTest suites get the same ASan and LSan options from their test environment
+# (tests/CMakeLists.txt); these reach everything else ctest starts, such as the program that
+# the end-to-end journeys drive.
 export ASAN_OPTIONS="detect_leaks=1"
 export LSAN_OPTIONS="suppressions=$here/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
